@@ -1,0 +1,49 @@
+#include "bench/bench.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace bench {
+
+double seconds(const std::function<void()> &work, int runs)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+double commandSeconds(const QString &shellCommand, int runs)
+{
+    return seconds(
+        [&] {
+            QProcess p;
+            p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
+            p.waitForFinished(-1);
+        },
+        runs);
+}
+
+void report(const char *what, double ours, const char *tool, double theirs)
+{
+    std::printf("%-44s ours %8.3f s   %-34s %8.3f s   ratio %5.2f\n", what, ours, tool, theirs,
+                theirs > 0 ? ours / theirs : 0.0);
+    std::fflush(stdout);
+}
+
+double peakMemoryMiB()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+} // namespace bench

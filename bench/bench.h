@@ -1,0 +1,22 @@
+#pragma once
+// Shared by the benchmark sections: wall-clock timing of our code and of a standard tool.
+
+#include <QString>
+
+#include <functional>
+
+namespace bench {
+
+// Seconds that `work` takes, the best of `runs` runs.
+double seconds(const std::function<void()> &work, int runs = 3);
+// Seconds that a shell command takes (run by /bin/sh -c), the best of `runs` runs.
+double commandSeconds(const QString &shellCommand, int runs = 3);
+// Prints one line: what, our time, the tool's time and our time divided by the tool's.
+void report(const char *what, double ours, const char *tool, double theirs);
+// Peak resident memory of this process so far, in MiB.
+double peakMemoryMiB();
+
+} // namespace bench
+
+int runDiverterBench();
+int runTextEditerBench();

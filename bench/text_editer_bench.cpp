@@ -1,0 +1,6 @@
+#include "bench/bench.h"
+
+int runTextEditerBench()
+{
+    return 0;
+}

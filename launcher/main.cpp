@@ -1,0 +1,30 @@
+// Starts the program by showing the main window, and nothing else.
+
+#include "launcher/main_window.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    const auto set = [](const char *name) {
+        const char *v = std::getenv(name);
+        return v && *v;
+    };
+    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "tarnwick's Toolkit needs a desktop session (no DISPLAY or "
+                             "WAYLAND_DISPLAY is set); without one, run it as: xvfb-run "
+                             "tarnwick-toolkit\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tarnwick's Toolkit"));
+    QApplication::setApplicationVersion(QStringLiteral("2.06"));
+    QApplication::setDesktopFileName(QStringLiteral("tarnwick-toolkit"));
+    auto *main = new Toolkit;
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->show();
+    return app.exec();
+}

@@ -1,0 +1,40 @@
+#include "launcher/textmatch.h"
+
+namespace match {
+
+qsizetype indexOf(QStringView text, QStringView pattern, qsizetype from)
+{
+    if (pattern.isEmpty() || from > text.size())
+        return -1;
+    return text.indexOf(pattern, from, Qt::CaseSensitive);
+}
+
+qsizetype count(QStringView text, QStringView pattern)
+{
+    qsizetype n = 0;
+    for (qsizetype at = indexOf(text, pattern); at >= 0;
+         at = indexOf(text, pattern, at + pattern.size()))
+        ++n;
+    return n;
+}
+
+QString replaceAll(QStringView text, QStringView pattern, QStringView replacement)
+{
+    qsizetype at = indexOf(text, pattern);
+    if (at < 0)
+        return text.toString();
+    // One pass, appending into one buffer: linear in the text even for millions of matches.
+    QString out;
+    out.reserve(text.size() + (replacement.size() > pattern.size() ? text.size() / 8 : 0));
+    qsizetype done = 0;
+    while (at >= 0) {
+        out.append(text.mid(done, at - done));
+        out.append(replacement);
+        done = at + pattern.size();
+        at = indexOf(text, pattern, done);
+    }
+    out.append(text.mid(done));
+    return out;
+}
+
+} // namespace match

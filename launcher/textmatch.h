@@ -1,0 +1,22 @@
+#pragma once
+// The one matching rule of the program: exact character codes (no case folding), leftmost first,
+// no overlapping, a replacement is never rescanned, and an empty pattern matches nothing.
+// The Text Editer's search and replace and the Diverter's name replacement both use it.
+// (QString::count counts overlapping matches and QString::replace with an empty pattern inserts
+// between characters, so neither is used for this.)
+
+#include <QString>
+#include <QStringView>
+
+namespace match {
+
+// Position of the first match at or after `from`, or -1.
+qsizetype indexOf(QStringView text, QStringView pattern, qsizetype from = 0);
+qsizetype count(QStringView text, QStringView pattern);
+QString replaceAll(QStringView text, QStringView pattern, QStringView replacement);
+inline QString removeAll(QStringView text, QStringView pattern)
+{
+    return replaceAll(text, pattern, {});
+}
+
+} // namespace match

@@ -1,0 +1,92 @@
+#pragma once
+// The thin layer over the window toolkit. Every window talks to message boxes, file dialogs,
+// the clipboard, drops and program launches through these calls only, so a test can answer
+// each modal box and dialog (see toolkit_testing.h) and a handler reads like its description.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QWidget;
+
+namespace tk {
+
+// Shown by a message box that is given no title of its own.
+inline const QString kProgramTitle = QStringLiteral("tarnwick's Toolkit");
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { None, Question, Exclamation };
+enum class Answer { Ok, Yes, No };
+
+struct MessageBoxRequest {
+    QString prompt;
+    QString title; // as the box shows it: the program title when none was given
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+    Answer defaultButton = Answer::Ok;
+};
+
+// Modal; the handler waits inside it. The default button is the first one (OK or Yes)
+// unless another is named. Closing a Yes/No box by its title bar answers No.
+Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons = Buttons::Ok,
+                  Icon icon = Icon::None, const QString &title = {},
+                  std::optional<Answer> defaultButton = {});
+
+enum class DialogMode { Open, Save };
+
+struct FileDialogRequest {
+    DialogMode mode = DialogMode::Open;
+    QString title;            // empty: the toolkit's own title
+    QString fileTypeCaption;  // empty: no file type, every file is listed
+    QStringList filePatterns; // the patterns the caption stands for
+    QString proposedName;     // the full path chosen last, empty before the first choice
+};
+
+// A file dialog object kept by its window. It remembers the full path chosen last and proposes
+// it next time; a cancel leaves that name as it was. Both modes accept a typed name of a file
+// that does not exist, and saving over an existing file asks nothing.
+class FileDialog {
+public:
+    void setTitle(const QString &title) { m_title = title; }
+    // The caption is shown as it stands; the patterns decide which files are listed.
+    void setFileType(const QString &caption, const QStringList &patterns)
+    {
+        m_caption = caption;
+        m_patterns = patterns;
+    }
+    // Returns true when a file was chosen, false on cancel; callers that do not care about a
+    // cancel simply read fileName() afterwards.
+    bool show(QWidget *parent, DialogMode mode);
+    QString fileName() const { return m_fileName; }
+
+private:
+    QString m_title;
+    QString m_caption;
+    QStringList m_patterns;
+    QString m_fileName;
+};
+
+// The system clipboard, plain text only.
+void clipboardClear();
+void clipboardPut(const QString &text);
+QString clipboardText(); // empty when the clipboard holds no text
+
+// Files dropped onto a text box reach onDrop as their local paths, in drop order. The box's own
+// insertion of dragged text is switched off, and a drag that carries no local file is refused.
+void acceptFileDrops(QWidget *box, std::function<void(const QStringList &paths)> onDrop);
+
+// Starts a program detached, never through a shell. False when it could not be started.
+bool launch(const QString &program, const QStringList &arguments);
+
+// Ends the program at once: no window is asked whether it may close.
+void endProgram();
+
+// Makes a label name the control it stands for (its buddy) for screen readers and access keys.
+void nameByLabel(QWidget *control, QLabel *label);
+// Sets a tooltip, which also serves screen readers as the control's description.
+void setTip(QWidget *control, const QString &tip);
+
+} // namespace tk

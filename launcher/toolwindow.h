@@ -1,0 +1,92 @@
+#pragma once
+// The frame every window of the program shares: a fixed client area sized in twips (15 to a
+// pixel at 96 dpi; Qt scales on high-dpi screens), a caption, an icon of its own, a close box
+// and no minimize or maximize button, centred on the screen when first shown, and a background
+// taken from one of the system colours. Controls stand on client() at fixed positions.
+
+#include <QLabel>
+#include <QPalette>
+#include <QPointer>
+#include <QWidget>
+
+class QMenuBar;
+
+namespace tk {
+
+// The system colours the windows are painted in (all black in the standard scheme).
+enum class SystemColour { ButtonText, WindowFrame, MenuText };
+QColor systemColour(SystemColour colour);
+inline const QColor kDarkGreen{0, 128, 0};
+
+struct WindowLook {
+    QString caption;
+    int clientWidthTwips = 0;
+    int clientHeightTwips = 0;
+    SystemColour background = SystemColour::ButtonText;
+    QString icon; // base name of the icon pair in the resources (":/icons/<icon>-32.png")
+    bool menuBar = false;
+};
+
+inline int twips(int t)
+{
+    return (t + 7) / 15;
+}
+
+class ToolWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ToolWindow(const WindowLook &look, QWidget *parent = nullptr);
+
+    QWidget *client() const { return m_client; }
+    QMenuBar *menuBar() const { return m_menuBar; }
+
+protected:
+    // Asked when the window is about to close; false keeps it open.
+    virtual bool confirmClose() { return true; }
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *m_client = nullptr;
+    QMenuBar *m_menuBar = nullptr;
+    bool m_centred = false;
+};
+
+// A label that reports clicks and double-clicks, in the given colours.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    ClickLabel(const QString &text, QWidget *parent, const QColor &background,
+               const QColor &foreground = kDarkGreen);
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+};
+
+// One instance of a tool window per run of the program. The window is made on first use, shown
+// with no owner and not modal, and brought to the front when shown again. A closed window is
+// deleted, so the next show makes it anew in its initial state.
+template <class W> class WindowSlot {
+public:
+    W *show()
+    {
+        if (!m_window) {
+            m_window = new W;
+            m_window->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+        return m_window;
+    }
+    W *window() const { return m_window; }
+
+private:
+    QPointer<W> m_window;
+};
+
+} // namespace tk

@@ -1,0 +1,52 @@
+#include "launcher/wildcard.h"
+
+bool wildcardMatch(QStringView pattern, QStringView name)
+{
+    // Greedy match that backtracks only to the last star: no recursion, at most
+    // pattern length x name length steps.
+    qsizetype p = 0, n = 0, starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool hasWildcard(QStringView text)
+{
+    return text.contains(u'*') || text.contains(u'?');
+}
+
+WildcardFilter::WildcardFilter(const QString &patternList)
+{
+    // Blanks around the pieces of a list ("*.txt; *.doc") are typing, not part of a name.
+    for (const QString &piece : patternList.split(u';', Qt::SkipEmptyParts)) {
+        const QString p = piece.trimmed();
+        if (!p.isEmpty())
+            m_patterns << p;
+    }
+}
+
+bool WildcardFilter::matches(QStringView name) const
+{
+    const bool dotless = !name.contains(u'.');
+    for (const QString &p : m_patterns) {
+        if (wildcardMatch(p, name))
+            return true;
+        if (dotless && wildcardMatch(p, QString(name.toString() + u'.')))
+            return true;
+    }
+    return false;
+}
