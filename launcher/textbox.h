@@ -21,7 +21,7 @@ public:
 private:
     void onContentsChange();
 
-    QString m_setText;   // the text as last set by code
+    QString m_setText; // the text as last set by code
     bool m_edited = false;
     bool m_bareLf = false;
     bool m_setting = false;

@@ -2,8 +2,7 @@
 
 TextDecoder::TextDecoder()
     : m_decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom)
-{
-}
+{}
 
 QString TextDecoder::decode(QByteArrayView bytes)
 {
@@ -21,9 +20,7 @@ QString TextDecoder::finish()
     return rest;
 }
 
-TextEncoder::TextEncoder() : m_encoder(QStringConverter::System, QStringConverter::Flag::Default)
-{
-}
+TextEncoder::TextEncoder() : m_encoder(QStringConverter::System, QStringConverter::Flag::Default) {}
 
 QByteArray TextEncoder::encode(QStringView text)
 {

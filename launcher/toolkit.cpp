@@ -101,8 +101,7 @@ bool FileDialog::show(QWidget *parent, DialogMode mode)
             // so a caption such as "Text(*.txt;*.doc)" would list nothing on its own. The
             // patterns go in a last pair of parentheses that the combo box then hides.
             dialog.setOption(QFileDialog::HideNameFilterDetails);
-            dialog.setNameFilter(m_caption + QStringLiteral(" (") + m_patterns.join(u' ') +
-                                 u')');
+            dialog.setNameFilter(m_caption + QStringLiteral(" (") + m_patterns.join(u' ') + u')');
         }
         if (!m_fileName.isEmpty())
             dialog.selectFile(m_fileName);
@@ -147,8 +146,7 @@ class DropFilter : public QObject {
 public:
     DropFilter(QObject *parent, std::function<void(const QStringList &)> onDrop)
         : QObject(parent), m_onDrop(std::move(onDrop))
-    {
-    }
+    {}
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
@@ -230,14 +228,38 @@ void setTip(QWidget *control, const QString &tip)
 }
 
 namespace testing {
-ScriptedBoxes::ScriptedBoxes() { install(g_boxes, this); }
-ScriptedBoxes::~ScriptedBoxes() { g_boxes = nullptr; }
-ScriptedFileDialogs::ScriptedFileDialogs() { install(g_dialogs, this); }
-ScriptedFileDialogs::~ScriptedFileDialogs() { g_dialogs = nullptr; }
-ScriptedLaunches::ScriptedLaunches() { install(g_launches, this); }
-ScriptedLaunches::~ScriptedLaunches() { g_launches = nullptr; }
-EndProgramSpy::EndProgramSpy() { install(g_endProgram, this); }
-EndProgramSpy::~EndProgramSpy() { g_endProgram = nullptr; }
+ScriptedBoxes::ScriptedBoxes()
+{
+    install(g_boxes, this);
+}
+ScriptedBoxes::~ScriptedBoxes()
+{
+    g_boxes = nullptr;
+}
+ScriptedFileDialogs::ScriptedFileDialogs()
+{
+    install(g_dialogs, this);
+}
+ScriptedFileDialogs::~ScriptedFileDialogs()
+{
+    g_dialogs = nullptr;
+}
+ScriptedLaunches::ScriptedLaunches()
+{
+    install(g_launches, this);
+}
+ScriptedLaunches::~ScriptedLaunches()
+{
+    g_launches = nullptr;
+}
+EndProgramSpy::EndProgramSpy()
+{
+    install(g_endProgram, this);
+}
+EndProgramSpy::~EndProgramSpy()
+{
+    g_endProgram = nullptr;
+}
 } // namespace testing
 
 } // namespace tk

@@ -1,0 +1,275 @@
+// The main window: one instance of each tool, brought to the front; closing and ending the
+// program; the about box and the site link.
+
+#include "launcher/main_window.h"
+#include "launcher/site.h"
+#include "launcher/toolkit_testing.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using Opener = void (*)(Toolkit &);
+using Getter = QWidget *(*)(Toolkit &);
+
+struct Tool {
+    Opener button;
+    Opener menu;
+    Getter window;
+};
+
+Tool tool(const QString &name)
+{
+    if (name == "Text Editer")
+        return {[](Toolkit &t) { t.Command1->click(); }, [](Toolkit &t) { t.texteditera->trigger(); },
+                [](Toolkit &t) -> QWidget * { return t.textEditer(); }};
+    if (name == "File Editer")
+        return {[](Toolkit &t) { t.Command2->click(); }, [](Toolkit &t) { t.fileeditera->trigger(); },
+                [](Toolkit &t) -> QWidget * { return t.fileEditer(); }};
+    return {[](Toolkit &t) { t.Command3->click(); }, [](Toolkit &t) { t.divertera->trigger(); },
+            [](Toolkit &t) -> QWidget * { return t.diverter(); }};
+}
+
+void deleteClosedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A window that would refuse every request to close.
+class Stubborn : public tk::ToolWindow {
+public:
+    Stubborn()
+        : tk::ToolWindow({QStringLiteral("stubborn"), 1500, 1500, tk::SystemColour::ButtonText,
+                          QStringLiteral("toolkit"), false})
+    {}
+    int asked = 0;
+
+protected:
+    bool confirmClose() override
+    {
+        ++asked;
+        return false;
+    }
+};
+
+} // namespace
+
+class Launcher : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void oneInstanceInFront_data();
+    void oneInstanceInFront();
+    void reopenedToolStartsAnew();
+    void shortcutsActOnlyInMainWindow();
+    void toolOutlivesMainWindow();
+    void aboutBox();
+    void siteLink_data();
+    void siteLink();
+    void captionsAndLook();
+    // Leaves the event loop; kept last.
+    void kapatEndsAtOnceAskingNoWindow();
+};
+
+void Launcher::cleanup()
+{
+    // Tool windows have no owner; each test starts without any.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->parentWidget())
+            windows << w;
+    }
+    qDeleteAll(windows);
+}
+
+void Launcher::oneInstanceInFront_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<bool>("secondFromMenu");
+    for (const char *name : {"Text Editer", "File Editer", "Diverter"}) {
+        QTest::addRow("%s, button twice", name) << name << false;
+        QTest::addRow("%s, button then menu", name) << name << true;
+    }
+}
+
+void Launcher::oneInstanceInFront()
+{
+    QFETCH(QString, tool);
+    QFETCH(bool, secondFromMenu);
+    const Tool t = ::tool(tool);
+    Toolkit main;
+    main.show();
+    t.button(main);
+    QWidget *first = t.window(main);
+    QVERIFY(first && first->isVisible());
+    QVERIFY(!first->parentWidget());
+    QVERIFY(!first->isModal());
+
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    (secondFromMenu ? t.menu : t.button)(main);
+    QCOMPARE(t.window(main), first);
+    QVERIFY(QTest::qWaitForWindowActive(first));
+    int copies = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        copies += w->isVisible() && w->windowTitle() == first->windowTitle();
+    QCOMPARE(copies, 1);
+}
+
+void Launcher::reopenedToolStartsAnew()
+{
+    tk::testing::ScriptedBoxes boxes; // answers any closing question with its default, Yes
+    Toolkit main;
+    main.show();
+    for (const char *name : {"Text Editer", "File Editer", "Diverter"}) {
+        const Tool t = tool(name);
+        t.button(main);
+        QPointer<QWidget> first = t.window(main);
+        QVERIFY(first->close());
+        deleteClosedWindows();
+        QVERIFY(!first);
+        t.menu(main);
+        QVERIFY(t.window(main) && t.window(main)->isVisible());
+    }
+}
+
+void Launcher::shortcutsActOnlyInMainWindow()
+{
+    Toolkit main;
+    main.show();
+    main.openDiverter();
+    QVERIFY(QTest::qWaitForWindowActive(main.diverter()));
+    QTest::keyClick(main.diverter(), Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(!main.textEditer());
+
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(&main, Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(main.textEditer());
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(&main, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(main.fileEditer());
+}
+
+void Launcher::toolOutlivesMainWindow()
+{
+    auto *main = new Toolkit;
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->show();
+    main->openDiverter();
+    QPointer<Diverter> diverter = main->diverter();
+    bool diverterStayed = false;
+    // The program runs while any window is open: closing the main window leaves the Diverter
+    // working, and closing the Diverter then ends the event loop.
+    QTimer::singleShot(0, main, &QWidget::close);
+    QTimer::singleShot(50, diverter, [&] {
+        diverterStayed = diverter->isVisible();
+        diverter->close();
+    });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(diverterStayed);
+}
+
+void Launcher::aboutBox()
+{
+    tk::testing::ScriptedBoxes boxes;
+    Toolkit main;
+    main.bilgib->trigger();
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    const tk::MessageBoxRequest &box = boxes.shown().front();
+    QCOMPARE(box.prompt, QStringLiteral("Programi yazan: Zelvan - tarnwick"));
+    QCOMPARE(box.title, QStringLiteral("Bilgi"));
+    QCOMPARE(box.buttons, tk::Buttons::Ok);
+    QCOMPARE(box.icon, tk::Icon::None);
+}
+
+void Launcher::siteLink_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<bool>("browserStarts");
+    QTest::addColumn<bool>("fallbackStarts");
+    QTest::addColumn<QStringList>("expected");
+    for (const char *window : {"main", "Text Editer", "File Editer", "Diverter"}) {
+        QTest::addRow("%s, browser starts", window)
+            << window << true << true << QStringList{site::kBrowser};
+        QTest::addRow("%s, browser missing", window)
+            << window << false << true << QStringList{site::kBrowser, site::kFallback};
+        QTest::addRow("%s, nothing starts", window)
+            << window << false << false << QStringList{site::kBrowser, site::kFallback};
+    }
+}
+
+void Launcher::siteLink()
+{
+    QFETCH(QString, window);
+    QFETCH(bool, browserStarts);
+    QFETCH(bool, fallbackStarts);
+    tk::testing::ScriptedLaunches launches;
+    launches.succeeds = [&](const tk::testing::Launch &l) {
+        return l.program == site::kBrowser ? browserStarts : fallbackStarts;
+    };
+    tk::testing::ScriptedBoxes boxes;
+    Toolkit main;
+    main.show();
+    if (window == "main") {
+        main.sitea->trigger();
+    } else {
+        tool(window).button(main);
+        QWidget *w = tool(window).window(main);
+        tk::ClickLabel *label = nullptr;
+        for (auto *l : w->findChildren<tk::ClickLabel *>())
+            label = l->text() == site::authorHost() ? l : label;
+        QVERIFY2(label, "the window shows no site label");
+        QVERIFY(label->isVisible());
+        QTest::mouseClick(label, Qt::LeftButton);
+    }
+    QStringList programs;
+    for (const auto &l : launches.launched()) {
+        programs << l.program;
+        QCOMPARE(l.arguments, QStringList{site::kAuthorAddress});
+    }
+    QTEST(programs, "expected");
+    QVERIFY(boxes.shown().empty());
+}
+
+void Launcher::captionsAndLook()
+{
+    Toolkit main;
+    QCOMPARE(main.windowTitle(), QStringLiteral("tarnwick's Toolkit"));
+    QCOMPARE(main.client()->size(), QSize(312, 190));
+    QCOMPARE(main.client()->palette().color(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(main.Label2->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    QCOMPARE(main.programs->title(), QStringLiteral("&Programlar"));
+    QStringList items;
+    for (QAction *a : main.programs->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(items, (QStringList{"&Text Editer", "&File Editer", "&Diverter", "-", "&Kapat"}));
+    QCOMPARE(main.divertera->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    QVERIFY(!main.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!main.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(!main.windowIcon().isNull());
+}
+
+void Launcher::kapatEndsAtOnceAskingNoWindow()
+{
+    tk::testing::ScriptedBoxes boxes;
+    Toolkit main;
+    main.show();
+    main.openTextEditer();
+    Stubborn stubborn;
+    stubborn.show();
+    QTimer::singleShot(0, main.kapaa, &QAction::trigger);
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a hang fails, not blocks
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(stubborn.asked, 0);
+    QVERIFY(boxes.shown().empty());
+}
+
+QTEST_MAIN(Launcher)
+#include "tst_launcher.moc"

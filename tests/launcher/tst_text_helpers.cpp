@@ -1,0 +1,183 @@
+// The shared text helpers: the matching rule, file name patterns, decoding in blocks and the
+// multi-line box's line breaks.
+
+#include "launcher/textbox.h"
+#include "launcher/textcodec.h"
+#include "launcher/textmatch.h"
+#include "launcher/wildcard.h"
+
+#include <QTest>
+
+class TextHelpers : public QObject {
+    Q_OBJECT
+private slots:
+    void matchingRule_data();
+    void matchingRule();
+    void wildcards_data();
+    void wildcards();
+    void decodingAcrossBlocks_data();
+    void decodingAcrossBlocks();
+    void encodingRoundTrip();
+    void typedLineBreakCountsTwo();
+    void textSetByCodeReadsBackAsSet_data();
+    void textSetByCodeReadsBackAsSet();
+    void editedTextKeepsItsLineBreakKind();
+};
+
+void TextHelpers::matchingRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("replaced");
+    QTest::addColumn<QString>("removed");
+
+    QTest::newRow("no overlap, even") << "aaaa" << "aa" << "b" << 2 << "bb" << "";
+    QTest::newRow("no overlap, odd") << "aaa" << "aa" << "b" << 1 << "ba" << "a";
+    QTest::newRow("case differs") << "ali" << "Ali" << "x" << 0 << "ali" << "ali";
+    QTest::newRow("replacement not rescanned") << "aa" << "a" << "aa" << 2 << "aaaa" << "";
+    QTest::newRow("remove inner") << "abcb" << "b" << "" << 2 << "ac" << "ac";
+    QTest::newRow("every occurrence") << "banana" << "a" << "b" << 3 << "bbnbnb" << "bnn";
+    QTest::newRow("empty pattern matches nothing") << "abc" << "" << "x" << 0 << "abc" << "abc";
+    QTest::newRow("pattern longer than text") << "ab" << "abc" << "x" << 0 << "ab" << "ab";
+    QTest::newRow("empty text") << "" << "a" << "x" << 0 << "" << "";
+    QTest::newRow("line break in pattern") << "a\r\nb a\nb" << "a\r\nb" << "#" << 1 << "# a\nb"
+                                           << " a\nb";
+    QTest::newRow("whole text") << "word" << "word" << "" << 1 << "" << "";
+    QTest::newRow("non-ASCII exact") << "çÇç" << "ç" << "c" << 2 << "cÇc" << "Ç";
+}
+
+void TextHelpers::matchingRule()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    QFETCH(QString, replacement);
+    QFETCH(int, count);
+    QCOMPARE(match::count(text, pattern), qsizetype(count));
+    QTEST(match::replaceAll(text, pattern, replacement), "replaced");
+    QTEST(match::removeAll(text, pattern), "removed");
+}
+
+void TextHelpers::wildcards_data()
+{
+    QTest::addColumn<QString>("patterns");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("matches");
+
+    QTest::newRow("all files") << "*.*" << "a.txt" << true;
+    QTest::newRow("all files, dotless name") << "*.*" << "README" << true;
+    QTest::newRow("star alone") << "*" << "README" << true;
+    QTest::newRow("dotless pattern") << "*." << "Makefile" << true;
+    QTest::newRow("dotless pattern, dotted name") << "*." << "a.txt" << false;
+    QTest::newRow("extension") << "*.txt" << "notes.txt" << true;
+    QTest::newRow("extension, case counts") << "*.txt" << "NOTES.TXT" << false;
+    QTest::newRow("question mark is one character") << "a?.txt" << "ab.txt" << true;
+    QTest::newRow("question mark needs a character") << "a?.txt" << "a.txt" << false;
+    QTest::newRow("list") << "*.txt;*.doc" << "x.doc" << true;
+    QTest::newRow("list with blanks") << "*.txt; *.doc" << "x.doc" << true;
+    QTest::newRow("list, neither") << "*.txt;*.doc" << "x.pdf" << false;
+    QTest::newRow("backtracking star") << "a*b*c" << "aXbYbZc" << true;
+    QTest::newRow("star then literal tail") << "*ab" << "aab" << true;
+    QTest::newRow("empty pattern") << "" << "a.txt" << false;
+    QTest::newRow("exact name") << "report.txt" << "report.txt" << true;
+}
+
+void TextHelpers::wildcards()
+{
+    QFETCH(QString, patterns);
+    QFETCH(QString, name);
+    QTEST(WildcardFilter(patterns).matches(name), "matches");
+}
+
+void TextHelpers::decodingAcrossBlocks_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    const QByteArray bom("\xEF\xBB\xBF");
+    QByteArray cut(9999, 'a');
+    cut += "\xC3\xA7"; // ç straddles byte 10000
+    cut += "son";
+    QTest::newRow("two-byte character cut at 10000")
+        << cut << (QString(9999, u'a') + QStringLiteral("çson"));
+    QByteArray cut3(9998, 'b');
+    cut3 += "\xE2\x82\xAC"; // € cut after its second byte
+    QTest::newRow("three-byte character cut at 10000")
+        << cut3 << (QString(9998, u'b') + QStringLiteral("€"));
+    QTest::newRow("byte-order mark kept") << (bom + QByteArray("metin")) << QStringLiteral("\uFEFFmetin");
+}
+
+void TextHelpers::decodingAcrossBlocks()
+{
+    QFETCH(QByteArray, bytes);
+    TextDecoder decoder;
+    QString text;
+    for (qsizetype at = 0; at < bytes.size(); at += 10000)
+        text += decoder.decode(QByteArrayView(bytes).sliced(at, qMin<qsizetype>(10000, bytes.size() - at)));
+    text += decoder.finish();
+    QTEST(text, "expected");
+}
+
+void TextHelpers::encodingRoundTrip()
+{
+    const QString text = QStringLiteral("\uFEFFçöü ĞŞİ\r\nend");
+    QCOMPARE(TextEncoder().encode(text), text.toUtf8());
+    // A character the encoding cannot hold (a lone surrogate) is replaced, never dropped silently
+    // with what follows it.
+    const QByteArray lone = TextEncoder().encode(QString(QChar(0xD800)) + u'x');
+    QVERIFY(lone.endsWith('x'));
+    QVERIFY(lone.size() > 1);
+    // An incomplete character at the very end becomes one replacement character.
+    TextDecoder decoder;
+    QString tail = decoder.decode("ab\xC3");
+    tail += decoder.finish();
+    QCOMPARE(tail, QStringLiteral("ab\uFFFD"));
+}
+
+void TextHelpers::typedLineBreakCountsTwo()
+{
+    MultiLineBox box;
+    box.show();
+    box.setFocus();
+    QTest::keyClicks(&box, QStringLiteral("ab"));
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c"));
+    QCOMPARE(box.text(), QStringLiteral("ab\r\nc"));
+    QCOMPARE(box.text().size(), 5);
+}
+
+void TextHelpers::textSetByCodeReadsBackAsSet_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("LF") << QStringLiteral("one\ntwo\n");
+    QTest::newRow("CR LF") << QStringLiteral("one\r\ntwo\r\n");
+    QTest::newRow("mixed, lone CR, no-break space") << QStringLiteral("a\rb\r\nc\nd\u00A0e");
+    QTest::newRow("empty") << QString();
+}
+
+void TextHelpers::textSetByCodeReadsBackAsSet()
+{
+    QFETCH(QString, text);
+    MultiLineBox box;
+    box.setText(text);
+    QCOMPARE(box.text(), text);
+}
+
+void TextHelpers::editedTextKeepsItsLineBreakKind()
+{
+    MultiLineBox box;
+    box.show();
+    box.setText(QStringLiteral("a\nb"));
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c\u00A0"));
+    QCOMPARE(box.text(), QStringLiteral("a\nb\nc\u00A0"));
+
+    box.setText(QStringLiteral("a\r\nb"));
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QCOMPARE(box.text(), QStringLiteral("a\r\nb\r\n"));
+}
+
+QTEST_MAIN(TextHelpers)
+#include "tst_text_helpers.moc"
