@@ -1,0 +1,72 @@
+#include "file_editer/file_operations.h"
+
+#include "launcher/fileops.h"
+#include "launcher/textcodec.h"
+#include "launcher/wildcard.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace fileediter {
+
+bool fieldsFilled(const QStringList &fields)
+{
+    for (const QString &field : fields) {
+        if (field.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool copyFile(const QString &source, const QString &target)
+{
+    return fsops::copyFile(source, target);
+}
+
+bool renameFile(const QString &from, const QString &to)
+{
+    return fsops::renameNoReplace(from, to);
+}
+
+bool deletePatternMatches(QStringView pattern, QStringView name)
+{
+    if (name.startsWith(u'.') && !pattern.startsWith(u'.'))
+        return false;
+    // The whole field is one pattern: a ';' or a blank is part of a name here, not a separator.
+    if (wildcardMatch(pattern, name))
+        return true;
+    return !name.contains(u'.') && wildcardMatch(pattern, QString(name.toString() + u'.'));
+}
+
+bool deleteFiles(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString pattern = path.mid(slash + 1);
+    if (!hasWildcard(pattern))
+        return fsops::removeFile(path);
+
+    // A pattern without a folder works in the current folder, as a plain relative name does.
+    const QString folder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QStringList names =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    int matched = 0, deleted = 0;
+    for (const QString &name : names) {
+        if (!deletePatternMatches(pattern, name))
+            continue;
+        const QString entry = folder.isEmpty() ? name
+                              : folder == u"/" ? QStringLiteral("/") + name
+                                               : joinPath(folder, name);
+        // A link to a folder is still a file entry: it goes as a link, like any other link.
+        if (QFileInfo(entry).isDir() && !QFileInfo(entry).isSymLink())
+            continue;
+        ++matched;
+        // Every file that can go goes, whatever its place in the listing; a read-only one among
+        // them only withholds the success.
+        if (fsops::removeFile(entry))
+            ++deleted;
+    }
+    return matched > 0 && deleted == matched;
+}
+
+} // namespace fileediter
