@@ -95,14 +95,22 @@ void FileOps::copyOutcome_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("copied");
 
-    QTest::newRow("new file") << "b.txt" << "" << true;
-    QTest::newRow("over an existing file") << "b.txt" << "existing" << true;
-    QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << false;
-    QTest::newRow("source through a link") << "link.txt" << "symlink" << false;
-    QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << false;
-    QTest::newRow("target is a folder") << "sub" << "subfolder" << false;
-    QTest::newRow("read-only target") << "b.txt" << "readonly" << false;
-    QTest::newRow("target in a missing folder") << "none/b.txt" << "" << false;
+    QTest::newRow("new file") << "b.txt"
+                              << "" << true;
+    QTest::newRow("over an existing file") << "b.txt"
+                                           << "existing" << true;
+    QTest::newRow("source under another spelling") << "sub/../a.txt"
+                                                   << "subfolder" << false;
+    QTest::newRow("source through a link") << "link.txt"
+                                           << "symlink" << false;
+    QTest::newRow("source through a hard link") << "hard.txt"
+                                                << "hardlink" << false;
+    QTest::newRow("target is a folder") << "sub"
+                                        << "subfolder" << false;
+    QTest::newRow("read-only target") << "b.txt"
+                                      << "readonly" << false;
+    QTest::newRow("target in a missing folder") << "none/b.txt"
+                                                << "" << false;
 }
 
 void FileOps::copyOutcome()
@@ -216,8 +224,7 @@ void FileOps::renameAcrossFileSystems()
 {
     struct stat here, shm;
     if (stat("/dev/shm", &shm) != 0 ||
-        stat(QFile::encodeName(m_dir->path()).constData(), &here) != 0 ||
-        shm.st_dev == here.st_dev)
+        stat(QFile::encodeName(m_dir->path()).constData(), &here) != 0 || shm.st_dev == here.st_dev)
         QSKIP("no second file system at /dev/shm");
     QTemporaryDir other(QStringLiteral("/dev/shm/fileops-XXXXXX"));
     QVERIFY(other.isValid());

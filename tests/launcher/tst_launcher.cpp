@@ -25,10 +25,12 @@ struct Tool {
 Tool tool(const QString &name)
 {
     if (name == "Text Editer")
-        return {[](Toolkit &t) { t.Command1->click(); }, [](Toolkit &t) { t.texteditera->trigger(); },
+        return {[](Toolkit &t) { t.Command1->click(); },
+                [](Toolkit &t) { t.texteditera->trigger(); },
                 [](Toolkit &t) -> QWidget * { return t.textEditer(); }};
     if (name == "File Editer")
-        return {[](Toolkit &t) { t.Command2->click(); }, [](Toolkit &t) { t.fileeditera->trigger(); },
+        return {[](Toolkit &t) { t.Command2->click(); },
+                [](Toolkit &t) { t.fileeditera->trigger(); },
                 [](Toolkit &t) -> QWidget * { return t.fileEditer(); }};
     return {[](Toolkit &t) { t.Command3->click(); }, [](Toolkit &t) { t.divertera->trigger(); },
             [](Toolkit &t) -> QWidget * { return t.diverter(); }};

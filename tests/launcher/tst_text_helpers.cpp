@@ -33,19 +33,54 @@ void TextHelpers::matchingRule_data()
     QTest::addColumn<QString>("replaced");
     QTest::addColumn<QString>("removed");
 
-    QTest::newRow("no overlap, even") << "aaaa" << "aa" << "b" << 2 << "bb" << "";
-    QTest::newRow("no overlap, odd") << "aaa" << "aa" << "b" << 1 << "ba" << "a";
-    QTest::newRow("case differs") << "ali" << "Ali" << "x" << 0 << "ali" << "ali";
-    QTest::newRow("replacement not rescanned") << "aa" << "a" << "aa" << 2 << "aaaa" << "";
-    QTest::newRow("remove inner") << "abcb" << "b" << "" << 2 << "ac" << "ac";
-    QTest::newRow("every occurrence") << "banana" << "a" << "b" << 3 << "bbnbnb" << "bnn";
-    QTest::newRow("empty pattern matches nothing") << "abc" << "" << "x" << 0 << "abc" << "abc";
-    QTest::newRow("pattern longer than text") << "ab" << "abc" << "x" << 0 << "ab" << "ab";
-    QTest::newRow("empty text") << "" << "a" << "x" << 0 << "" << "";
-    QTest::newRow("line break in pattern") << "a\r\nb a\nb" << "a\r\nb" << "#" << 1 << "# a\nb"
+    QTest::newRow("no overlap, even") << "aaaa"
+                                      << "aa"
+                                      << "b" << 2 << "bb"
+                                      << "";
+    QTest::newRow("no overlap, odd") << "aaa"
+                                     << "aa"
+                                     << "b" << 1 << "ba"
+                                     << "a";
+    QTest::newRow("case differs") << "ali"
+                                  << "Ali"
+                                  << "x" << 0 << "ali"
+                                  << "ali";
+    QTest::newRow("replacement not rescanned") << "aa"
+                                               << "a"
+                                               << "aa" << 2 << "aaaa"
+                                               << "";
+    QTest::newRow("remove inner") << "abcb"
+                                  << "b"
+                                  << "" << 2 << "ac"
+                                  << "ac";
+    QTest::newRow("every occurrence") << "banana"
+                                      << "a"
+                                      << "b" << 3 << "bbnbnb"
+                                      << "bnn";
+    QTest::newRow("empty pattern matches nothing") << "abc"
+                                                   << ""
+                                                   << "x" << 0 << "abc"
+                                                   << "abc";
+    QTest::newRow("pattern longer than text") << "ab"
+                                              << "abc"
+                                              << "x" << 0 << "ab"
+                                              << "ab";
+    QTest::newRow("empty text") << ""
+                                << "a"
+                                << "x" << 0 << ""
+                                << "";
+    QTest::newRow("line break in pattern") << "a\r\nb a\nb"
+                                           << "a\r\nb"
+                                           << "#" << 1 << "# a\nb"
                                            << " a\nb";
-    QTest::newRow("whole text") << "word" << "word" << "" << 1 << "" << "";
-    QTest::newRow("non-ASCII exact") << "çÇç" << "ç" << "c" << 2 << "cÇc" << "Ç";
+    QTest::newRow("whole text") << "word"
+                                << "word"
+                                << "" << 1 << ""
+                                << "";
+    QTest::newRow("non-ASCII exact") << "çÇç"
+                                     << "ç"
+                                     << "c" << 2 << "cÇc"
+                                     << "Ç";
 }
 
 void TextHelpers::matchingRule()
@@ -65,22 +100,38 @@ void TextHelpers::wildcards_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("matches");
 
-    QTest::newRow("all files") << "*.*" << "a.txt" << true;
-    QTest::newRow("all files, dotless name") << "*.*" << "README" << true;
-    QTest::newRow("star alone") << "*" << "README" << true;
-    QTest::newRow("dotless pattern") << "*." << "Makefile" << true;
-    QTest::newRow("dotless pattern, dotted name") << "*." << "a.txt" << false;
-    QTest::newRow("extension") << "*.txt" << "notes.txt" << true;
-    QTest::newRow("extension, case counts") << "*.txt" << "NOTES.TXT" << false;
-    QTest::newRow("question mark is one character") << "a?.txt" << "ab.txt" << true;
-    QTest::newRow("question mark needs a character") << "a?.txt" << "a.txt" << false;
-    QTest::newRow("list") << "*.txt;*.doc" << "x.doc" << true;
-    QTest::newRow("list with blanks") << "*.txt; *.doc" << "x.doc" << true;
-    QTest::newRow("list, neither") << "*.txt;*.doc" << "x.pdf" << false;
-    QTest::newRow("backtracking star") << "a*b*c" << "aXbYbZc" << true;
-    QTest::newRow("star then literal tail") << "*ab" << "aab" << true;
-    QTest::newRow("empty pattern") << "" << "a.txt" << false;
-    QTest::newRow("exact name") << "report.txt" << "report.txt" << true;
+    QTest::newRow("all files") << "*.*"
+                               << "a.txt" << true;
+    QTest::newRow("all files, dotless name") << "*.*"
+                                             << "README" << true;
+    QTest::newRow("star alone") << "*"
+                                << "README" << true;
+    QTest::newRow("dotless pattern") << "*."
+                                     << "Makefile" << true;
+    QTest::newRow("dotless pattern, dotted name") << "*."
+                                                  << "a.txt" << false;
+    QTest::newRow("extension") << "*.txt"
+                               << "notes.txt" << true;
+    QTest::newRow("extension, case counts") << "*.txt"
+                                            << "NOTES.TXT" << false;
+    QTest::newRow("question mark is one character") << "a?.txt"
+                                                    << "ab.txt" << true;
+    QTest::newRow("question mark needs a character") << "a?.txt"
+                                                     << "a.txt" << false;
+    QTest::newRow("list") << "*.txt;*.doc"
+                          << "x.doc" << true;
+    QTest::newRow("list with blanks") << "*.txt; *.doc"
+                                      << "x.doc" << true;
+    QTest::newRow("list, neither") << "*.txt;*.doc"
+                                   << "x.pdf" << false;
+    QTest::newRow("backtracking star") << "a*b*c"
+                                       << "aXbYbZc" << true;
+    QTest::newRow("star then literal tail") << "*ab"
+                                            << "aab" << true;
+    QTest::newRow("empty pattern") << ""
+                                   << "a.txt" << false;
+    QTest::newRow("exact name") << "report.txt"
+                                << "report.txt" << true;
 }
 
 void TextHelpers::wildcards()
@@ -104,7 +155,8 @@ void TextHelpers::decodingAcrossBlocks_data()
     cut3 += "\xE2\x82\xAC"; // € cut after its second byte
     QTest::newRow("three-byte character cut at 10000")
         << cut3 << (QString(9998, u'b') + QStringLiteral("€"));
-    QTest::newRow("byte-order mark kept") << (bom + QByteArray("metin")) << QStringLiteral("\uFEFFmetin");
+    QTest::newRow("byte-order mark kept")
+        << (bom + QByteArray("metin")) << QStringLiteral("\uFEFFmetin");
 }
 
 void TextHelpers::decodingAcrossBlocks()
@@ -113,7 +165,8 @@ void TextHelpers::decodingAcrossBlocks()
     TextDecoder decoder;
     QString text;
     for (qsizetype at = 0; at < bytes.size(); at += 10000)
-        text += decoder.decode(QByteArrayView(bytes).sliced(at, qMin<qsizetype>(10000, bytes.size() - at)));
+        text += decoder.decode(
+            QByteArrayView(bytes).sliced(at, qMin<qsizetype>(10000, bytes.size() - at)));
     text += decoder.finish();
     QTEST(text, "expected");
 }

@@ -1,0 +1,157 @@
+// The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
+// names, drops that carry no file, and message boxes without a title.
+
+#include "launcher/textbox.h"
+#include "launcher/toolkit_testing.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// Runs `inspect` on the real file dialog once it is up; `inspect` closes it.
+void whenDialogShows(const std::function<void(QFileDialog *)> &inspect)
+{
+    QTimer::singleShot(0, [inspect] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        inspect(dialog);
+    });
+}
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+bool drop(QWidget *target, QMimeData *data)
+{
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropEvent(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropEvent);
+    return enter.isAccepted();
+}
+
+} // namespace
+
+class ToolkitLayer : public QObject {
+    Q_OBJECT
+private slots:
+    void fileTypeListsEveryPattern();
+    void typedMissingNameIsAccepted();
+    void cancelKeepsRememberedName();
+    void dropsDeliverLocalPathsOnly();
+    void untitledBoxShowsProgramTitle();
+};
+
+void ToolkitLayer::fileTypeListsEveryPattern()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"a.txt", "b.doc", "c.pdf"})
+        touch(dir.filePath(name));
+    tk::FileDialog files;
+    files.setTitle(QStringLiteral("tarnwick"));
+    files.setFileType(QStringLiteral("Text(*.txt;*.doc)"), {"*.txt", "*.doc"});
+
+    QStringList listed;
+    QString caption, title;
+    bool confirmsOverwrite = true;
+    whenDialogShows([&](QFileDialog *dialog) {
+        title = dialog->windowTitle();
+        caption = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
+        confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->setDirectory(dir.path());
+        auto *view = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView"));
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+        for (int row = 0; row < 2; ++row)
+            listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        dialog->reject();
+    });
+    QVERIFY(!files.show(nullptr, tk::DialogMode::Save));
+    QCOMPARE(title, QStringLiteral("tarnwick"));
+    QCOMPARE(caption, QStringLiteral("Text(*.txt;*.doc)"));
+    QVERIFY(!confirmsOverwrite);
+    listed.sort();
+    QCOMPARE(listed, (QStringList{"a.txt", "b.doc"}));
+}
+
+void ToolkitLayer::typedMissingNameIsAccepted()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("yeni.txt");
+    tk::FileDialog files;
+    whenDialogShows([&](QFileDialog *dialog) {
+        dialog->setDirectory(dir.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText("yeni.txt");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QVERIFY(files.show(nullptr, tk::DialogMode::Open));
+    QCOMPARE(files.fileName(), missing);
+    QVERIFY(!QFile::exists(missing));
+}
+
+void ToolkitLayer::cancelKeepsRememberedName()
+{
+    tk::testing::ScriptedFileDialogs dialogs;
+    tk::FileDialog files;
+    dialogs.cancel();
+    QVERIFY(!files.show(nullptr, tk::DialogMode::Open));
+    QCOMPARE(files.fileName(), QString());
+    dialogs.choose(QStringLiteral("/tmp/x.txt"));
+    dialogs.cancel();
+    QVERIFY(files.show(nullptr, tk::DialogMode::Open));
+    QVERIFY(!files.show(nullptr, tk::DialogMode::Save));
+    QCOMPARE(files.fileName(), QStringLiteral("/tmp/x.txt"));
+    QCOMPARE(dialogs.shown().back().proposedName, QStringLiteral("/tmp/x.txt"));
+    QCOMPARE(dialogs.shown().back().mode, tk::DialogMode::Save);
+}
+
+void ToolkitLayer::dropsDeliverLocalPathsOnly()
+{
+    MultiLineBox box;
+    box.setText(QStringLiteral("unsaved"));
+    QList<QStringList> drops;
+    tk::acceptFileDrops(&box, [&](const QStringList &paths) { drops << paths; });
+
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile("/tmp/b.txt"), QUrl::fromLocalFile("/tmp/a b.txt"),
+                    QUrl(QStringLiteral("https://example.org/x"))});
+    QVERIFY(drop(box.viewport(), files));
+    QCOMPARE(drops, (QList<QStringList>{{"/tmp/b.txt", "/tmp/a b.txt"}}));
+
+    auto *text = new QMimeData;
+    text->setText(QStringLiteral("dragged text"));
+    QVERIFY(!drop(box.viewport(), text));
+    QCOMPARE(drops.size(), 1);
+    QCOMPARE(box.text(), QStringLiteral("unsaved"));
+    delete files;
+    delete text;
+}
+
+void ToolkitLayer::untitledBoxShowsProgramTitle()
+{
+    tk::testing::ScriptedBoxes boxes;
+    boxes.answer(tk::Answer::No);
+    QCOMPARE(tk::messageBox(nullptr, QStringLiteral("?"), tk::Buttons::YesNo, tk::Icon::Question),
+             tk::Answer::No);
+    QCOMPARE(tk::messageBox(nullptr, QStringLiteral("!")), tk::Answer::Ok);
+    QCOMPARE(boxes.shown().size(), size_t(2));
+    QCOMPARE(boxes.shown()[0].title, QStringLiteral("tarnwick's Toolkit"));
+    QCOMPARE(boxes.shown()[0].defaultButton, tk::Answer::Yes);
+    QCOMPARE(boxes.shown()[1].buttons, tk::Buttons::Ok);
+}
+
+QTEST_MAIN(ToolkitLayer)
+#include "tst_toolkit.moc"
