@@ -1,0 +1,177 @@
+// The Diverter's plain logic on real files: which mounts are drives, what the folder and file
+// lists read, the listing text's sizes, and the batch loops at a folder path that already ends
+// in a separator (as the root does, where the join gives "//name").
+
+#include "diverter/drives.h"
+#include "diverter/file_batch.h"
+#include "diverter/folder_reading.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestDiverterLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void mountTable()
+    {
+        const QByteArray table = "22 27 0:21 / /proc rw - proc proc rw\n"
+                                 "23 27 0:22 / /sys rw - sysfs sysfs rw\n"
+                                 "24 27 0:6 / /dev rw - devtmpfs devtmpfs rw\n"
+                                 "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+                                 "41 31 0:38 / /sys/fs/cgroup/unified rw - cgroup2 cgroup2 rw\n"
+                                 "50 27 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+                                 "51 27 0:41 / /dev/shm rw - tmpfs tmpfs rw\n"
+                                 "52 27 0:42 / /tmp rw - tmpfs tmpfs rw\n"
+                                 "53 27 8:17 / /media/data rw - ext4 /dev/sdb1 rw\n"
+                                 "54 27 7:0 / /snap/core/123 ro - squashfs /dev/loop0 ro\n"
+                                 "55 27 8:33 / /run/media/u/STICK rw - vfat /dev/sdc1 rw\n"
+                                 "56 27 8:49 / /mnt/my\\040disk rw - ext4 /dev/sdd1 rw\n"
+                                 "57 27 8:50 / /mnt/over rw - ext4 /dev/sde1 rw\n"
+                                 "58 57 8:51 / /mnt/over rw - ext4 /dev/sdf1 rw\n"
+                                 "garbage line\n";
+        const QMap<QString, QString> labels{{QStringLiteral("/dev/sdb1"), QStringLiteral("DATA")},
+                                            {QStringLiteral("/dev/sdf1"), QStringLiteral("TOP")}};
+        QStringList shown;
+        for (const drives::Mount &m : drives::parseMountInfo(table, labels))
+            shown << drives::displayName(m);
+        QCOMPARE(shown, QStringList({"/", "/media/data [DATA]", "/mnt/my disk", "/mnt/over [TOP]",
+                                     "/run/media/u/STICK", "/tmp"}));
+    }
+
+    void driveOfPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("drive");
+        QTest::addColumn<QString>("currentFolder");
+        // Drives: 0 "/", 1 "/mnt/a", 2 "/mnt/a/b"; the working folder is /mnt/a/work.
+        QTest::newRow("root") << "/" << 0 << "/";
+        QTest::newRow("mount itself") << "/mnt/a" << 1 << "/mnt/a/work";
+        QTest::newRow("longest prefix") << "/mnt/a/b/c" << 2 << "/mnt/a/b";
+        QTest::newRow("prefix by letters only") << "/mnt/ab" << 0 << "/";
+        QTest::newRow("no drive") << "relative" << -1 << "";
+    }
+    void driveOfPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, drive);
+        QFETCH(QString, currentFolder);
+        const QList<drives::Mount> list{{"/", {}}, {"/mnt/a", {}}, {"/mnt/a/b", {}}};
+        QCOMPARE(drives::driveIndexOf(list, path), drive);
+        QCOMPARE(drives::currentFolderOf(list, drive, "/mnt/a/work"), currentFolder);
+    }
+
+    void driveReadiness()
+    {
+        QTemporaryDir tmp;
+        const drives::Mount here{tmp.path(), {}};
+        const drives::Mount gone{tmp.path() + "/gone", {}};
+        QVERIFY(drives::isReady(here, {here}));
+        QVERIFY(!drives::isReady(here, {})); // unmounted: its folder alone does not count
+        QVERIFY(!drives::isReady(gone, {gone}));
+    }
+
+    void folders()
+    {
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        for (const char *name : {"beta", "Alpha", "gamma", ".hidden"})
+            QVERIFY(QDir(t).mkdir(name));
+        writeFile(t + "/file", "x");
+        QVERIFY(QFile::link(t + "/gamma", t + "/delta-link"));
+        QCOMPARE(folders::subfolderNames(t), QStringList({"Alpha", "beta", "delta-link", "gamma"}));
+
+        QCOMPARE(folders::chainOf("/"), QStringList({"/"}));
+        QCOMPARE(folders::chainOf("/a/b"), QStringList({"/", "/a", "/a/b"}));
+
+        QCOMPARE(folders::resolveFolder("beta/../Alpha/", t), t + "/Alpha");
+        QCOMPARE(folders::resolveFolder(t + "//beta", "/"), t + "/beta");
+        QCOMPARE(folders::resolveFolder("/", t), QStringLiteral("/"));
+        QCOMPARE(folders::resolveFolder("missing", t), QString());
+        QCOMPARE(folders::resolveFolder("file", t), QString());
+        QCOMPARE(folders::resolveFolder("", t), QString());
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QStringList>("names");
+        const QStringList all{"a.txt", "B.doc", "b.txt", "c", "link.txt", "Z.TXT"};
+        QTest::newRow("all files") << "*.*" << all;
+        QTest::newRow("list with blanks")
+            << "*.txt; *.doc" << QStringList({"a.txt", "B.doc", "b.txt", "link.txt"});
+        QTest::newRow("case counts") << "*.TXT" << QStringList({"Z.TXT"});
+        QTest::newRow("dotless name") << "*." << QStringList({"c"});
+        QTest::newRow("empty pattern") << "" << QStringList();
+    }
+    void fileNames()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QStringList, names);
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        for (const char *name : {"b.txt", "Z.TXT", "a.txt", "B.doc", "c", ".hidden.txt"})
+            writeFile(t + "/" + name, "x");
+        QVERIFY(QDir(t).mkdir("folder.txt"));
+        QVERIFY(QFile::link(t + "/a.txt", t + "/link.txt"));
+        QVERIFY(QFile::link(t + "/folder.txt", t + "/dirlink.txt"));
+        QVERIFY(QFile::link(t + "/nothing", t + "/dangling.txt"));
+        QCOMPARE(mkfifo(QFile::encodeName(t + "/pipe.txt").constData(), 0600), 0);
+        QCOMPARE(folders::fileNames(t, pattern), names);
+        QCOMPARE(folders::fileNames(t + "/missing", pattern), QStringList());
+    }
+
+    void sizes()
+    {
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        // A sparse file of 3 GiB: a 32-bit size would wrap to a negative number.
+        QFile big(t + "/big");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(3LL << 30));
+        big.close();
+        QCOMPARE(diverter::sizeText(t + "/big"), QStringLiteral("3221225472"));
+        QCOMPARE(diverter::sizeText(t + "/missing"), QString());
+    }
+
+    // A folder path that ends in a separator, as the root's does: every path holds "//".
+    void trailingSeparatorJoin()
+    {
+        QTemporaryDir tmp;
+        const QString folder = tmp.path() + "/";
+        writeFile(folder + "a1", "12345");
+        writeFile(folder + "b1", "xy");
+        QCOMPARE(diverter::listingPieces(folder, {"a1", "b1"}, ",", true, "="),
+                 QStringLiteral(",a1=5,b1=2"));
+        QCOMPARE(diverter::copyAll(folder, {"a1"}, "1", "2"), 1);
+        QCOMPARE(diverter::renameAll(folder, {"b1"}, "1", "3"), 1);
+        QCOMPARE(readAll(folder + "a2"), QByteArray("12345"));
+        QCOMPARE(readAll(folder + "b3"), QByteArray("xy"));
+        QCOMPARE(diverter::deleteAll(folder, {"a1", "a2", "b3"}), 3);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiverterLogic)
+#include "tst_diverter_logic.moc"

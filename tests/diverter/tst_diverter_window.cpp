@@ -1,0 +1,461 @@
+// The Diverter driven through its handlers, on real files in a temporary folder, with every
+// message box answered by the stand-in.
+
+#include "diverter/diverter_window.h"
+#include "launcher/toolkit.h"
+#include "launcher/toolkit_testing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class TestDiverterWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<Diverter> m_w;
+    QString t; // the temporary folder
+
+    // Goes to `folder` as a user would: typing its path and pressing Enter.
+    void enter(const QString &folder)
+    {
+        m_w->Text4->setText(folder);
+        QTest::keyClick(m_w->Text4, Qt::Key_Return);
+    }
+
+private slots:
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        t = m_tmp->path();
+        writeFile(t + "/a.txt", "0123456789");
+        writeFile(t + "/B.doc", QByteArray(2048, 'b'));
+        m_w = std::make_unique<Diverter>();
+        enter(t);
+        QCOMPARE(m_w->Dir1->path(), t);
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_tmp.reset();
+    }
+
+    void initialState()
+    {
+        Diverter fresh;
+        QCOMPARE(fresh.Text4->text(), QDir::currentPath());
+        QCOMPARE(fresh.Dir1->path(), QDir::currentPath());
+        QCOMPARE(fresh.File1->path(), QDir::currentPath());
+        QCOMPARE(fresh.Text7->text(), QStringLiteral(" "));
+        QCOMPARE(fresh.Text2->text(), QStringLiteral("*.*"));
+        QVERIFY(!fresh.Check1->isChecked());
+        QVERIFY(fresh.Text1->text().isEmpty() && fresh.Text3->text().isEmpty());
+        QCOMPARE(fresh.Text4->accessibleName(), QStringLiteral("Aktif Klasör:"));
+        QCOMPARE(fresh.Text7->accessibleDescription(),
+                 QStringLiteral("Dosya boyutlari için Ayraç"));
+    }
+
+    void navigation()
+    {
+        tk::testing::ScriptedBoxes boxes;
+        QVERIFY(QDir(t).mkpath("sub/deeper"));
+        QVERIFY(QDir(t).mkdir(".hidden"));
+        writeFile(t + "/sub/in-sub.txt", "s");
+
+        // An existing folder, typed untidily: the lists follow and Text4 shows the clean path.
+        enter(t + "/sub/deeper/..//");
+        QCOMPARE(m_w->Dir1->path(), t + "/sub");
+        QCOMPARE(m_w->Text4->text(), t + "/sub");
+        QCOMPARE(m_w->File1->items(), QStringList({"in-sub.txt"}));
+        QCOMPARE(m_w->Dir1->rowPaths().last(), t + "/sub/deeper");
+
+        // A missing folder: nothing moves and the typed text stays.
+        enter(t + "/nowhere");
+        QCOMPARE(m_w->Dir1->path(), t + "/sub");
+        QCOMPARE(m_w->Text4->text(), t + "/nowhere");
+        QCOMPARE(m_w->File1->items(), QStringList({"in-sub.txt"}));
+
+        // Keys other than Enter are typing.
+        m_w->Text4->setText(t);
+        m_w->Text4_KeyPress('a');
+        QCOMPARE(m_w->Dir1->path(), t + "/sub");
+
+        // A double-click on the parent in the chain, hidden folders not offered.
+        m_w->Dir1->openRow(int(m_w->Dir1->rowPaths().indexOf(t)));
+        QCOMPARE(m_w->Text4->text(), t);
+        QCOMPARE(m_w->File1->items(), QStringList({"a.txt", "B.doc"}));
+        QVERIFY(!m_w->Dir1->rowPaths().contains(t + "/.hidden"));
+
+        enter("/");
+        QCOMPARE(m_w->Dir1->path(), QStringLiteral("/"));
+        QCOMPARE(m_w->Text4->text(), QStringLiteral("/"));
+        QCOMPARE(m_w->Drive1->drive(), QStringLiteral("/"));
+        QVERIFY(boxes.shown().empty());
+    }
+
+    void otherDrives()
+    {
+        QVERIFY(QDir(t).mkpath("drive/sub"));
+        QVERIFY(QDir(t).mkpath("gone"));
+        const QString drive = t + "/drive", gone = t + "/gone";
+        bool goneMounted = true;
+        m_w->Drive1->setMountSource([&] {
+            QList<drives::Mount> list{{"/", {}}, {drive, "D"}};
+            if (goneMounted)
+                list << drives::Mount{gone, {}};
+            return list;
+        });
+
+        // Enter in a folder on another drive: the folder list goes there first, then the drive
+        // change takes it to that drive's current folder, its root (the working folder is not
+        // on it).
+        enter(drive + "/sub");
+        QCOMPARE(m_w->Drive1->drive(), drive);
+        QCOMPARE(m_w->Dir1->path(), drive);
+        QCOMPARE(m_w->Text4->text(), drive);
+
+        // A drive that is no longer mounted is not ready: the lists stay, the choice shows.
+        goneMounted = false;
+        m_w->Drive1->setCurrentIndex(2);
+        QCOMPARE(m_w->Drive1->drive(), gone);
+        QCOMPARE(m_w->Dir1->path(), drive);
+
+        // The root drive as a bare drive: the working folder lies on it.
+        m_w->Drive1->setCurrentIndex(0);
+        QCOMPARE(m_w->Dir1->path(), QDir::currentPath());
+        QCOMPARE(m_w->Text4->text(), QDir::currentPath());
+    }
+
+    void filterFollowsEachKeystroke()
+    {
+        writeFile(t + "/c", "");
+        m_w->Text2->selectAll();
+        QTest::keyClick(m_w->Text2, Qt::Key_Backspace);
+        QCOMPARE(m_w->File1->count(), 0);
+        const QList<QPair<char, QStringList>> steps{
+            {'*', {"a.txt", "B.doc", "c"}}, {'.', {"c"}}, {'t', {}}, {'x', {}}, {'t', {"a.txt"}}};
+        for (const auto &[key, expected] : steps) {
+            QTest::keyClick(m_w->Text2, key);
+            QCOMPARE(m_w->File1->items(), expected);
+        }
+        QCOMPARE(m_w->File1->pattern(), QStringLiteral("*.txt"));
+    }
+
+    void refreshAndReset()
+    {
+        writeFile(t + "/new.txt", "");
+        QCOMPARE(m_w->File1->count(), 2);
+        QTest::keyClick(m_w.get(), Qt::Key_F5); // only a caption
+        QCOMPARE(m_w->File1->count(), 2);
+        m_w->Command6->click();
+        QCOMPARE(m_w->File1->count(), 3);
+
+        m_w->Text1->setText("big");
+        m_w->Text2->setText("*.doc");
+        m_w->Text3->setText(",");
+        m_w->Text4->setText("typed");
+        m_w->Text5->setText("old");
+        m_w->Text6->setText("new");
+        m_w->Text7->setText("=");
+        m_w->Check1->setChecked(true);
+        QCOMPARE(m_w->File1->count(), 1);
+        m_w->Command4->click();
+        for (const QString &text :
+             {m_w->Text1->text(), m_w->Text3->text(), m_w->Text5->text(), m_w->Text6->text()})
+            QVERIFY(text.isEmpty());
+        QCOMPARE(m_w->Text2->text(), QStringLiteral("*.*"));
+        QCOMPARE(m_w->File1->count(), 3);
+        QCOMPARE(m_w->Text4->text(), t);
+        QCOMPARE(m_w->Text7->text(), QStringLiteral(" "));
+        QVERIFY(m_w->Check1->isChecked());
+        QCOMPARE(m_w->Dir1->path(), t);
+    }
+
+    void listing_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("nameSeparator");
+        QTest::addColumn<bool>("sizes");
+        QTest::addColumn<QString>("sizeSeparator");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("transferred");
+        QTest::addColumn<QString>("appended");
+        QTest::newRow("line breaks") << "x"
+                                     << "\r\n"
+                                     << false << " "
+                                     << "*.*"
+                                     << "\r\na.txt\r\nB.doc"
+                                     << "x\r\na.txt\r\nB.doc";
+        QTest::newRow("empty separator") << ""
+                                         << "" << false << " "
+                                         << "*.*"
+                                         << "a.txtB.doc"
+                                         << "a.txtB.doc";
+        QTest::newRow("sizes, default separator") << "x"
+                                                  << "" << true << " "
+                                                  << "*.*"
+                                                  << "a.txt 10B.doc 2048"
+                                                  << "xa.txt 10B.doc 2048";
+        QTest::newRow("sizes, line breaks") << ""
+                                            << "\r\n"
+                                            << true << " "
+                                            << "*.*"
+                                            << "\r\na.txt 10\r\nB.doc 2048"
+                                            << "\r\na.txt 10\r\nB.doc 2048";
+        QTest::newRow("long separators") << "x"
+                                         << "; " << true << "\t="
+                                         << "*.*"
+                                         << "; a.txt\t=10; B.doc\t=2048"
+                                         << "x; a.txt\t=10; B.doc\t=2048";
+        QTest::newRow("no entries") << "x"
+                                    << "\r\n"
+                                    << true << " "
+                                    << "*.none"
+                                    << ""
+                                    << "x";
+    }
+    void listing()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, nameSeparator);
+        QFETCH(bool, sizes);
+        QFETCH(QString, sizeSeparator);
+        QFETCH(QString, pattern);
+        QFETCH(QString, transferred);
+        QFETCH(QString, appended);
+        m_w->Text2->setText(pattern);
+        m_w->Text3->setText(nameSeparator);
+        m_w->Text7->setText(sizeSeparator);
+        m_w->Check1->setChecked(sizes);
+        m_w->Text1->setText(before);
+        m_w->Command2->click();
+        QCOMPARE(m_w->Text1->text(), appended);
+        m_w->Text1->setText(before);
+        m_w->Command1->click();
+        QCOMPARE(m_w->Text1->text(), transferred);
+    }
+
+    void listingAsTyped()
+    {
+        // Enter in the separator box types CR LF; text typed into the big box stays before an
+        // appended listing.
+        QTest::keyClick(m_w->Text3, Qt::Key_Return);
+        QTest::keyClicks(m_w->Text1, "notes");
+        m_w->Command2->click();
+        QCOMPARE(m_w->Text1->text(), QStringLiteral("notes\r\na.txt\r\nB.doc"));
+
+        // A file removed since the list read the folder keeps its place with an empty size.
+        writeFile(t + "/c.txt", "abc");
+        m_w->Command6->click();
+        QVERIFY(QFile::remove(t + "/B.doc"));
+        m_w->Check1->setChecked(true);
+        m_w->Command1->click();
+        QCOMPARE(m_w->Text1->text(), QStringLiteral("\r\na.txt 10\r\nB.doc \r\nc.txt 3"));
+
+        tk::clipboardPut("old");
+        m_w->Command3->click();
+        QCOMPARE(tk::clipboardText(), m_w->Text1->text());
+        m_w->Text1->setText({});
+        m_w->Command3->click();
+        QCOMPARE(tk::clipboardText(), QString());
+    }
+
+    void batch_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<QString>("oldText");
+        QTest::addColumn<QString>("newText");
+        QTest::addColumn<QStringList>("changes"); // files made or renamed: name=content
+        QTest::addColumn<QStringList>("gone");
+        // Files: a1.txt "one", a2.txt "two", b.TXT "upper", banana "fruit", and zaa1.dat,
+        // which the filter "a*;b*" leaves out.
+        QTest::newRow("rename onto an existing name") << false << "1"
+                                                      << "2" << QStringList() << QStringList();
+        QTest::newRow("copy onto a later entry")
+            << true << "1"
+            << "2" << QStringList({"a2.txt=one"}) << QStringList();
+        QTest::newRow("rename, empty old text") << false << ""
+                                                << "x" << QStringList() << QStringList();
+        QTest::newRow("copy, empty old text") << true << ""
+                                              << "x" << QStringList() << QStringList();
+        QTest::newRow("rename, empty new text")
+            << false << "a"
+            << "" << QStringList({"1.txt=one", "2.txt=two", "bnn=fruit"})
+            << QStringList({"a1.txt", "a2.txt", "banana"});
+        QTest::newRow("rename, whole name removed") << false << "banana"
+                                                    << "" << QStringList() << QStringList();
+        QTest::newRow("copy, whole name removed") << true << "banana"
+                                                  << "" << QStringList() << QStringList();
+        QTest::newRow("letter case counts")
+            << false << "TXT"
+            << "doc" << QStringList({"b.doc=upper"}) << QStringList({"b.TXT"});
+        QTest::newRow("rename, every occurrence")
+            << false << "a"
+            << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"})
+            << QStringList({"a1.txt", "a2.txt", "banana"});
+        QTest::newRow("copy, every occurrence")
+            << true << "a"
+            << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"}) << QStringList();
+        QTest::newRow("rename into a subfolder")
+            << false << "a1"
+            << "sub/a1" << QStringList({"sub/a1.txt=one"}) << QStringList({"a1.txt"});
+        QTest::newRow("copy into a subfolder")
+            << true << "a"
+            << "sub/" << QStringList({"sub/1.txt=one", "sub/2.txt=two"}) << QStringList();
+        QTest::newRow("missing subfolder") << false << "a1"
+                                           << "none/a1" << QStringList() << QStringList();
+    }
+    void batch()
+    {
+        QFETCH(bool, copy);
+        QFETCH(QString, oldText);
+        QFETCH(QString, newText);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, gone);
+        QVERIFY(QFile::remove(t + "/a.txt") && QFile::remove(t + "/B.doc"));
+        QVERIFY(QDir(t).mkdir("sub"));
+        writeFile(t + "/a1.txt", "one");
+        writeFile(t + "/a2.txt", "two");
+        writeFile(t + "/b.TXT", "upper");
+        writeFile(t + "/banana", "fruit");
+        writeFile(t + "/zaa1.dat", "z");
+        m_w->Text2->setText("a*;b*");
+        const QStringList listed = m_w->File1->items();
+        QCOMPARE(listed, QStringList({"a1.txt", "a2.txt", "b.TXT", "banana"}));
+
+        QMap<QString, QByteArray> expected;
+        for (const QString &name : filesIn(t))
+            expected[name] = readAll(t + "/" + name);
+        for (const QString &name : gone)
+            expected.remove(name);
+        for (const QString &change : changes)
+            expected[change.section('=', 0, 0)] = change.section('=', 1).toUtf8();
+
+        m_w->Text5->setText(oldText);
+        m_w->Text6->setText(newText);
+        (copy ? m_w->Command7 : m_w->Command5)->click();
+
+        QMap<QString, QByteArray> actual;
+        for (const QString &name : filesIn(t))
+            actual[name] = readAll(t + "/" + name);
+        for (const QString &name : filesIn(t + "/sub"))
+            actual["sub/" + name] = readAll(t + "/sub/" + name);
+        QCOMPARE(actual, expected);
+        // The list is not refreshed by a run.
+        QCOMPARE(m_w->File1->items(), listed);
+    }
+
+    void batchOverStaleListAndReadOnlyTarget()
+    {
+        writeFile(t + "/a1.txt", "one");
+        writeFile(t + "/a2.txt", "two");
+        m_w->Command6->click();
+        QCOMPARE(chmod(QFile::encodeName(t + "/a2.txt").constData(), 0444), 0);
+        m_w->Text5->setText("1");
+        m_w->Text6->setText("2");
+        m_w->Command7->click(); // a read-only target is not replaced
+        QCOMPARE(readAll(t + "/a2.txt"), QByteArray("two"));
+
+        m_w->Text5->setText(".");
+        m_w->Text6->setText("_");
+        m_w->Command5->click();
+        QCOMPARE(filesIn(t), QStringList({"B_doc", "a1_txt", "a2_txt", "a_txt"}));
+        // A second click works on the names shown before, which are gone.
+        m_w->Command5->click();
+        QCOMPARE(filesIn(t), QStringList({"B_doc", "a1_txt", "a2_txt", "a_txt"}));
+        m_w->Command6->click();
+        QCOMPARE(m_w->File1->items(), QStringList({"a1_txt", "a2_txt", "a_txt", "B_doc"}));
+    }
+
+    void bulkDelete_data()
+    {
+        QTest::addColumn<QList<tk::Answer>>("answers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("deletes");
+        QTest::newRow("no at the first") << QList<tk::Answer>{tk::Answer::No} << 1 << false;
+        QTest::newRow("no at the second")
+            << QList<tk::Answer>{tk::Answer::Yes, tk::Answer::No} << 2 << false;
+        QTest::newRow("yes to both") << QList<tk::Answer>{} << 2 << true; // the defaults
+    }
+    void bulkDelete()
+    {
+        QFETCH(QList<tk::Answer>, answers);
+        QFETCH(int, questions);
+        QFETCH(bool, deletes);
+        QTemporaryDir outside;
+        writeFile(outside.path() + "/target", "kept");
+        writeFile(t + "/m-readonly.txt", "ro");
+        QCOMPARE(chmod(QFile::encodeName(t + "/m-readonly.txt").constData(), 0444), 0);
+        writeFile(t + "/z.txt", "z");
+        writeFile(t + "/.hidden", "h");
+        writeFile(t + "/skip.dat", "filtered out");
+        QVERIFY(QDir(t).mkdir("sub"));
+        QVERIFY(QFile::link(outside.path() + "/target", t + "/link.txt"));
+        m_w->Text2->setText("*.txt;*.doc");
+        const QStringList before = filesIn(t);
+
+        tk::testing::ScriptedBoxes boxes;
+        for (tk::Answer a : answers)
+            boxes.answer(a);
+        m_w->Command8->click();
+        QCOMPARE(int(boxes.shown().size()), questions);
+        const tk::MessageBoxRequest &first = boxes.shown()[0];
+        QCOMPARE(first.prompt, QStringLiteral("Liste kutusundaki bütün dosyalari silmek "
+                                              "istediginizden emin misiniz?"));
+        QCOMPARE(first.title, QStringLiteral("Onay"));
+        QCOMPARE(first.icon, tk::Icon::Question);
+        QCOMPARE(first.buttons, tk::Buttons::YesNo);
+        QCOMPARE(first.defaultButton, tk::Answer::Yes);
+        if (questions == 2) {
+            const tk::MessageBoxRequest &second = boxes.shown()[1];
+            QCOMPARE(second.prompt, QStringLiteral("Bütün bu dosyalar silinir, telafisi yoktur, "
+                                                   "yine de silmek istiyor musunuz?"));
+            QCOMPARE(second.icon, tk::Icon::Exclamation);
+            QCOMPARE(second.defaultButton, tk::Answer::Yes);
+        }
+        if (!deletes) {
+            QCOMPARE(filesIn(t), before);
+            return;
+        }
+        const QStringList left{".hidden", "m-readonly.txt", "skip.dat"};
+        QCOMPARE(filesIn(t), left);
+        QVERIFY(QFileInfo(t + "/sub").isDir());
+        QCOMPARE(readAll(outside.path() + "/target"), QByteArray("kept"));
+        QCOMPARE(m_w->File1->count(), 5); // not refreshed
+
+        // Again over the stale names: both questions, and nothing more goes.
+        boxes.clear();
+        m_w->Command8->click();
+        QCOMPARE(int(boxes.shown().size()), 2);
+        QCOMPARE(filesIn(t), left);
+    }
+};
+
+QTEST_MAIN(TestDiverterWindow)
+#include "tst_diverter_window.moc"
