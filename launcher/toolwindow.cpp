@@ -7,6 +7,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+// The icons live in the library; a static library's resources must be registered by hand.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace tk {
 
 QColor systemColour(SystemColour colour)
@@ -24,6 +30,7 @@ ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
 {
+    registerResources();
     setWindowTitle(look.caption);
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/%1-32.png").arg(look.icon), QSize(32, 32));

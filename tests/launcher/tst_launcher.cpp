@@ -255,7 +255,8 @@ void Launcher::captionsAndLook()
     QCOMPARE(main.divertera->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(!main.windowIcon().isNull());
+    QVERIFY(!main.windowIcon().pixmap(32, 32).isNull());
+    QVERIFY(!main.windowIcon().pixmap(16, 16).isNull());
 }
 
 void Launcher::kapatEndsAtOnceAskingNoWindow()
