@@ -11,9 +11,9 @@ const QString kCaption = QStringLiteral("tarnwick's File Editer");
 }
 
 FileEditer::FileEditer(QWidget *parent)
-    : tk::ToolWindow({kCaption, 6105, 2235, tk::SystemColour::MenuText, QStringLiteral("fileeditor"),
-                      true},
-                     parent)
+    : tk::ToolWindow(
+          {kCaption, 6105, 2235, tk::SystemColour::MenuText, QStringLiteral("fileeditor"), true},
+          parent)
 {
     QWidget *c = client();
     const QColor menuText = tk::systemColour(tk::SystemColour::MenuText);
@@ -91,14 +91,17 @@ FileEditer::FileEditer(QWidget *parent)
 
     // The controls carry their names, for accessibility tools and automated checks.
     const std::pair<QObject *, const char *> names[] = {
-        {Text1, "Text1"},     {Text2, "Text2"},       {Command1, "Command1"},
-        {Command2, "Command2"}, {Command3, "Command3"}, {Command4, "Command4"},
-        {Command5, "Command5"}, {Label1[0], "Label1_0"}, {Label1[1], "Label1_1"},
-        {Label2, "Label2"},   {dosya, "dosya"},       {kopyala, "kopyala"},
-        {yeniden, "yeniden"}, {sil, "sil"},           {textler, "textler"},
-        {copy12, "copy12"},   {copy21, "copy21"},     {replacetexts, "replacetexts"},
-        {temizlik, "temizlik"}, {clear1, "clear1"},   {clear2, "clear2"},
-        {clearall, "clearall"}};
+        {Text1, "Text1"},        {Text2, "Text2"},
+        {Command1, "Command1"},  {Command2, "Command2"},
+        {Command3, "Command3"},  {Command4, "Command4"},
+        {Command5, "Command5"},  {Label1[0], "Label1_0"},
+        {Label1[1], "Label1_1"}, {Label2, "Label2"},
+        {dosya, "dosya"},        {kopyala, "kopyala"},
+        {yeniden, "yeniden"},    {sil, "sil"},
+        {textler, "textler"},    {copy12, "copy12"},
+        {copy21, "copy21"},      {replacetexts, "replacetexts"},
+        {temizlik, "temizlik"},  {clear1, "clear1"},
+        {clear2, "clear2"},      {clearall, "clearall"}};
     for (const auto &[object, name] : names)
         object->setObjectName(QLatin1String(name));
 
@@ -229,8 +232,8 @@ bool FileEditer::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::ShortcutOverride && (watched == Text1 || watched == Text2)) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (QAction *action : {kopyala, yeniden, sil, copy12, copy21, replacetexts, clear1,
-                                clear2, clearall}) {
+        for (QAction *action :
+             {kopyala, yeniden, sil, copy12, copy21, replacetexts, clear1, clear2, clearall}) {
             if (action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
                 event->ignore();
                 return true;

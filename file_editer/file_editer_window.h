@@ -40,8 +40,7 @@ public:
     tk::ClickLabel *Label2;
     tk::FileDialog CommonDialog1;
     QMenu *dosya, *textler, *temizlik;
-    QAction *kopyala, *yeniden, *sil, *copy12, *copy21, *replacetexts, *clear1, *clear2,
-        *clearall;
+    QAction *kopyala, *yeniden, *sil, *copy12, *copy21, *replacetexts, *clear1, *clear2, *clearall;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

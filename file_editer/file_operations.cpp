@@ -1,7 +1,6 @@
 #include "file_editer/file_operations.h"
 
 #include "launcher/fileops.h"
-#include "launcher/textcodec.h"
 #include "launcher/wildcard.h"
 
 #include <QDir>
@@ -46,19 +45,19 @@ bool deleteFiles(const QString &path)
         return fsops::removeFile(path);
 
     // A pattern without a folder works in the current folder, as a plain relative name does.
-    const QString folder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
-    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    // Each match is addressed by the field's own folder part, spelled as the user typed it.
+    const QString prefix = path.left(slash + 1);
+    const QDir dir(slash < 0 ? QStringLiteral(".") : prefix);
     const QStringList names =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     int matched = 0, deleted = 0;
     for (const QString &name : names) {
         if (!deletePatternMatches(pattern, name))
             continue;
-        const QString entry = folder.isEmpty() ? name
-                              : folder == u"/" ? QStringLiteral("/") + name
-                                               : joinPath(folder, name);
-        // A link to a folder is still a file entry: it goes as a link, like any other link.
-        if (QFileInfo(entry).isDir() && !QFileInfo(entry).isSymLink())
+        const QString entry = prefix + name;
+        // A link to a folder is a file entry of its own: it goes as a link, like any other link.
+        const QFileInfo info(entry);
+        if (info.isDir() && !info.isSymLink())
             continue;
         ++matched;
         // Every file that can go goes, whatever its place in the listing; a read-only one among

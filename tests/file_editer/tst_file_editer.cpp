@@ -47,9 +47,8 @@ QStringList prompts(const tk::testing::ScriptedBoxes &boxes)
 // Names in a folder, hidden ones included, sorted.
 QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                      QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 } // namespace
 
@@ -110,6 +109,7 @@ void TestFileEditer::requiredFields_data()
     QTest::addColumn<QString>("text2");
     QTest::addColumn<bool>("refused");
 
+    // clang-format off
     for (const char *op : {"copy", "rename"}) {
         QTest::addRow("%s both empty", op) << op << "" << "" << true;
         QTest::addRow("%s file 2 empty", op) << op << "a" << "" << true;
@@ -118,6 +118,7 @@ void TestFileEditer::requiredFields_data()
     }
     QTest::newRow("delete empty") << "delete" << "" << "b" << true;
     QTest::newRow("delete blanks") << "delete" << "  " << "" << false;
+    // clang-format on
 }
 
 void TestFileEditer::requiredFields()
@@ -219,13 +220,19 @@ void TestFileEditer::copyFailsAndKeepsTarget_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("target");
-    QTest::newRow("target a folder") << "src" << "folder";
-    QTest::newRow("read-only target") << "src" << "readonly";
-    QTest::newRow("missing source") << "nothing" << "target";
-    QTest::newRow("source a folder") << "folder" << "target";
-    QTest::newRow("folder of target missing") << "src" << "nowhere/target";
+    QTest::newRow("target a folder") << "src"
+                                     << "folder";
+    QTest::newRow("read-only target") << "src"
+                                      << "readonly";
+    QTest::newRow("missing source") << "nothing"
+                                    << "target";
+    QTest::newRow("source a folder") << "folder"
+                                     << "target";
+    QTest::newRow("folder of target missing") << "src"
+                                              << "nowhere/target";
     // Reading fails after the copy has begun: the process's own memory at address 0.
-    QTest::newRow("read error half way") << "/proc/self/mem" << "target";
+    QTest::newRow("read error half way") << "/proc/self/mem"
+                                         << "target";
 }
 
 void TestFileEditer::copyFailsAndKeepsTarget()
@@ -261,20 +268,19 @@ void TestFileEditer::rename_data()
     QTest::addColumn<QStringList>("after"); // what the temporary folder holds afterwards
     QTest::addColumn<bool>("succeeds");
 
-    QTest::newRow("same folder") << "a.txt" << "b.txt" << QStringList{"b.txt", "dir", "dir/in", "other"}
-                                 << true;
+    const QStringList unchanged = {"a.txt", "dir", "dir/in", "other"};
+    // clang-format off
+    QTest::newRow("same folder")
+        << "a.txt" << "b.txt" << QStringList{"b.txt", "dir", "dir/in", "other"} << true;
     QTest::newRow("another folder")
         << "a.txt" << "other/a.doc" << QStringList{"dir", "dir/in", "other", "other/a.doc"} << true;
-    QTest::newRow("folder path") << "dir" << "renamed"
-                                 << QStringList{"a.txt", "other", "renamed", "renamed/in"} << true;
-    QTest::newRow("onto itself")
-        << "a.txt" << "./a.txt" << QStringList{"a.txt", "dir", "dir/in", "other"} << true;
-    QTest::newRow("missing source")
-        << "none" << "b.txt" << QStringList{"a.txt", "dir", "dir/in", "other"} << false;
-    QTest::newRow("folder of target missing")
-        << "a.txt" << "nowhere/b" << QStringList{"a.txt", "dir", "dir/in", "other"} << false;
-    QTest::newRow("wildcards are names, not patterns")
-        << "*.txt" << "b.txt" << QStringList{"a.txt", "dir", "dir/in", "other"} << false;
+    QTest::newRow("folder path")
+        << "dir" << "renamed" << QStringList{"a.txt", "other", "renamed", "renamed/in"} << true;
+    QTest::newRow("onto itself") << "a.txt" << "./a.txt" << unchanged << true;
+    QTest::newRow("missing source") << "none" << "b.txt" << unchanged << false;
+    QTest::newRow("folder of target missing") << "a.txt" << "nowhere/b" << unchanged << false;
+    QTest::newRow("wildcards are names, not patterns") << "*.txt" << "b.txt" << unchanged << false;
+    // clang-format on
 }
 
 void TestFileEditer::rename()
@@ -335,8 +341,8 @@ void TestFileEditer::deleteFiles_data()
 
     // The folder holds: a.txt, b.txt, c.doc, README, .hidden.txt, ro.txt (read-only),
     // sub.txt/ (a folder), link.txt -> c.doc.
-    const QStringList all = {".hidden.txt", "README", "a.txt", "b.txt", "c.doc",
-                             "link.txt",    "ro.txt", "sub.txt"};
+    const QStringList all = {".hidden.txt", "README",   "a.txt",  "b.txt",
+                             "c.doc",       "link.txt", "ro.txt", "sub.txt"};
     auto without = [&](const QStringList &gone) {
         QStringList rest = all;
         for (const QString &g : gone)
@@ -449,6 +455,7 @@ void TestFileEditer::fieldMenus_data()
     QTest::addColumn<QString>("after1");
     QTest::addColumn<QString>("after2");
 
+    // clang-format off
     QTest::newRow("copy12") << "copy12" << 1 << " a b " << "x" << " a b " << " a b ";
     QTest::newRow("copy12 empty source") << "copy12" << 1 << "" << "x" << "" << "";
     QTest::newRow("copy21") << "copy21" << 1 << "a" << " x " << " x " << " x ";
@@ -457,6 +464,7 @@ void TestFileEditer::fieldMenus_data()
     QTest::newRow("clear1") << "clear1" << 1 << "a" << "x" << "" << "x";
     QTest::newRow("clear2") << "clear2" << 1 << "a" << "x" << "a" << "";
     QTest::newRow("clearall") << "clearall" << 1 << "a" << "x" << "" << "";
+    // clang-format on
 }
 
 void TestFileEditer::fieldMenus()
