@@ -1,0 +1,94 @@
+#include "text_editer/file_loader.h"
+
+#include "launcher/textcodec.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace texteditor {
+
+namespace {
+
+// Opens an existing file for reading only, so a read-only file loads; a missing one is created
+// empty. O_NONBLOCK keeps a dropped FIFO from hanging the window until some writer appears.
+int openForLoading(const QByteArray &path)
+{
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(path.constData(), flags);
+    if (fd < 0 && errno == ENOENT)
+        fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
+    return fd;
+}
+
+// Reads one whole record, or what is left of the file. False on a read error.
+bool readRecord(int fd, char *buffer, qint64 &got)
+{
+    got = 0;
+    while (got < kRecordBytes) {
+        const ssize_t n = ::read(fd, buffer + got, size_t(kRecordBytes - got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return true;
+}
+
+void trimBlanks(QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ')
+        --end;
+    qsizetype start = 0;
+    while (start < end && text.at(start) == u' ')
+        ++start;
+    text.truncate(end);
+    if (start > 0)
+        text.remove(0, start);
+}
+
+} // namespace
+
+QString loadTextFile(const QString &path)
+{
+    QString result;
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (nativePath.isEmpty())
+        return result;
+    const int fd = openForLoading(nativePath);
+    if (fd < 0)
+        return result;
+
+    struct stat st {};
+    bool failed = fstat(fd, &st) != 0;
+    const qint64 blocks = failed ? 1 : recordCount(st.st_size);
+    // The decoded text never has more characters than the file has bytes.
+    if (!failed && S_ISREG(st.st_mode))
+        result.reserve(qsizetype(st.st_size));
+
+    TextDecoder decoder;
+    QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
+    for (qint64 n = 1; n <= blocks; ++n) {
+        qint64 got = 0;
+        if (!readRecord(fd, buffer.data(), got))
+            failed = true;
+        result += decoder.decode(QByteArrayView(buffer.constData(), got));
+        if (failed)
+            break;
+    }
+    result += decoder.finish();
+    ::close(fd);
+
+    trimBlanks(result);
+    return result;
+}
+
+} // namespace texteditor

@@ -1,0 +1,25 @@
+#pragma once
+// Reads a text file for the editing box. The file is read in records of 10000 bytes, the layout
+// the editor has always used, and turned into text by one decoder over all records, so a
+// character cut by a record boundary arrives whole. The loader never reports anything: what it
+// could not read is simply missing from the result.
+
+#include <QString>
+
+namespace texteditor {
+
+inline constexpr qint64 kRecordBytes = 10000;
+
+// The number of records read for a file of `fileBytes` bytes: one more than the whole records,
+// so a file of exactly 10000 bytes is read as two, the second one empty.
+inline qint64 recordCount(qint64 fileBytes)
+{
+    return fileBytes / kRecordBytes + 1;
+}
+
+// The text of the file at `path`, without the blanks (code 32 only) at its start and end.
+// A path that names nothing is created as an empty file; an existing file is only read. A
+// record that fails to read ends the reading, keeping what came before it.
+QString loadTextFile(const QString &path);
+
+} // namespace texteditor
