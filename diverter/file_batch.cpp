@@ -5,6 +5,10 @@
 #include "launcher/textmatch.h"
 
 #include <QFile>
+#include <QStringEncoder>
+
+#include <charconv>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,16 +39,28 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     const int dirFd =
         withSizes ? open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                   : -1;
+    QStringEncoder toNative(QStringEncoder::System);
+    std::string nativeName;
     for (const QString &name : names) {
         out += nameSeparator;
         out += name;
-        if (withSizes) {
-            out += sizeSeparator;
-            struct stat st;
-            if (dirFd >= 0 && fstatat(dirFd, QFile::encodeName(name).constData(), &st, 0) == 0)
-                out += QString::number(qint64(st.st_size));
-            else if (dirFd < 0)
-                out += sizeText(joinPath(folder, name));
+        if (!withSizes)
+            continue;
+        out += sizeSeparator;
+        if (dirFd < 0) {
+            out += sizeText(joinPath(folder, name));
+            continue;
+        }
+        // One buffer for every name's native form and every size's digits: no allocation per
+        // entry.
+        nativeName.resize(size_t(toNative.requiredSpace(name.size())) + 1);
+        char *end = toNative.appendToBuffer(nativeName.data(), name);
+        *end = '\0';
+        struct stat st;
+        if (fstatat(dirFd, nativeName.data(), &st, 0) == 0) {
+            char digits[24];
+            const auto r = std::to_chars(digits, digits + sizeof digits, qint64(st.st_size));
+            out += QLatin1StringView(digits, r.ptr - digits);
         }
     }
     if (dirFd >= 0)
