@@ -90,14 +90,23 @@ bool writeAll(int fd, const char *data, size_t size)
 bool copyContent(int in, int out)
 {
     // The kernel copies without a trip through user space where it can; otherwise a plain loop.
+    // Some files (those of /proc, for one) read as empty through the kernel copy, so a kernel
+    // copy that ends before its first byte hands over to the plain loop.
     bool kernelCopy = true;
+    bool kernelCopied = false;
     for (;;) {
         if (kernelCopy) {
             const ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-            if (n > 0)
+            if (n > 0) {
+                kernelCopied = true;
                 continue;
-            if (n == 0)
+            }
+            if (n == 0 && kernelCopied)
                 return true;
+            if (n == 0) {
+                kernelCopy = false;
+                continue;
+            }
             if (errno == EINTR)
                 continue;
             if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&

@@ -69,6 +69,7 @@ private slots:
     void init();
     void copyOutcome_data();
     void copyOutcome();
+    void copiesFilesThatReportNoSize();
     void failedCopyLeavesTargetWhole();
     void writerKeepsTargetSafe();
     void writerWritesThroughLinksAndKeepsMode();
@@ -137,6 +138,13 @@ void FileOps::copyOutcome()
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
     for (const QString &name : entries(m_dir->path()))
         QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
+}
+
+void FileOps::copiesFilesThatReportNoSize()
+{
+    // /proc files report a size of 0 and cannot be copied by the kernel's copy.
+    QVERIFY(fsops::copyFile(QStringLiteral("/proc/self/status"), path("status.txt")));
+    QVERIFY(readAll(path("status.txt")).startsWith("Name:"));
 }
 
 void FileOps::failedCopyLeavesTargetWhole()
