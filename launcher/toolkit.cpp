@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -27,6 +28,18 @@ template <class T> void install(T *&slot, T *standIn)
 {
     Q_ASSERT(slot == nullptr);
     slot = standIn;
+}
+// A short prompt makes a narrow box, whose title bar then cuts its title; the box is made wide
+// enough for the title, its icon and the title bar's buttons. Called last, since setting the icon
+// or the buttons rebuilds the box's layout.
+void fitTitle(QMessageBox &box)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 140;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 }
 } // namespace
 
@@ -63,6 +76,7 @@ Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons, Icon 
     if (buttons == Buttons::Ok) {
         box.addButton(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
         box.setDefaultButton(QMessageBox::Ok);
+        fitTitle(box);
         box.exec();
         return Answer::Ok;
     }
@@ -72,6 +86,7 @@ Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons, Icon 
     no->setText(QStringLiteral("&Hayır"));
     box.setDefaultButton(request.defaultButton == Answer::No ? no : yes);
     box.setEscapeButton(no);
+    fitTitle(box);
     box.exec();
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
 }
