@@ -25,12 +25,12 @@ constexpr qint64 kFileBytes = 50 * 1000 * 1000;
 // ASCII file), "ERROR" on about one line in two.
 bool makeLog(const QString &path, bool ascii = false)
 {
-    static const char *const turkish[] = {"kayit",  "dosya", "okundu", "yazildi", "ERROR",
-                                          "sistem", "çalışıyor", "bağlantı", "tamam", "istek",
-                                          "yanıt",  "süre",  "kullanıcı", "INFO", "12345"};
-    static const char *const plain[] = {"kayit",  "dosya",    "okundu",   "yazildi", "ERROR",
-                                        "sistem", "calisiyor", "baglanti", "tamam",  "istek",
-                                        "yanit",  "sure",     "kullanici", "INFO",  "12345"};
+    static const char *const turkish[] = {"kayit",  "dosya",     "okundu",    "yazildi", "ERROR",
+                                          "sistem", "çalışıyor", "bağlantı",  "tamam",   "istek",
+                                          "yanıt",  "süre",      "kullanıcı", "INFO",    "12345"};
+    static const char *const plain[] = {"kayit",  "dosya",     "okundu",    "yazildi", "ERROR",
+                                        "sistem", "calisiyor", "baglanti",  "tamam",   "istek",
+                                        "yanit",  "sure",      "kullanici", "INFO",    "12345"};
     const char *const *words = ascii ? plain : turkish;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -115,8 +115,8 @@ int runTextEditerBench()
             QFile in(asciiLog);
             const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
             const double widen = bench::seconds([&] { QString::fromLatin1(bytes); });
-            bench::report("  floor: widen bytes in memory to QString", widen,
-                          "cat FILE >/dev/null", asciiCat);
+            bench::report("  floor: widen bytes in memory to QString", widen, "cat FILE >/dev/null",
+                          asciiCat);
             QFile::remove(asciiLog);
         }
     }

@@ -85,9 +85,9 @@ private slots:
         QCOMPARE(w.Text4->accessibleName(), QStringLiteral("kaç tane?"));
 
         // Tab order from the big box through every box and button, and round again.
-        const QList<QWidget *> order = {w.Text1,    w.Text2,    w.Text5,    w.Text6,
-                                        w.Command1, w.Command4, w.Command3, w.Command5,
-                                        w.Command6, w.Command2, w.Command9, w.Command10,
+        const QList<QWidget *> order = {w.Text1,     w.Text2,    w.Text5,    w.Text6,
+                                        w.Command1,  w.Command4, w.Command3, w.Command5,
+                                        w.Command6,  w.Command2, w.Command9, w.Command10,
                                         w.Command11, w.Command7, w.Command8, w.Text1};
         auto nextStop = [](QWidget *from) {
             QWidget *next = from->nextInFocusChain();
@@ -152,7 +152,8 @@ private slots:
         QWidget *viewport = w.Text1->viewport();
 
         auto *files = new QMimeData;
-        files->setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("two.txt"))});
+        files->setUrls(
+            {QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("two.txt"))});
         drop(viewport, files);
         QCOMPARE(w.Text1->text(), QStringLiteral("one"));
 
@@ -279,11 +280,31 @@ private slots:
         QTest::addColumn<QString>("newText");
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QString>("replaced");
-        QTest::newRow("b") << "abcb" << "b" << "x" << "ac" << "axcx";
-        QTest::newRow("not rescanned") << "aa" << "a" << "aa" << "" << "aaaa";
-        QTest::newRow("empty old") << "abc" << "" << "x" << "abc" << "abc";
-        QTest::newRow("empty new") << "abcb" << "b" << "" << "ac" << "ac";
-        QTest::newRow("case differs") << "Ali ali" << "ali" << "Veli" << "Ali " << "Ali Veli";
+        QTest::newRow("b") << "abcb"
+                           << "b"
+                           << "x"
+                           << "ac"
+                           << "axcx";
+        QTest::newRow("not rescanned") << "aa"
+                                       << "a"
+                                       << "aa"
+                                       << ""
+                                       << "aaaa";
+        QTest::newRow("empty old") << "abc"
+                                   << ""
+                                   << "x"
+                                   << "abc"
+                                   << "abc";
+        QTest::newRow("empty new") << "abcb"
+                                   << "b"
+                                   << ""
+                                   << "ac"
+                                   << "ac";
+        QTest::newRow("case differs") << "Ali ali"
+                                      << "ali"
+                                      << "Veli"
+                                      << "Ali "
+                                      << "Ali Veli";
     }
     void removeAndReplace()
     {

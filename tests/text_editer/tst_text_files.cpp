@@ -57,7 +57,8 @@ private slots:
         QTest::newRow("two records and a half") << numbered(25000) << QString(numbered(25000));
         QTest::newRow("exactly two records") << numbered(20000) << QString(numbered(20000));
         QTest::newRow("blanks trimmed, final line break kept")
-            << QByteArray("   first line \r\nlast  \r\n") << QStringLiteral("first line \r\nlast  \r\n");
+            << QByteArray("   first line \r\nlast  \r\n")
+            << QStringLiteral("first line \r\nlast  \r\n");
         QTest::newRow("only blanks go") << QByteArray("\t a b \t") << QStringLiteral("\t a b \t");
         QTest::newRow("blanks only") << QByteArray("     ") << QString();
         QTest::newRow("bare LF kept") << QByteArray("a\nb\n") << QStringLiteral("a\nb\n");
@@ -132,8 +133,7 @@ private slots:
         QTest::newRow("abc") << QStringLiteral("abc") << QByteArray("abc\r\n");
         QTest::newRow("empty") << QString() << QByteArray("\r\n");
         QTest::newRow("non-ASCII") << QStringLiteral("çğ") << QByteArray("\xC3\xA7\xC4\x9F\r\n");
-        QTest::newRow("lone surrogate")
-            << QString(QChar(0xD800)) << QByteArray("\xEF\xBF\xBD\r\n");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("\xEF\xBF\xBD\r\n");
         // A surrogate pair on the boundary of the first chunk of 1 << 20 characters.
         const QString big = QString((1 << 20) - 1, u'x') + QStringLiteral("\U0001F600") + u'y';
         QTest::newRow("pair across chunks") << big << big.toUtf8() + "\r\n";
@@ -153,8 +153,8 @@ private slots:
         writeFile(path("locked.txt"), "old");
         QVERIFY(chmod(QFile::encodeName(path("locked.txt")).constData(), 0444) == 0);
         QDir(m_dir.path()).mkdir(QStringLiteral("folder"));
-        for (const QString &target : {path("locked.txt"), path("folder"), path("none/x.txt"),
-                                      QString()})
+        for (const QString &target :
+             {path("locked.txt"), path("folder"), path("none/x.txt"), QString()})
             QVERIFY2(!saveTextFile(target, u"new"), qPrintable(target));
         QCOMPARE(readAll(path("locked.txt")), QByteArray("old"));
         QVERIFY(QFileInfo(path("folder")).isDir());
@@ -201,13 +201,34 @@ private slots:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("count");
-        QTest::newRow("case differs") << "ali" << "Ali" << "yok" << "0";
-        QTest::newRow("no overlap, even") << "aaaa" << "aa" << "evet" << "2";
-        QTest::newRow("no overlap, odd") << "aaa" << "aa" << "evet" << "1";
-        QTest::newRow("longer than text") << "ab" << "abc" << "yok" << "0";
-        QTest::newRow("empty text") << "" << "a" << "yok" << "0";
-        QTest::newRow("blanks are a word") << "a  b  c" << "  " << "evet" << "2";
-        QTest::newRow("line break in word") << "ab\r\ncd\r\nb c" << "b\r\nc" << "evet" << "1";
+        QTest::newRow("case differs") << "ali"
+                                      << "Ali"
+                                      << "yok"
+                                      << "0";
+        QTest::newRow("no overlap, even") << "aaaa"
+                                          << "aa"
+                                          << "evet"
+                                          << "2";
+        QTest::newRow("no overlap, odd") << "aaa"
+                                         << "aa"
+                                         << "evet"
+                                         << "1";
+        QTest::newRow("longer than text") << "ab"
+                                          << "abc"
+                                          << "yok"
+                                          << "0";
+        QTest::newRow("empty text") << ""
+                                    << "a"
+                                    << "yok"
+                                    << "0";
+        QTest::newRow("blanks are a word") << "a  b  c"
+                                           << "  "
+                                           << "evet"
+                                           << "2";
+        QTest::newRow("line break in word") << "ab\r\ncd\r\nb c"
+                                            << "b\r\nc"
+                                            << "evet"
+                                            << "1";
     }
     void countsWords()
     {
