@@ -1,19 +1,22 @@
-// The Text Editer window driven through its handlers, on real files, with every box and dialog
-// answered by the toolkit's stand-ins.
+// The Text Editer on real files: the loader, saver and search alone, and the window driven
+// through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
 #include "launcher/toolkit_testing.h"
+#include "text_editer/file_loader.h"
+#include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
+#include "text_editer/text_search.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using tk::testing::ScriptedBoxes;
@@ -26,14 +29,25 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+void writeFile(const QString &path, const QByteArray &bytes, int mode = 0644)
 {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+    QVERIFY(chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
 }
 
-// Types into a box as a user would; "\n" presses Enter.
+// Bytes that differ from record to record, so a lost or repeated record shows.
+QByteArray numbered(int size)
+{
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < size; ++i)
+        bytes += QByteArray::number(i) + ',';
+    return bytes.left(size);
+}
+
+// Types as a user would; "\n" presses Enter.
 void type(QWidget *box, const QString &text)
 {
     box->setFocus();
@@ -44,15 +58,6 @@ void type(QWidget *box, const QString &text)
         QTest::keyClicks(box, lines[i]);
     }
 }
-
-void drop(QWidget *target, QMimeData *data)
-{
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent dropEvent(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropEvent);
-}
 } // namespace
 
 class TextEditerTest : public QObject {
@@ -61,192 +66,242 @@ class TextEditerTest : public QObject {
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
 private slots:
+    void loader_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("one record exactly") << numbered(10000) << QString(numbered(10000));
+        QTest::newRow("two and a half records") << numbered(25000) << QString(numbered(25000));
+        QTest::newRow("blanks trimmed, line break kept")
+            << QByteArray("  \tfirst \r\nlast  \r\n") << QStringLiteral("\tfirst \r\nlast  \r\n");
+        QTest::newRow("blanks only") << QByteArray("     ") << QString();
+        QTest::newRow("character across byte 10000")
+            << QByteArray(9999, 'a') + "\xC3\xA7z" << QString(9999, u'a') + QStringLiteral("çz");
+        QTest::newRow("byte-order mark kept")
+            << QByteArray("\xEF\xBB\xBFhi") << QStringLiteral("\uFEFFhi");
+    }
+    void loader()
+    {
+        QFETCH(QByteArray, bytes);
+        writeFile(path("in.txt"), bytes);
+        QTEST(texteditor::loadTextFile(path("in.txt")), "text");
+    }
+
+    void loaderOddPaths()
+    {
+        // Nowhere to create a missing file: still an empty text.
+        QCOMPARE(texteditor::loadTextFile(path("no/such.txt")), QString());
+        QVERIFY(!QFileInfo::exists(path("no")));
+        // A FIFO without a writer must not hang the window.
+        QVERIFY(mkfifo(QFile::encodeName(path("pipe")).constData(), 0600) == 0);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(texteditor::loadTextFile(path("pipe")), QString());
+        QVERIFY(timer.elapsed() < 5000);
+    }
+
+    void saver_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("abc") << QStringLiteral("abc") << QByteArray("abc\r\n");
+        QTest::newRow("empty") << QString() << QByteArray("\r\n");
+        QTest::newRow("lone surrogate last")
+            << QString(QChar(0xD800)) << QByteArray("\xEF\xBF\xBD\r\n");
+        // A surrogate pair cut by the boundary of the first chunk of 1 << 20 characters.
+        const QString big = QString((1 << 20) - 1, u'x') + QStringLiteral("\U0001F600");
+        QTest::newRow("pair across chunks") << big << big.toUtf8() + "\r\n";
+    }
+    void saver()
+    {
+        QFETCH(QString, text);
+        writeFile(path("out.txt"), "an old content that is longer");
+        QVERIFY(texteditor::saveTextFile(path("out.txt"), text));
+        QTEST(readAll(path("out.txt")), "bytes");
+    }
+
+    void failedSaveKeepsOldFile()
+    {
+        // A file size limit makes the write fail half way, as a full disk would.
+        QTemporaryDir dir;
+        const QString name = dir.filePath("keep.txt");
+        writeFile(name, "the old file");
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 50000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const bool saved = texteditor::saveTextFile(name, QString(200000, u'n'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!saved);
+        QCOMPARE(readAll(name), QByteArray("the old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("found");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("case differs") << "ali"
+                                      << "Ali"
+                                      << "yok"
+                                      << "0";
+        QTest::newRow("no overlap, even") << "aaaa"
+                                          << "aa"
+                                          << "evet"
+                                          << "2";
+        QTest::newRow("no overlap, odd") << "aaa"
+                                         << "aa"
+                                         << "evet"
+                                         << "1";
+        QTest::newRow("longer than text") << "ab"
+                                          << "abc"
+                                          << "yok"
+                                          << "0";
+        QTest::newRow("line break in word") << "ab\r\ncd\r\nb c"
+                                            << "b\r\nc"
+                                            << "evet"
+                                            << "1";
+    }
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, word);
+        const texteditor::SearchAnswer answer = texteditor::searchWord(text, word);
+        QTEST(answer.found, "found");
+        QTEST(answer.count, "count");
+    }
+
     void look()
     {
         TextEditer w;
         w.show();
-        QCOMPARE(w.windowTitle(), QStringLiteral("tarnwick's Text Editer"));
         QCOMPARE(w.client()->size(), QSize(379, 399));
-        const QRect area = w.client()->rect();
         for (QWidget *child : w.client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            QVERIFY2(area.contains(child->geometry()), qPrintable(child->objectName()));
             QString caption = child->property("text").toString();
-            caption.remove(u'&');
-            if (!qobject_cast<QAbstractButton *>(child) && !qobject_cast<QLabel *>(child))
+            QVERIFY2(w.client()->rect().contains(child->geometry()), qPrintable(caption));
+            const bool button = qobject_cast<QAbstractButton *>(child);
+            if (!button && !qobject_cast<QLabel *>(child))
                 continue;
-            // Room for the caption, plus a button's frame.
-            const int frame = qobject_cast<QAbstractButton *>(child) ? 12 : 0;
             const QFontMetrics fm = child->fontMetrics();
-            QVERIFY2(fm.horizontalAdvance(caption) + frame <= child->width(), qPrintable(caption));
+            QVERIFY2(fm.horizontalAdvance(caption.remove(u'&')) + (button ? 12 : 0) <=
+                         child->width(),
+                     qPrintable(caption));
             QVERIFY2(fm.height() <= child->height(), qPrintable(caption));
         }
-        QVERIFY(!w.Text3->isEnabled() && !w.Text4->isEnabled());
-        QCOMPARE(w.Text2->accessibleName(), QStringLiteral("aranacak text"));
-        QCOMPARE(w.Text4->accessibleName(), QStringLiteral("kaç tane?"));
-
-        // Tab order from the big box through every box and button, and round again.
         const QList<QWidget *> order = {w.Text1,     w.Text2,    w.Text5,    w.Text6,
                                         w.Command1,  w.Command4, w.Command3, w.Command5,
                                         w.Command6,  w.Command2, w.Command9, w.Command10,
                                         w.Command11, w.Command7, w.Command8, w.Text1};
-        auto nextStop = [](QWidget *from) {
-            QWidget *next = from->nextInFocusChain();
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            QWidget *next = order[i - 1]->nextInFocusChain();
             while (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled())
                 next = next->nextInFocusChain();
-            return next;
-        };
-        for (qsizetype i = 1; i < order.size(); ++i)
-            QCOMPARE(nextStop(order[i - 1]), order[i]);
+            QCOMPARE(next, order[i]);
+        }
     }
 
     void openFile()
     {
-        writeFile(path("a.txt"), "  first\nsecond  ");
+        writeFile(path("ro.txt"), "  read only\n", 0444);
         TextEditer w;
         ScriptedFileDialogs dialogs;
-        dialogs.choose(path("a.txt"));
+        dialogs.choose(path("ro.txt"));
         w.openFile();
-        QCOMPARE(w.Text1->text(), QStringLiteral("first\nsecond"));
+        QCOMPARE(w.Text1->text(), QStringLiteral("read only\n"));
         const tk::FileDialogRequest &request = dialogs.shown().at(0);
-        QCOMPARE(request.mode, tk::DialogMode::Open);
         QCOMPARE(request.title, QStringLiteral("tarnwick"));
         QCOMPARE(request.fileTypeCaption, QStringLiteral("Text(*.txt;*.doc)"));
         QCOMPARE(request.filePatterns, (QStringList{"*.txt", "*.doc"}));
-        QCOMPARE(request.proposedName, QString());
 
-        // A cancel keeps the text; the save dialog proposes the name chosen for opening.
+        // A cancel keeps the text; Save proposes the name chosen for opening.
         dialogs.cancel();
         w.openFile();
-        QCOMPARE(w.Text1->text(), QStringLiteral("first\nsecond"));
         dialogs.cancel();
         w.save();
-        QCOMPARE(dialogs.shown().at(2).mode, tk::DialogMode::Save);
-        QCOMPARE(dialogs.shown().at(2).proposedName, path("a.txt"));
+        QCOMPARE(w.Text1->text(), QStringLiteral("read only\n"));
+        QCOMPARE(dialogs.shown().at(2).proposedName, path("ro.txt"));
 
-        // A typed name of a missing file creates it and empties the box.
+        // A typed missing name is created empty; an unreadable path empties the box.
         dialogs.choose(path("typed.txt"));
         w.openFile();
         QCOMPARE(w.Text1->text(), QString());
         QCOMPARE(readAll(path("typed.txt")), QByteArray());
-
-        // A file that cannot be read empties the box too.
         w.Text1->setText(QStringLiteral("old"));
         dialogs.choose(m_dir.path());
         w.openFile();
         QCOMPARE(w.Text1->text(), QString());
-
-        // A read-only file loads.
-        writeFile(path("ro.txt"), "read only");
-        QVERIFY(chmod(QFile::encodeName(path("ro.txt")).constData(), 0444) == 0);
-        dialogs.choose(path("ro.txt"));
-        w.openFile();
-        QCOMPARE(w.Text1->text(), QStringLiteral("read only"));
     }
 
     void dropFiles()
     {
         writeFile(path("one.txt"), "one");
-        writeFile(path("two.txt"), "two");
         TextEditer w;
         w.show();
-        QWidget *viewport = w.Text1->viewport();
-
-        auto *files = new QMimeData;
-        files->setUrls(
-            {QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("two.txt"))});
-        drop(viewport, files);
+        auto drop = [&](QMimeData *data) {
+            const QPoint at = w.Text1->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w.Text1->viewport(), &enter);
+            QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w.Text1->viewport(), &dropped);
+        };
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("x.txt"))});
+        drop(&files);
         QCOMPARE(w.Text1->text(), QStringLiteral("one"));
-
+        QVERIFY(!QFileInfo::exists(path("x.txt")));
         // Dragged text carries no file: the box keeps its text and takes none of the drag.
-        auto *text = new QMimeData;
-        text->setText(QStringLiteral("stray"));
-        drop(viewport, text);
+        QMimeData text;
+        text.setText(QStringLiteral("stray"));
+        drop(&text);
         QCOMPARE(w.Text1->text(), QStringLiteral("one"));
-        w.dropFiles({});
-        QCOMPARE(w.Text1->text(), QStringLiteral("one"));
-
-        // A folder is a path and loads as nothing.
-        w.dropFiles({m_dir.path()});
-        QCOMPARE(w.Text1->text(), QString());
-        delete files;
-        delete text;
     }
 
-    void showLength()
+    void boxes()
     {
         TextEditer w;
         w.show();
-        ScriptedBoxes boxes;
-        w.showLength();
-        type(w.Text1, QStringLiteral("ab\nc"));
-        QTest::mouseDClick(w.Label1, Qt::LeftButton);
-        QCOMPARE(boxes.shown().size(), 2u);
-        QCOMPARE(boxes.shown().at(0).prompt, QStringLiteral("Dosya uzunlugu: 0"));
-        const tk::MessageBoxRequest &box = boxes.shown().at(1);
-        QCOMPARE(box.prompt, QStringLiteral("Dosya uzunlugu: 5"));
-        QCOMPARE(box.title, QStringLiteral("Text Editer"));
-        QCOMPARE(box.buttons, tk::Buttons::Ok);
-        QCOMPARE(box.icon, tk::Icon::None);
-    }
-
-    void closing()
-    {
-        TextEditer w;
-        w.show();
-        w.Text1->setText(QStringLiteral("unsaved"));
         ScriptedBoxes boxes;
         tk::testing::EndProgramSpy endProgram;
+        type(w.Text1, QStringLiteral("ab\nc"));
+        QTest::mouseDClick(w.Label1, Qt::LeftButton);
+        w.Text3->setText(QStringLiteral("before"));
+        w.search(); // with no word
+        QCOMPARE(w.Text3->text(), QStringLiteral("before"));
 
         boxes.answer(tk::Answer::No);
         w.closeProgram();
         boxes.answer(tk::Answer::No);
         QVERIFY(!w.close());
         QVERIFY(w.isVisible());
-        QCOMPARE(w.Text1->text(), QStringLiteral("unsaved"));
         QCOMPARE(endProgram.count(), 0);
-        for (const tk::MessageBoxRequest &box : boxes.shown()) {
-            QCOMPARE(box.prompt, QStringLiteral("Emin misiniz?"));
-            QCOMPARE(box.title, QStringLiteral("Kapamak..."));
-            QCOMPARE(box.buttons, tk::Buttons::YesNo);
-            QCOMPARE(box.icon, tk::Icon::Question);
-        }
-
-        // Yes on "Kapat" ends the program with no second question.
-        boxes.clear();
         boxes.answer(tk::Answer::Yes);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(endProgram.count(), 1);
-        QCOMPARE(boxes.shown().size(), 1u);
 
+        using B = tk::Buttons;
+        using I = tk::Icon;
+        const QList<std::tuple<QString, QString, B, I>> expected = {
+            {"Dosya uzunlugu: 5", "Text Editer", B::Ok, I::None},
+            {"Aranacak kelime girin", tk::kProgramTitle, B::Ok, I::None},
+            {"Emin misiniz?", "Kapamak...", B::YesNo, I::Question},
+            {"Emin misiniz?", "Kapamak...", B::YesNo, I::Question},
+            {"Emin misiniz?", "Kapamak...", B::YesNo, I::Question}}; // no second question
+        QCOMPARE(boxes.shown().size(), size_t(expected.size()));
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const tk::MessageBoxRequest &box = boxes.shown().at(size_t(i));
+            QCOMPARE(std::tuple(box.prompt, box.title, box.buttons, box.icon), expected[i]);
+        }
         boxes.answer(tk::Answer::Yes);
         QVERIFY(w.close());
-        QVERIFY(!w.isVisible());
     }
 
-    void search()
-    {
-        TextEditer w;
-        ScriptedBoxes boxes;
-        w.Text1->setText(QStringLiteral("aaaa"));
-        w.Text3->setText(QStringLiteral("before"));
-        w.Text4->setText(QStringLiteral("7"));
-        w.search();
-        QCOMPARE(boxes.shown().size(), 1u);
-        QCOMPARE(boxes.shown().at(0).prompt, QStringLiteral("Aranacak kelime girin"));
-        QCOMPARE(boxes.shown().at(0).title, tk::kProgramTitle);
-        QCOMPARE(boxes.shown().at(0).icon, tk::Icon::None);
-        QCOMPARE(w.Text3->text(), QStringLiteral("before"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("7"));
-
-        w.Text2->setText(QStringLiteral("aa"));
-        w.search();
-        QCOMPARE(w.Text3->text(), QStringLiteral("evet"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("2"));
-        QCOMPARE(w.Text1->text(), QStringLiteral("aaaa"));
-    }
-
-    // A line break typed into a small box is CR LF; it finds the line breaks of the file text
-    // whichever form they have.
+    // A line break typed into a small box finds the file's line breaks in either form.
     void typedLineBreaks_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -262,15 +317,12 @@ private slots:
         w.dropFiles({path("lines.txt")});
         type(w.Text2, QStringLiteral("b\nc"));
         w.search();
-        QCOMPARE(w.Text3->text(), QStringLiteral("evet"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("2"));
-
+        QCOMPARE(w.Text3->text() + w.Text4->text(), QStringLiteral("evet2"));
         type(w.Text5, QStringLiteral("b\nc"));
         type(w.Text6, QStringLiteral("B\nC"));
         w.replaceOldText();
-        QByteArray expected = file;
-        expected.replace("b\r\nc", "B\r\nC").replace("b\nc", "B\nC");
-        QCOMPARE(w.Text1->text(), QString::fromUtf8(expected));
+        file.replace("b\r\nc", "B\r\nC").replace("b\nc", "B\nC");
+        QCOMPARE(w.Text1->text(), QString::fromUtf8(file));
     }
 
     void removeAndReplace_data()
@@ -300,19 +352,14 @@ private slots:
                                    << ""
                                    << "ac"
                                    << "ac";
-        QTest::newRow("case differs") << "Ali ali"
-                                      << "ali"
-                                      << "Veli"
-                                      << "Ali "
-                                      << "Ali Veli";
     }
     void removeAndReplace()
     {
         QFETCH(QString, text);
-        QFETCH(QString, oldText);
-        QFETCH(QString, newText);
         TextEditer w;
         w.Text1->setText(text);
+        QFETCH(QString, oldText);
+        QFETCH(QString, newText);
         w.Text5->setText(oldText);
         w.Text6->setText(newText);
         w.removeOldText();
@@ -325,24 +372,16 @@ private slots:
     void clears()
     {
         TextEditer w;
-        const QList<MultiLineBox *> boxes = {w.Text2, w.Text5, w.Text6};
-        auto fill = [&] {
-            w.Text1->setText(QStringLiteral("1"));
-            for (MultiLineBox *box : boxes)
-                box->setText(QStringLiteral("x"));
-            w.Text3->setText(QStringLiteral("evet"));
-            w.Text4->setText(QStringLiteral("3"));
-        };
-        fill();
+        for (MultiLineBox *box : {w.Text1, w.Text2, w.Text5, w.Text6})
+            box->setText(QStringLiteral("x"));
+        w.Text3->setText(QStringLiteral("evet"));
+        w.Text4->setText(QStringLiteral("3"));
         w.clearFileText();
-        QCOMPARE(w.Text1->text(), QString());
-        for (MultiLineBox *box : boxes)
-            QCOMPARE(box->text(), QStringLiteral("x"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("3"));
+        QCOMPARE(w.Text1->text() + w.Text2->text() + w.Text4->text() + w.Text6->text(), "x3x");
         w.clearAll();
-        for (MultiLineBox *box : boxes + QList<MultiLineBox *>{w.Text1})
-            QCOMPARE(box->text(), QString());
-        QVERIFY(w.Text3->text().isEmpty() && w.Text4->text().isEmpty());
+        QCOMPARE(w.Text1->text() + w.Text2->text() + w.Text3->text() + w.Text4->text() +
+                     w.Text5->text() + w.Text6->text(),
+                 QString());
     }
 
     void save()
@@ -356,37 +395,29 @@ private slots:
         dialogs.choose(out);
         w.save();
         QCOMPARE(readAll(out), QByteArray("abc\r\n"));
-        QCOMPARE(dialogs.shown().at(0).title, QStringLiteral("tarnwick"));
-
-        w.Text1->setText({});
+        w.Text1->setText(QStringLiteral("new"));
         dialogs.cancel();
         w.save();
         QCOMPARE(readAll(out), QByteArray("abc\r\n"));
-        dialogs.choose(out);
-        w.save();
-        QCOMPARE(readAll(out), QByteArray("\r\n"));
 
         // Unwritable targets: nothing said, nothing changed.
-        writeFile(path("locked.txt"), "locked");
-        QVERIFY(chmod(QFile::encodeName(path("locked.txt")).constData(), 0444) == 0);
-        w.Text1->setText(QStringLiteral("keep"));
+        writeFile(path("locked.txt"), "locked", 0444);
         for (const QString &target : {path("locked.txt"), m_dir.path(), path("none/x.txt")}) {
             dialogs.choose(target);
             w.save();
         }
         QCOMPARE(readAll(path("locked.txt")), QByteArray("locked"));
         QVERIFY(!QFileInfo::exists(path("none")));
-        QCOMPARE(w.Text1->text(), QStringLiteral("keep"));
+        QCOMPARE(w.Text1->text(), QStringLiteral("new"));
         QVERIFY(boxes.shown().empty());
     }
 
-    // Loading keeps a file's line breaks; each save adds one CR LF.
+    // Loading keeps a file's line breaks and byte-order mark; each save adds one CR LF.
     void roundTrip_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("LF") << QByteArray("one\ntwo \n");
-        QTest::newRow("CR LF") << QByteArray("one\r\ntwo \r\n");
-        QTest::newRow("non-ASCII") << QByteArray("\xEF\xBB\xBFşey\r\n");
+        QTest::newRow("CR LF, BOM") << QByteArray("\xEF\xBB\xBFşey\r\ntwo \r\n");
     }
     void roundTrip()
     {
@@ -410,21 +441,12 @@ private slots:
         w.pasteText();
         QCOMPARE(w.Text1->text(), QStringLiteral("line\r\nnext"));
 
-        // Copying an empty box drops whatever the clipboard held.
-        auto *rich = new QMimeData;
-        rich->setHtml(QStringLiteral("<b>x</b>"));
-        rich->setImageData(QImage(2, 2, QImage::Format_RGB32));
-        QGuiApplication::clipboard()->setMimeData(rich);
-        w.Text1->setText({});
-        w.copyText();
-        QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasImage());
-        QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
-        w.Text1->setText(QStringLiteral("old"));
+        // Copying an empty box drops whatever the clipboard held; a picture alone is no text.
+        QGuiApplication::clipboard()->setImage(QImage(2, 2, QImage::Format_RGB32));
         w.pasteText();
         QCOMPARE(w.Text1->text(), QString());
-
-        // A picture alone is no text.
-        QGuiApplication::clipboard()->setImage(QImage(2, 2, QImage::Format_RGB32));
+        w.copyText();
+        QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasImage());
         w.Text1->setText(QStringLiteral("old"));
         w.pasteText();
         QCOMPARE(w.Text1->text(), QString());
