@@ -20,8 +20,10 @@ QColor systemColour(SystemColour colour)
     const QPalette palette = QApplication::palette();
     switch (colour) {
     case SystemColour::ButtonText: return palette.color(QPalette::ButtonText);
-    case SystemColour::MenuText: return palette.color(QPalette::WindowText);
-    case SystemColour::WindowFrame: return palette.color(QPalette::Shadow);
+    // Qt has no role of its own for menu text or window frames; in the classic scheme both are
+    // drawn in the window text colour.
+    case SystemColour::MenuText:
+    case SystemColour::WindowFrame: return palette.color(QPalette::WindowText);
     }
     return Qt::black;
 }

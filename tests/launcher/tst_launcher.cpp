@@ -256,6 +256,13 @@ void Launcher::captionsAndLook()
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(!main.windowIcon().pixmap(32, 32).isNull());
+    // Every window stands on black in the standard colour scheme.
+    main.openTextEditer();
+    main.openFileEditer();
+    main.openDiverter();
+    for (tk::ToolWindow *w : std::initializer_list<tk::ToolWindow *>{
+             main.textEditer(), main.fileEditer(), main.diverter()})
+        QCOMPARE(w->client()->palette().color(QPalette::Window), QColor(Qt::black));
     QVERIFY(!main.windowIcon().pixmap(16, 16).isNull());
 }
 
