@@ -5,6 +5,7 @@
 #include "diverter/drives.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
+#include "tests/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,22 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
+using namespace testfiles;
 
 class TestDiverterLogic : public QObject {
     Q_OBJECT

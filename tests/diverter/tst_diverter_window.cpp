@@ -4,6 +4,7 @@
 #include "diverter/diverter_window.h"
 #include "launcher/toolkit.h"
 #include "launcher/toolkit_testing.h"
+#include "tests/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,20 +14,9 @@
 #include <memory>
 #include <sys/stat.h>
 
+using namespace testfiles;
+
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QStringList filesIn(const QString &folder)
 {
@@ -376,7 +366,7 @@ private slots:
         writeFile(t + "/a1.txt", "one");
         writeFile(t + "/a2.txt", "two");
         m_w->Command6->click();
-        QCOMPARE(chmod(QFile::encodeName(t + "/a2.txt").constData(), 0444), 0);
+        makeReadOnly(t + "/a2.txt");
         m_w->Text5->setText("1");
         m_w->Text6->setText("2");
         m_w->Command7->click(); // a read-only target is not replaced
@@ -411,7 +401,7 @@ private slots:
         QTemporaryDir outside;
         writeFile(outside.path() + "/target", "kept");
         writeFile(t + "/m-readonly.txt", "ro");
-        QCOMPARE(chmod(QFile::encodeName(t + "/m-readonly.txt").constData(), 0444), 0);
+        makeReadOnly(t + "/m-readonly.txt");
         writeFile(t + "/z.txt", "z");
         writeFile(t + "/.hidden", "h");
         writeFile(t + "/skip.dat", "filtered out");

@@ -2,6 +2,7 @@
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
 #include "file_editer/file_editer_window.h"
 #include "launcher/toolkit_testing.h"
+#include "tests/test_files.h"
 
 #include <QMenuBar>
 #include <QMimeData>
@@ -27,18 +28,12 @@ QStringList state(const QString &folder, const QString &prefix = {})
         } else if (e.isDir()) {
             out << name + u'/' << state(e.filePath(), name + u'/');
         } else {
-            QFile f(e.filePath());
-            out << name + u'=' + (f.open(QIODevice::ReadOnly) ? f.readAll() : "?");
+            out << name + u'=' + testfiles::readAll(e.filePath());
         }
     }
     return out;
 }
 
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
 } // namespace
 
 class TestFileEditer : public QObject {
@@ -108,13 +103,13 @@ void TestFileEditer::fileOperations()
 
     QTemporaryDir tmp;
     const QString root = tmp.path();
-    write(root + "/a.txt", "A");
-    write(root + "/b.txt", "B");
-    write(root + "/.h.txt", "H");
-    write(root + "/ro.txt", "R");
-    QVERIFY(chmod(QFile::encodeName(root + "/ro.txt").constData(), 0444) == 0);
+    testfiles::writeFile(root + "/a.txt", "A");
+    testfiles::writeFile(root + "/b.txt", "B");
+    testfiles::writeFile(root + "/.h.txt", "H");
+    testfiles::writeFile(root + "/ro.txt", "R");
+    testfiles::makeReadOnly(root + "/ro.txt");
     QVERIFY(QDir(root).mkdir("d"));
-    write(root + "/d/in", "I");
+    testfiles::writeFile(root + "/d/in", "I");
     QVERIFY(QFile::link("a.txt", root + "/ln"));
     QStringList expected = state(root);
     for (const QString &change : changes.split(u' ', Qt::SkipEmptyParts)) {

@@ -2,6 +2,7 @@
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
 #include "launcher/toolkit_testing.h"
+#include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
@@ -22,22 +23,9 @@
 using tk::testing::ScriptedBoxes;
 using tk::testing::ScriptedFileDialogs;
 
+using namespace testfiles;
+
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes, int mode = 0644)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-    f.close();
-    QVERIFY(chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
-}
-
 // Bytes that differ from record to record, so a lost or repeated record shows.
 QByteArray numbered(int size)
 {
@@ -127,16 +115,10 @@ private slots:
         QTemporaryDir dir;
         const QString name = dir.filePath("keep.txt");
         writeFile(name, "the old file");
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 50000;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const bool saved = texteditor::saveTextFile(name, QString(200000, u'n'));
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(!saved);
+        {
+            FileSizeLimit full(50000);
+            QVERIFY(!texteditor::saveTextFile(name, QString(200000, u'n')));
+        }
         QCOMPARE(readAll(name), QByteArray("the old file"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
     }
