@@ -73,34 +73,36 @@ QString newNameOf(const QString &name, const QString &oldText, const QString &ne
     return match::replaceAll(name, oldText, newText);
 }
 
-int renameAll(const QString &folder, const QStringList &names, const QString &oldText,
-              const QString &newText)
+namespace {
+// Gives every entry's file its new name by `operation`; one entry's failure never stops the run.
+template <class Operation>
+int forEachNewName(const QString &folder, const QStringList &names, const QString &oldText,
+                   const QString &newText, Operation operation)
 {
     int done = 0;
     for (const QString &name : names) {
         const QString newName = newNameOf(name, oldText, newText);
-        // A name that stays the same needs no rename, and an empty one names the folder itself.
+        // A name that stays the same needs no rename and takes no copy onto its own path, and an
+        // empty one names the folder itself.
         if (newName == name || newName.isEmpty())
             continue;
-        if (fsops::renameNoReplace(joinPath(folder, name), joinPath(folder, newName)))
+        if (operation(joinPath(folder, name), joinPath(folder, newName)))
             ++done;
     }
     return done;
+}
+} // namespace
+
+int renameAll(const QString &folder, const QStringList &names, const QString &oldText,
+              const QString &newText)
+{
+    return forEachNewName(folder, names, oldText, newText, fsops::renameNoReplace);
 }
 
 int copyAll(const QString &folder, const QStringList &names, const QString &oldText,
             const QString &newText)
 {
-    int done = 0;
-    for (const QString &name : names) {
-        const QString newName = newNameOf(name, oldText, newText);
-        // A copy onto its own path would change nothing at best; it is never attempted.
-        if (newName == name || newName.isEmpty())
-            continue;
-        if (fsops::copyFile(joinPath(folder, name), joinPath(folder, newName)))
-            ++done;
-    }
-    return done;
+    return forEachNewName(folder, names, oldText, newText, fsops::copyFile);
 }
 
 int deleteAll(const QString &folder, const QStringList &names)

@@ -32,9 +32,7 @@ bool deletePatternMatches(QStringView pattern, QStringView name)
     if (name.startsWith(u'.') && !pattern.startsWith(u'.'))
         return false;
     // The whole field is one pattern: a ';' or a blank is part of a name here, not a separator.
-    if (wildcardMatch(pattern, name))
-        return true;
-    return !name.contains(u'.') && wildcardMatch(pattern, QString(name.toString() + u'.'));
+    return fileNameMatches(pattern, name);
 }
 
 bool deleteFiles(const QString &path)

@@ -39,13 +39,17 @@ WildcardFilter::WildcardFilter(const QString &patternList)
     }
 }
 
+bool fileNameMatches(QStringView pattern, QStringView name)
+{
+    if (wildcardMatch(pattern, name))
+        return true;
+    return !name.contains(u'.') && wildcardMatch(pattern, QString(name.toString() + u'.'));
+}
+
 bool WildcardFilter::matches(QStringView name) const
 {
-    const bool dotless = !name.contains(u'.');
     for (const QString &p : m_patterns) {
-        if (wildcardMatch(p, name))
-            return true;
-        if (dotless && wildcardMatch(p, QString(name.toString() + u'.')))
+        if (fileNameMatches(p, name))
             return true;
     }
     return false;

@@ -18,4 +18,6 @@ private:
 };
 
 bool wildcardMatch(QStringView pattern, QStringView name);
+// One pattern against a file name, a name without a dot also taken as ending in one.
+bool fileNameMatches(QStringView pattern, QStringView name);
 bool hasWildcard(QStringView text);
