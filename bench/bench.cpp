@@ -21,15 +21,33 @@ double seconds(const std::function<void()> &work, int runs)
     return best;
 }
 
+double timed(const std::function<void()> &setUp, const std::function<void()> &work, int runs)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        setUp();
+        best = std::min(best, seconds(work, 1));
+    }
+    return best;
+}
+
+void runShell(const QString &shellCommand)
+{
+    QProcess p;
+    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
+    p.waitForFinished(-1);
+}
+
+QString quoted(const QString &path)
+{
+    QString q = path;
+    q.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + q + u'\'';
+}
+
 double commandSeconds(const QString &shellCommand, int runs)
 {
-    return seconds(
-        [&] {
-            QProcess p;
-            p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
-            p.waitForFinished(-1);
-        },
-        runs);
+    return seconds([&] { runShell(shellCommand); }, runs);
 }
 
 void report(const char *what, double ours, const char *tool, double theirs)

@@ -9,8 +9,14 @@ namespace bench {
 
 // Seconds that `work` takes, the best of `runs` runs.
 double seconds(const std::function<void()> &work, int runs = 3);
+// Seconds that `work` takes, the best of `runs` runs, with `setUp` run untimed before each.
+double timed(const std::function<void()> &setUp, const std::function<void()> &work, int runs = 3);
 // Seconds that a shell command takes (run by /bin/sh -c), the best of `runs` runs.
 double commandSeconds(const QString &shellCommand, int runs = 3);
+// Runs a shell command (by /bin/sh -c) and waits for it.
+void runShell(const QString &shellCommand);
+// A path quoted for the shell.
+QString quoted(const QString &path);
 // Prints one line: what, our time, the tool's time and our time divided by the tool's.
 void report(const char *what, double ours, const char *tool, double theirs);
 // Peak resident memory of this process so far, in MiB.

@@ -39,31 +39,6 @@ bool makeFiles(const QString &folder, const char *stem, int count)
     return true;
 }
 
-QString quoted(const QString &path)
-{
-    QString q = path;
-    q.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + q + u'\'';
-}
-
-void runShell(const QString &command)
-{
-    QProcess p;
-    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
-    p.waitForFinished(-1);
-}
-
-// Best of `runs` timings of `work`, with `setUp` run untimed before each.
-double timed(const std::function<void()> &setUp, const std::function<void()> &work, int runs = 3)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        setUp();
-        best = std::min(best, bench::seconds(work, 1));
-    }
-    return best;
-}
-
 // A Perl loop over the folder's files (read once), renaming or copying each by the substitution.
 QString perlLoop(const QString &folder, const char *from, const char *to, bool copy)
 {
@@ -72,7 +47,7 @@ QString perlLoop(const QString &folder, const char *from, const char *to, bool c
                           "for (@n) { ($m = $_) =~ s/%1/%2/g; next if $m eq $_; "
                           "%3(\"$ARGV[0]/$_\", \"$ARGV[0]/$m\") }' %4")
         .arg(QLatin1String(from), QLatin1String(to),
-             copy ? QStringLiteral("copy") : QStringLiteral("rename"), quoted(folder));
+             copy ? QStringLiteral("copy") : QStringLiteral("rename"), bench::quoted(folder));
 }
 
 } // namespace
@@ -94,7 +69,7 @@ int runDiverterBench()
     QApplication::processEvents();
     const QString find =
         QStringLiteral("find %1 -maxdepth 1 -type f -printf '%%f %%s\\n' >/dev/null")
-            .arg(quoted(big));
+            .arg(bench::quoted(big));
     const double findTime = bench::commandSeconds(find);
 
     // Going to the folder reads it once and shows every entry.
@@ -131,11 +106,11 @@ int runDiverterBench()
 
     // One keystroke: the list re-reads the folder with the new pattern and is repainted.
     for (const auto &[before, typed] : {std::pair{"*.tx", "t"}, std::pair{"*.", "*"}}) {
-        const double key = timed([&] { w.Text2->setText(QLatin1String(before)); },
-                                 [&] {
-                                     w.Text2->insert(QLatin1String(typed));
-                                     QApplication::processEvents();
-                                 });
+        const double key = bench::timed([&] { w.Text2->setText(QLatin1String(before)); },
+                                        [&] {
+                                            w.Text2->insert(QLatin1String(typed));
+                                            QApplication::processEvents();
+                                        });
         const QByteArray what =
             "one keystroke in Text2, " + QByteArray::number(w.File1->count()) + " entries shown";
         std::printf("%-44s ours %8.3f s   (goal: under 0.1 s)\n", what.constData(), key);
@@ -150,7 +125,7 @@ int runDiverterBench()
     const auto stems = [&] {
         return named ? std::pair{"file", "item"} : std::pair{"item", "file"};
     };
-    const double rename = timed(
+    const double rename = bench::timed(
         [&] {
             w.Text5->setText(QLatin1String(stems().first));
             w.Text6->setText(QLatin1String(stems().second));
@@ -161,24 +136,27 @@ int runDiverterBench()
             named = !named;
         });
     const double perlRename =
-        timed([] {},
-              [&] {
-                  runShell(perlLoop(batch, stems().first, stems().second, false));
-                  named = !named;
-              });
+        bench::timed([] {},
+                     [&] {
+                         bench::runShell(perlLoop(batch, stems().first, stems().second, false));
+                         named = !named;
+                     });
     bench::report("batch rename, 10,000 files", rename, "perl loop, rename", perlRename);
 
     // Both loops start from the files named "file..." and copy them to "copy...".
-    const QString dropCopies = QStringLiteral("find %1 -name 'copy*' -delete").arg(quoted(batch));
+    const QString dropCopies =
+        QStringLiteral("find %1 -name 'copy*' -delete").arg(bench::quoted(batch));
     if (!named)
-        runShell(perlLoop(batch, "item", "file", false));
+        bench::runShell(perlLoop(batch, "item", "file", false));
     w.Command6_Click();
     w.Text5->setText(QStringLiteral("file"));
     w.Text6->setText(QStringLiteral("copy"));
     w.Text2->setText(QStringLiteral("file*"));
-    const double create = timed([&] { runShell(dropCopies); }, [&] { w.Command7_Click(); });
-    const double perlCreate = timed([&] { runShell(dropCopies); },
-                                    [&] { runShell(perlLoop(batch, "file", "copy", true)); });
+    const double create =
+        bench::timed([&] { bench::runShell(dropCopies); }, [&] { w.Command7_Click(); });
+    const double perlCreate =
+        bench::timed([&] { bench::runShell(dropCopies); },
+                     [&] { bench::runShell(perlLoop(batch, "file", "copy", true)); });
     bench::report("batch create, 10,000 files", create, "perl loop, File::Copy copy", perlCreate);
     std::printf("peak memory %.0f MiB\n", bench::peakMemoryMiB());
     return 0;

@@ -56,24 +56,6 @@ bool makeLog(const QString &path, bool ascii = false)
     return true;
 }
 
-QString quoted(const QString &path)
-{
-    QString q = path;
-    q.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + q + u'\'';
-}
-
-// Best of `runs` timings of `work`, with `setUp` run untimed before each.
-double timed(const std::function<void()> &setUp, const std::function<void()> &work, int runs = 3)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        setUp();
-        best = std::min(best, bench::seconds(work, 1));
-    }
-    return best;
-}
-
 void goal(const char *what, double ours, double theirs, double limit)
 {
     std::printf("  %-42s ratio %5.2f  (goal: within %.1fx) %s\n", what, ours / theirs, limit,
@@ -92,7 +74,7 @@ int runTextEditerBench()
         return 1;
     }
     std::printf("Text Editer: a generated text file of %lld bytes\n", qint64(kFileBytes));
-    const QString file = quoted(log);
+    const QString file = bench::quoted(log);
 
     // Warm the page cache so every reader starts from the same place.
     bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(file), 1);
@@ -102,7 +84,7 @@ int runTextEditerBench()
     bench::report("load (10000-byte records, decode, trim)", load, "cat FILE >/dev/null", cat);
     {
         const QString asciiLog = tmp.filePath(QStringLiteral("ascii.log"));
-        const QString asciiFile = quoted(asciiLog);
+        const QString asciiFile = bench::quoted(asciiLog);
         if (makeLog(asciiLog, true)) {
             bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(asciiFile), 1);
             const double asciiLoad = bench::seconds([&] { texteditor::loadTextFile(asciiLog); });
@@ -138,7 +120,7 @@ int runTextEditerBench()
 
     const double save = bench::seconds([&] { texteditor::saveTextFile(out, text); });
     const double cp =
-        bench::commandSeconds(QStringLiteral("cp %1 %2").arg(file, quoted(out + u'2')));
+        bench::commandSeconds(QStringLiteral("cp %1 %2").arg(file, bench::quoted(out + u'2')));
     bench::report("save (encode, temporary file, rename)", save, "cp FILE COPY", cp);
 
     const double pipeline = bench::seconds([&] {
@@ -146,7 +128,7 @@ int runTextEditerBench()
             out, match::replaceAll(texteditor::loadTextFile(log), u"ERROR", u"WARN"));
     });
     const double sedToFile = bench::commandSeconds(
-        QStringLiteral("sed 's/ERROR/WARN/g' %1 >%2").arg(file, quoted(out + u'3')));
+        QStringLiteral("sed 's/ERROR/WARN/g' %1 >%2").arg(file, bench::quoted(out + u'3')));
     bench::report("load + replace + save", pipeline, "sed 's/ERROR/WARN/g' FILE >OUT", sedToFile);
     goal("load against cat", load, cat, 1.5);
     goal("count against grep -o | wc -l", count, grep, 1.5);
@@ -165,11 +147,11 @@ int runTextEditerBench()
         w.Text1->setText(text);
         QApplication::processEvents();
     };
-    const double intoEmpty = timed(emptyBox, [&] {
+    const double intoEmpty = bench::timed(emptyBox, [&] {
         w.Text1->setPlainText(text);
         QApplication::processEvents();
     });
-    const double open = timed(
+    const double open = bench::timed(
         [&] {
             emptyBox();
             dialogs.choose(log);
@@ -184,13 +166,13 @@ int runTextEditerBench()
         return 1;
     }
 
-    const double overFull = timed(fullBox, [&] {
+    const double overFull = bench::timed(fullBox, [&] {
         w.Text1->setPlainText(text);
         QApplication::processEvents();
     });
     w.Text5->setText(QStringLiteral("ERROR"));
     w.Text6->setText(QStringLiteral("WARN"));
-    const double replaceClick = timed(fullBox, [&] {
+    const double replaceClick = bench::timed(fullBox, [&] {
         w.replaceOldText();
         QApplication::processEvents();
     });
