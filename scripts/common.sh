@@ -1,7 +1,9 @@
 # Shared by the set-up scripts: installs what a fresh Debian 12 machine lacks.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth xclip)
+# fonts-dejavu-core: the tests measure captions in a known font; xvfb and xauth: xvfb-run, for
+# starting the program where there is no desktop session.
+PACKAGES=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core xvfb xauth)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
