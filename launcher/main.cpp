@@ -3,6 +3,8 @@
 #include "launcher/main_window.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("tarnwick's Toolkit"));
     QApplication::setApplicationVersion(QStringLiteral("2.06"));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-toolkit"));
+    // The interface is Turkish whatever the desktop's language, so are the toolkit's own texts
+    // (file dialogs, the text boxes' context menus) where Qt's Turkish translation is installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_tr"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     auto *main = new Toolkit;
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();
