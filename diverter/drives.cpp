@@ -133,7 +133,12 @@ QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QSt
         const QString source = unescapeOctal(fields[dash + 2]);
         if (!path.startsWith(u'/') || isSystemMount(path, type, source))
             continue;
-        Mount mount{path, labels.value(source)};
+        // The table may name a device by another path than its label's link resolves to (a
+        // mapper name, say), so the resolved path is looked up too.
+        QString label = labels.value(source);
+        if (label.isEmpty() && source.startsWith(u'/'))
+            label = labels.value(QFileInfo(source).canonicalFilePath());
+        Mount mount{path, label};
         // A later line mounts over an earlier one at the same place: the later one is seen.
         auto same = std::find_if(result.begin(), result.end(),
                                  [&](const Mount &m) { return m.path == path; });
@@ -155,22 +160,7 @@ QList<Mount> mountedDrives()
     QFile file(QStringLiteral("/proc/self/mountinfo"));
     if (!file.open(QIODevice::ReadOnly))
         return {Mount{QStringLiteral("/"), {}}};
-    // The table names devices by their path; the labels' links resolve to the same path, and
-    // a mapper device's path is resolved the same way before the lookup.
-    QMap<QString, QString> labels = labelsByDevice();
-    QMap<QString, QString> bySource;
-    const QByteArray table = file.readAll();
-    for (const QByteArray &line : table.split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        const qsizetype dash = fields.indexOf("-");
-        if (dash < 0 || dash + 2 >= fields.size())
-            continue;
-        const QString source = unescapeOctal(fields[dash + 2]);
-        const QString device = QFileInfo(source).canonicalFilePath();
-        if (labels.contains(device))
-            bySource.insert(source, labels.value(device));
-    }
-    QList<Mount> result = parseMountInfo(table, bySource);
+    QList<Mount> result = parseMountInfo(file.readAll(), labelsByDevice());
     result.removeIf([](const Mount &m) {
         struct stat st;
         return stat(QFile::encodeName(m.path).constData(), &st) != 0 || !S_ISDIR(st.st_mode);

@@ -17,7 +17,8 @@ struct Mount {
 };
 
 // The drives named by the text of /proc/self/mountinfo, in the order the root first, then by
-// mount path. `labels` maps a device path (as the mount table names it) to its label.
+// mount path. `labels` maps a device path (as the mount table names it, or resolved) to its
+// label.
 QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QString> &labels = {});
 
 // The drives mounted now: the mount table read, mount points that are no folders (bind-mounted
