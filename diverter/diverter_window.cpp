@@ -126,11 +126,9 @@ Diverter::Diverter(QWidget *parent)
     File1->setAccessibleName(QStringLiteral("Dosyalar"));
     Text1->setAccessibleName(QStringLiteral("Büyük text dosyasi"));
 
-    QWidget *order[] = {Dir1,     Drive1,   File1,  Text1, Command1, Command3, Text2,
-                        Command2, Command4, Text3,  Text4, Command5, Text5,    Text6,
-                        Command6, Command7, Check1, Text7, Command8};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    tk::setTabChain({Dir1, Drive1, File1, Text1, Command1, Command3, Text2, Command2, Command4,
+                     Text3, Text4, Command5, Text5, Text6, Command6, Command7, Check1, Text7,
+                     Command8});
 
     // The load: the lists start at the program's working folder, as list controls do, and the
     // file list reads it once with the pattern "*.*".

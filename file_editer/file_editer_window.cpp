@@ -1,6 +1,7 @@
 #include "file_editer/file_editer_window.h"
 
 #include "file_editer/file_operations.h"
+#include "launcher/fileops.h"
 #include "launcher/site.h"
 
 #include <QKeyEvent>
@@ -20,13 +21,8 @@ FileEditer::FileEditer(QWidget *parent)
 
     auto field = [&](int y, const QString &caption, QLabel *&label, QLineEdit *&box,
                      QPushButton *&browse) {
-        label = new QLabel(caption, c);
+        label = new tk::ClickLabel(caption, c, menuText);
         label->setGeometry(8, y, 58, 24);
-        label->setAutoFillBackground(true);
-        QPalette lp = label->palette();
-        lp.setColor(QPalette::Window, menuText);
-        lp.setColor(QPalette::WindowText, tk::kDarkGreen);
-        label->setPalette(lp);
 
         box = new QLineEdit(c);
         box->setGeometry(70, y, 240, 24);
@@ -57,12 +53,7 @@ FileEditer::FileEditer(QWidget *parent)
     const int siteWidth = Label2->sizeHint().width();
     Label2->setGeometry((c->width() - siteWidth) / 2, 122, siteWidth, 20);
 
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Command2);
-    setTabOrder(Command2, Command3);
-    setTabOrder(Command3, Command1);
-    setTabOrder(Command1, Command4);
-    setTabOrder(Command4, Command5);
+    tk::setTabChain({Text1, Text2, Command2, Command3, Command1, Command4, Command5});
     Text1->setFocus();
 
     dosya = menuBar()->addMenu(QStringLiteral("&Dosya"));
@@ -143,7 +134,7 @@ void FileEditer::copyFile()
     const QString target = Text2->text();
     if (!requiredFieldsFilled({source, target}))
         return;
-    if (fileediter::copyFile(source, target))
+    if (fsops::copyFile(source, target))
         succeeded(QStringLiteral("Basariyla Kopyalandi!"));
 }
 
@@ -153,7 +144,7 @@ void FileEditer::renameFile()
     const QString to = Text2->text();
     if (!requiredFieldsFilled({from, to}))
         return;
-    if (fileediter::renameFile(from, to))
+    if (fsops::renameNoReplace(from, to))
         succeeded(QStringLiteral("Basariyla Yeniden Adlandirildi!"));
 }
 

@@ -29,8 +29,7 @@ Toolkit::Toolkit(QWidget *parent)
     row(140, QStringLiteral("Diverter"),
         QStringLiteral("Klasör içeriklerini text dosyalarina aktarmak için"), black, Command3,
         Label3);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
+    tk::setTabChain({Command1, Command2, Command3});
     Command1->setFocus();
 
     programs = menuBar()->addMenu(QStringLiteral("&Programlar"));

@@ -28,6 +28,16 @@ QColor systemColour(SystemColour colour)
     return Qt::black;
 }
 
+void setTabChain(std::initializer_list<QWidget *> controls)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *control : controls) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
 ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <initializer_list>
+
 class QMenuBar;
 
 namespace tk {
@@ -26,6 +28,9 @@ struct WindowLook {
     QString icon; // base name of the icon pair in the resources (":/icons/<icon>-32.png")
     bool menuBar = false;
 };
+
+// Sets the tab order: each control in the list is followed by the next.
+void setTabChain(std::initializer_list<QWidget *> controls);
 
 inline int twips(int t)
 {

@@ -93,11 +93,8 @@ TextEditer::TextEditer(QWidget *parent)
     // The big box has no label of its own; it holds the file's text.
     Text1->setAccessibleName(QStringLiteral("Dosya"));
 
-    QWidget *order[] = {Text1,    Text2,     Text5,     Text6,    Command1,
-                        Command4, Command3,  Command5,  Command6, Command2,
-                        Command9, Command10, Command11, Command7, Command8};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    tk::setTabChain({Text1, Text2, Text5, Text6, Command1, Command4, Command3, Command5, Command6,
+                     Command2, Command9, Command10, Command11, Command7, Command8});
     Text1->setFocus();
 
     DiyalogKutusu.setTitle(QStringLiteral("tarnwick"));
