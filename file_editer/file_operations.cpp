@@ -17,16 +17,6 @@ bool fieldsFilled(const QStringList &fields)
     return true;
 }
 
-bool copyFile(const QString &source, const QString &target)
-{
-    return fsops::copyFile(source, target);
-}
-
-bool renameFile(const QString &from, const QString &to)
-{
-    return fsops::renameNoReplace(from, to);
-}
-
 bool deletePatternMatches(QStringView pattern, QStringView name)
 {
     if (name.startsWith(u'.') && !pattern.startsWith(u'.'))

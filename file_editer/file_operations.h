@@ -1,5 +1,6 @@
 #pragma once
-// What the File Editer's three buttons do to the file system, without the window. Each answers
+// What the File Editer's buttons need beyond the shared file operations (copy and rename are
+// fsops::copyFile and fsops::renameNoReplace as they stand), without the window. Each answers
 // only whether it worked: the window either shows its one success message or stays silent.
 
 #include <QString>
@@ -9,13 +10,6 @@ namespace fileediter {
 
 // A field counts as empty only when it holds no character at all; blanks are a (strange) path.
 bool fieldsFilled(const QStringList &fields);
-
-// Copies the file `source` to the full path `target`, replacing a file there; the source is
-// never damaged and a failing copy leaves an existing target whole.
-bool copyFile(const QString &source, const QString &target);
-
-// Gives the file or folder `from` the path `to`, never replacing anything.
-bool renameFile(const QString &from, const QString &to);
 
 // Deletes the file `path` names. `*` and `?` in its last component delete every matching file of
 // that folder; folders are never deleted. True only when something matched and every match is

@@ -9,10 +9,9 @@ SearchAnswer searchWord(QStringView text, QStringView word)
     const qsizetype occurrences = match::count(text, word);
     if (occurrences == 0)
         return {QStringLiteral("yok"), QStringLiteral("0")};
-    // The count is told as the length that removing every occurrence takes away, divided by the
-    // word's length; both are whole, so the quotient is exact.
-    const double removedLength = double(occurrences) * double(word.size());
-    return {QStringLiteral("evet"), QString::number(qint64(removedLength / double(word.size())))};
+    // The length that removing every occurrence takes away, divided by the word's length, is
+    // exactly the number of non-overlapping occurrences.
+    return {QStringLiteral("evet"), QString::number(occurrences)};
 }
 
 QString withLineBreak(const QString &text, const QString &lineBreak)
