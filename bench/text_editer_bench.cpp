@@ -4,8 +4,8 @@
 
 #include "bench/bench.h"
 
-#include "launcher/textmatch.h"
-#include "launcher/toolkit_testing.h"
+#include "toolkit/textmatch.h"
+#include "toolkit/toolkit_testing.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"

@@ -1,8 +1,8 @@
 #include "diverter/diverter_window.h"
 
 #include "diverter/file_batch.h"
-#include "launcher/site.h"
-#include "launcher/toolkit.h"
+#include "toolkit/site.h"
+#include "toolkit/toolkit.h"
 
 #include <QDir>
 

@@ -4,8 +4,8 @@
 // clipboard, the batch rename and create by text replacement, and the bulk delete.
 
 #include "diverter/list_controls.h"
-#include "launcher/textbox.h"
-#include "launcher/toolwindow.h"
+#include "toolkit/textbox.h"
+#include "toolkit/toolwindow.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "diverter/file_batch.h"
 
-#include "launcher/fileops.h"
-#include "launcher/textcodec.h"
-#include "launcher/textmatch.h"
+#include "toolkit/fileops.h"
+#include "toolkit/textcodec.h"
+#include "toolkit/textmatch.h"
 
 #include <QFile>
 #include <QStringEncoder>

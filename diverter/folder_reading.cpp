@@ -1,6 +1,6 @@
 #include "diverter/folder_reading.h"
 
-#include "launcher/wildcard.h"
+#include "toolkit/wildcard.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "file_editer/file_editer_window.h"
 
 #include "file_editer/file_operations.h"
-#include "launcher/fileops.h"
-#include "launcher/site.h"
+#include "toolkit/fileops.h"
+#include "toolkit/site.h"
 
 #include <QKeyEvent>
 #include <QMenuBar>

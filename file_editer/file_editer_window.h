@@ -2,8 +2,8 @@
 // The File Editer: two path fields, and copy, rename and delete of the file they name, each as a
 // button and as a menu item running the same handler; menus to copy, swap and clear the fields.
 
-#include "launcher/toolkit.h"
-#include "launcher/toolwindow.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolwindow.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "file_editer/file_operations.h"
 
-#include "launcher/fileops.h"
-#include "launcher/wildcard.h"
+#include "toolkit/fileops.h"
+#include "toolkit/wildcard.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "launcher/main_window.h"
 
-#include "launcher/site.h"
-#include "launcher/toolkit.h"
+#include "toolkit/site.h"
+#include "toolkit/toolkit.h"
 
 #include <QMenuBar>
 

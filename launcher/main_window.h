@@ -3,7 +3,7 @@
 
 #include "diverter/diverter_window.h"
 #include "file_editer/file_editer_window.h"
-#include "launcher/toolwindow.h"
+#include "toolkit/toolwindow.h"
 #include "text_editer/text_editer_window.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "text_editer/file_loader.h"
 
-#include "launcher/textcodec.h"
+#include "toolkit/textcodec.h"
 
 #include <QFile>
 

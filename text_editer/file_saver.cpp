@@ -1,7 +1,7 @@
 #include "text_editer/file_saver.h"
 
-#include "launcher/fileops.h"
-#include "launcher/textcodec.h"
+#include "toolkit/fileops.h"
+#include "toolkit/textcodec.h"
 
 namespace texteditor {
 

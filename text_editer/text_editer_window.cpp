@@ -1,7 +1,7 @@
 #include "text_editer/text_editer_window.h"
 
-#include "launcher/site.h"
-#include "launcher/textmatch.h"
+#include "toolkit/site.h"
+#include "toolkit/textmatch.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_search.h"

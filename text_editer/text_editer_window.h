@@ -3,9 +3,9 @@
 // saving, and moves of the whole text through the clipboard. Each handler is public, so a click,
 // a drop and a test all run the same steps.
 
-#include "launcher/textbox.h"
-#include "launcher/toolkit.h"
-#include "launcher/toolwindow.h"
+#include "toolkit/textbox.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolwindow.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "text_editer/text_search.h"
 
-#include "launcher/textmatch.h"
+#include "toolkit/textmatch.h"
 
 namespace texteditor {
 

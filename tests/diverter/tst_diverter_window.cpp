@@ -2,8 +2,8 @@
 // message box answered by the stand-in.
 
 #include "diverter/diverter_window.h"
-#include "launcher/toolkit.h"
-#include "launcher/toolkit_testing.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolkit_testing.h"
 #include "tests/test_files.h"
 
 #include <QDir>

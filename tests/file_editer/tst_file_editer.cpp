@@ -1,7 +1,7 @@
 // The File Editer driven as a user drives it: buttons, menu items, keys, drops and the painted
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
 #include "file_editer/file_editer_window.h"
-#include "launcher/toolkit_testing.h"
+#include "toolkit/toolkit_testing.h"
 #include "tests/test_files.h"
 
 #include <QMenuBar>

@@ -2,8 +2,8 @@
 // program; the about box and the site link.
 
 #include "launcher/main_window.h"
-#include "launcher/site.h"
-#include "launcher/toolkit_testing.h"
+#include "toolkit/site.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
 #include <QMenu>

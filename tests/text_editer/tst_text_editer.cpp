@@ -1,7 +1,7 @@
 // The Text Editer on real files: the loader, saver and search alone, and the window driven
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
-#include "launcher/toolkit_testing.h"
+#include "toolkit/toolkit_testing.h"
 #include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"

@@ -1,7 +1,7 @@
 // The shared file operations, on real files: nothing is ever replaced by a rename, no copy or save
 // damages its source or leaves a half-written target, and read-only files stay.
 
-#include "launcher/fileops.h"
+#include "toolkit/fileops.h"
 #include "tests/test_files.h"
 
 #include <QDir>

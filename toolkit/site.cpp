@@ -1,6 +1,6 @@
-#include "launcher/site.h"
+#include "toolkit/site.h"
 
-#include "launcher/toolkit.h"
+#include "toolkit/toolkit.h"
 
 #include <QUrl>
 

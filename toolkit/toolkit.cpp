@@ -1,6 +1,6 @@
-#include "launcher/toolkit.h"
+#include "toolkit/toolkit.h"
 
-#include "launcher/toolkit_testing.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

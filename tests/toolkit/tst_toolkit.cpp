@@ -1,8 +1,8 @@
 // The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
 // names, drops that carry no file, and message boxes without a title.
 
-#include "launcher/textbox.h"
-#include "launcher/toolkit_testing.h"
+#include "toolkit/textbox.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "launcher/toolwindow.h"
+#include "toolkit/toolwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 // The shared text helpers: the matching rule, file name patterns, decoding in blocks and the
 // multi-line box's line breaks.
 
-#include "launcher/textbox.h"
-#include "launcher/textcodec.h"
-#include "launcher/textmatch.h"
-#include "launcher/wildcard.h"
+#include "toolkit/textbox.h"
+#include "toolkit/textcodec.h"
+#include "toolkit/textmatch.h"
+#include "toolkit/wildcard.h"
 
 #include <QTest>
 

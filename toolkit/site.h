@@ -1,7 +1,7 @@
 #pragma once
 // The author's about box and web page, shared by every window.
 
-#include "launcher/toolwindow.h"
+#include "toolkit/toolwindow.h"
 
 namespace site {
 

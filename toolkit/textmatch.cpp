@@ -1,4 +1,4 @@
-#include "launcher/textmatch.h"
+#include "toolkit/textmatch.h"
 
 namespace match {
 

@@ -1,4 +1,4 @@
-#include "launcher/fileops.h"
+#include "toolkit/fileops.h"
 
 #include <QDir>
 #include <QFile>

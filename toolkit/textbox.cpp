@@ -1,4 +1,4 @@
-#include "launcher/textbox.h"
+#include "toolkit/textbox.h"
 
 #include <QScrollBar>
 #include <QTextBlock>

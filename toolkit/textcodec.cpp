@@ -1,4 +1,4 @@
-#include "launcher/textcodec.h"
+#include "toolkit/textcodec.h"
 
 TextDecoder::TextDecoder()
     : m_decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom)

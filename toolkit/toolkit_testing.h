@@ -3,7 +3,7 @@
 // one, scripts the answers, runs a handler and then reads what was shown. Without a scripted
 // answer a message box answers its default button and a file dialog is cancelled.
 
-#include "launcher/toolkit.h"
+#include "toolkit/toolkit.h"
 
 #include <deque>
 #include <vector>
