@@ -1,4 +1,4 @@
-#include "launcher/wildcard.h"
+#include "toolkit/wildcard.h"
 
 bool wildcardMatch(QStringView pattern, QStringView name)
 {
