@@ -5,6 +5,7 @@
 
 #include "diverter/diverter_window.h"
 #include "diverter/file_batch.h"
+#include "diverter/listing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,52 +75,53 @@ int runDiverterBench()
 
     // Going to the folder reads it once and shows every entry.
     const double enter = bench::seconds([&] {
-        w.Text4->setText(big);
-        w.Text4_KeyPress(13);
+        w.folderPathBox->setText(big);
+        w.goToTypedFolder();
         QApplication::processEvents();
     });
-    bench::report("go to the folder (Enter in Text4)", enter, "find -printf '%f %s\\n'", findTime);
-    if (w.File1->count() != kListed) {
-        std::fprintf(stderr, "diverter bench: %d files listed\n", w.File1->count());
+    bench::report("go to the folder (Enter in folderPathBox)", enter, "find -printf '%f %s\\n'",
+                  findTime);
+    if (w.fileList->count() != kListed) {
+        std::fprintf(stderr, "diverter bench: %d files listed\n", w.fileList->count());
         return 1;
     }
 
-    w.Text3->setText(QStringLiteral("\r\n"));
-    w.Check1->setChecked(false);
+    w.nameSeparatorBox->setText(QStringLiteral("\r\n"));
+    w.sizesCheck->setChecked(false);
     const double plain = bench::seconds([&] {
-        w.Command1_Click();
+        w.transferListing();
         QApplication::processEvents();
     });
     bench::report("listing transfer, names only", plain, "find -printf '%f %s\\n'", findTime);
-    w.Check1->setChecked(true);
+    w.sizesCheck->setChecked(true);
     const double sized = bench::seconds([&] {
-        w.Command1_Click();
+        w.transferListing();
         QApplication::processEvents();
     });
     bench::report("listing transfer with sizes", sized, "find -printf '%f %s\\n'", findTime);
     // The same run without the box: the text build alone, the rest is the text box taking it.
     const double textOnly = bench::seconds([&] {
-        diverter::listingPieces(big, w.File1->items(), QStringLiteral("\r\n"), true,
+        diverter::listingPieces(big, w.fileList->items(), QStringLiteral("\r\n"), true,
                                 QStringLiteral(" "));
     });
     bench::report("  of which the text, sizes read", textOnly, "find -printf '%f %s\\n'", findTime);
 
     // One keystroke: the list re-reads the folder with the new pattern and is repainted.
     for (const auto &[before, typed] : {std::pair{"*.tx", "t"}, std::pair{"*.", "*"}}) {
-        const double key = bench::timed([&] { w.Text2->setText(QLatin1String(before)); },
+        const double key = bench::timed([&] { w.filterBox->setText(QLatin1String(before)); },
                                         [&] {
-                                            w.Text2->insert(QLatin1String(typed));
+                                            w.filterBox->insert(QLatin1String(typed));
                                             QApplication::processEvents();
                                         });
-        const QByteArray what =
-            "one keystroke in Text2, " + QByteArray::number(w.File1->count()) + " entries shown";
+        const QByteArray what = "one keystroke in filterBox, " +
+                                QByteArray::number(w.fileList->count()) + " entries shown";
         std::printf("%-44s ours %8.3f s   (goal: under 0.1 s)\n", what.constData(), key);
     }
-    w.Text2->setText(QStringLiteral("*.*"));
+    w.filterBox->setText(QStringLiteral("*.*"));
 
     // Batch rename and create over 10,000 files, each run starting from the same folder.
-    w.Text4->setText(batch);
-    w.Text4_KeyPress(13);
+    w.folderPathBox->setText(batch);
+    w.goToTypedFolder();
     // Each run renames the files from the stem they carry to the other one.
     bool named = true; // the files are named "file..." (else "item...")
     const auto stems = [&] {
@@ -127,12 +129,12 @@ int runDiverterBench()
     };
     const double rename = bench::timed(
         [&] {
-            w.Text5->setText(QLatin1String(stems().first));
-            w.Text6->setText(QLatin1String(stems().second));
-            w.Command6_Click();
+            w.oldTextBox->setText(QLatin1String(stems().first));
+            w.newTextBox->setText(QLatin1String(stems().second));
+            w.refreshFiles();
         },
         [&] {
-            w.Command5_Click();
+            w.renameAll();
             named = !named;
         });
     const double perlRename =
@@ -148,12 +150,12 @@ int runDiverterBench()
         QStringLiteral("find %1 -name 'copy*' -delete").arg(bench::quoted(batch));
     if (!named)
         bench::runShell(perlLoop(batch, "item", "file", false));
-    w.Command6_Click();
-    w.Text5->setText(QStringLiteral("file"));
-    w.Text6->setText(QStringLiteral("copy"));
-    w.Text2->setText(QStringLiteral("file*"));
+    w.refreshFiles();
+    w.oldTextBox->setText(QStringLiteral("file"));
+    w.newTextBox->setText(QStringLiteral("copy"));
+    w.filterBox->setText(QStringLiteral("file*"));
     const double create =
-        bench::timed([&] { bench::runShell(dropCopies); }, [&] { w.Command7_Click(); });
+        bench::timed([&] { bench::runShell(dropCopies); }, [&] { w.createAll(); });
     const double perlCreate =
         bench::timed([&] { bench::runShell(dropCopies); },
                      [&] { bench::runShell(perlLoop(batch, "file", "copy", true)); });

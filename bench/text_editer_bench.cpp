@@ -4,12 +4,12 @@
 
 #include "bench/bench.h"
 
-#include "toolkit/textmatch.h"
-#include "toolkit/toolkit_testing.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
+#include "toolkit/textmatch.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
 #include <QFile>
@@ -140,15 +140,15 @@ int runTextEditerBench()
     QApplication::processEvents();
     tk::testing::ScriptedFileDialogs dialogs;
     const auto emptyBox = [&] {
-        w.Text1->setPlainText(QString());
+        w.fileTextBox->setPlainText(QString());
         QApplication::processEvents();
     };
     const auto fullBox = [&] {
-        w.Text1->setText(text);
+        w.fileTextBox->setText(text);
         QApplication::processEvents();
     };
     const double intoEmpty = bench::timed(emptyBox, [&] {
-        w.Text1->setPlainText(text);
+        w.fileTextBox->setPlainText(text);
         QApplication::processEvents();
     });
     const double open = bench::timed(
@@ -160,23 +160,23 @@ int runTextEditerBench()
             w.openFile();
             QApplication::processEvents();
         });
-    bench::report("Open file click (Command1)", open, "setPlainText alone", intoEmpty);
-    if (w.Text1->text() != text) {
+    bench::report("Open file click (openButton)", open, "setPlainText alone", intoEmpty);
+    if (w.fileTextBox->text() != text) {
         std::fprintf(stderr, "text bench: the box does not hold the file's text\n");
         return 1;
     }
 
     const double overFull = bench::timed(fullBox, [&] {
-        w.Text1->setPlainText(text);
+        w.fileTextBox->setPlainText(text);
         QApplication::processEvents();
     });
-    w.Text5->setText(QStringLiteral("ERROR"));
-    w.Text6->setText(QStringLiteral("WARN"));
+    w.oldTextBox->setText(QStringLiteral("ERROR"));
+    w.newTextBox->setText(QStringLiteral("WARN"));
     const double replaceClick = bench::timed(fullBox, [&] {
         w.replaceOldText();
         QApplication::processEvents();
     });
-    bench::report("Replace click (Command8)", replaceClick, "setPlainText over the old text",
+    bench::report("Replace click (replaceButton)", replaceClick, "setPlainText over the old text",
                   overFull);
     goal("Open file click against setPlainText", open, intoEmpty, 1.3);
     goal("Replace click against setPlainText", replaceClick, overFull, 1.3);

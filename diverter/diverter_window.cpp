@@ -1,6 +1,7 @@
 #include "diverter/diverter_window.h"
 
 #include "diverter/file_batch.h"
+#include "diverter/listing.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
 
@@ -40,207 +41,211 @@ Diverter::Diverter(QWidget *parent)
     };
 
     // Left column: the folder path, the folder list, the drive list.
-    Label4 = label(QStringLiteral("Aktif Klasör:"), 4, 2, 142);
-    Text4 = new QLineEdit(c);
-    Text4->setGeometry(4, 17, 142, 21);
-    Dir1 = new FolderList(c);
-    Dir1->setGeometry(4, 41, 142, 170);
-    Drive1 = new DriveList(c);
-    Drive1->setGeometry(4, 214, 142, 22);
+    folderPathLabel = label(QStringLiteral("Aktif Klasör:"), 4, 2, 142);
+    folderPathBox = new QLineEdit(c);
+    folderPathBox->setGeometry(4, 17, 142, 21);
+    folderList = new FolderList(c);
+    folderList->setGeometry(4, 41, 142, 170);
+    driveList = new DriveList(c);
+    driveList->setGeometry(4, 214, 142, 22);
 
     // Middle column: the filter, the file list and two rows of buttons.
-    Label1 = label(QStringLiteral("Filtre:"), 150, 2, 168);
-    Text2 = new QLineEdit(c);
-    Text2->setGeometry(150, 17, 168, 21);
-    File1 = new FileList(c);
-    File1->setGeometry(150, 41, 168, 139);
-    Command3 = button(QStringLiteral("&Kopyala"), 150, 183, 54, 25);
-    Command6 = button(QStringLiteral("F5 "), 207, 183, 54, 25);
-    Command2 = button(QStringLiteral("&Ekle"), 264, 183, 54, 25);
-    Command4 = button(QStringLiteral("&Temizle"), 150, 211, 54, 25);
-    Check1 = new QCheckBox(QStringLiteral("Boyut"), c);
-    Check1->setPalette(onBackground);
-    Check1->setGeometry(209, 211, 54, 25);
-    Command1 = button(QStringLiteral("&Aktar"), 264, 211, 54, 25);
+    filterLabel = label(QStringLiteral("Filtre:"), 150, 2, 168);
+    filterBox = new QLineEdit(c);
+    filterBox->setGeometry(150, 17, 168, 21);
+    fileList = new FileList(c);
+    fileList->setGeometry(150, 41, 168, 139);
+    copyButton = button(QStringLiteral("&Kopyala"), 150, 183, 54, 25);
+    refreshButton = button(QStringLiteral("F5 "), 207, 183, 54, 25);
+    appendButton = button(QStringLiteral("&Ekle"), 264, 183, 54, 25);
+    resetButton = button(QStringLiteral("&Temizle"), 150, 211, 54, 25);
+    sizesCheck = new QCheckBox(QStringLiteral("Boyut"), c);
+    sizesCheck->setPalette(onBackground);
+    sizesCheck->setGeometry(209, 211, 54, 25);
+    transferButton = button(QStringLiteral("&Aktar"), 264, 211, 54, 25);
 
     // Right: the big text box.
-    Text1 = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
-    Text1->setGeometry(322, 4, 195, 232);
+    listingBox = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
+    listingBox->setGeometry(322, 4, 195, 232);
 
     // Bottom row.
-    Label5 = label(QStringLiteral("eski:"), 4, 242, 72);
-    Text5 = new QLineEdit(c);
-    Text5->setGeometry(4, 257, 72, 24);
-    Label6 = label(QStringLiteral("yeni:"), 80, 242, 72);
-    Text6 = new QLineEdit(c);
-    Text6->setGeometry(80, 257, 72, 24);
-    Command5 = button(QStringLiteral("Yeniden Adlandir"), 157, 256, 100, 26);
-    Command7 = button(QStringLiteral("Yeni &Olustur"), 260, 256, 84, 26);
-    Command8 = button(QStringLiteral("Sil"), 347, 256, 36, 26);
-    Label3 = label(QStringLiteral("Ayraç:"), 389, 242, 62);
-    Text3 = new MultiLineBox(c);
-    Text3->setGeometry(389, 257, 62, 24);
-    Label7 = label(QStringLiteral("Ayraç:"), 455, 242, 62);
-    Text7 = new MultiLineBox(c);
-    Text7->setGeometry(455, 257, 62, 24);
-    Label2 = site::makeSiteLabel(c, background);
-    Label2->setGeometry(157, 290, 226, 18);
-    Label2->setAlignment(Qt::AlignCenter);
+    oldTextLabel = label(QStringLiteral("eski:"), 4, 242, 72);
+    oldTextBox = new QLineEdit(c);
+    oldTextBox->setGeometry(4, 257, 72, 24);
+    newTextLabel = label(QStringLiteral("yeni:"), 80, 242, 72);
+    newTextBox = new QLineEdit(c);
+    newTextBox->setGeometry(80, 257, 72, 24);
+    renameButton = button(QStringLiteral("Yeniden Adlandir"), 157, 256, 100, 26);
+    createButton = button(QStringLiteral("Yeni &Olustur"), 260, 256, 84, 26);
+    deleteButton = button(QStringLiteral("Sil"), 347, 256, 36, 26);
+    nameSeparatorLabel = label(QStringLiteral("Ayraç:"), 389, 242, 62);
+    nameSeparatorBox = new MultiLineBox(c);
+    nameSeparatorBox->setGeometry(389, 257, 62, 24);
+    sizeSeparatorLabel = label(QStringLiteral("Ayraç:"), 455, 242, 62);
+    sizeSeparatorBox = new MultiLineBox(c);
+    sizeSeparatorBox->setGeometry(455, 257, 62, 24);
+    siteLabel = site::makeSiteLabel(c, background);
+    siteLabel->setGeometry(157, 290, 226, 18);
+    siteLabel->setAlignment(Qt::AlignCenter);
 
-    tk::setTip(Dir1, QStringLiteral("Aktif sürücünün içerigi"));
-    tk::setTip(Drive1, QStringLiteral("Aktif sürücü"));
-    tk::setTip(File1, QStringLiteral("Aktif klasör içerigi"));
-    tk::setTip(Text1, QStringLiteral("Büyük text dosyasi"));
-    tk::setTip(Command1,
+    tk::setTip(folderList, QStringLiteral("Aktif sürücünün içerigi"));
+    tk::setTip(driveList, QStringLiteral("Aktif sürücü"));
+    tk::setTip(fileList, QStringLiteral("Aktif klasör içerigi"));
+    tk::setTip(listingBox, QStringLiteral("Büyük text dosyasi"));
+    tk::setTip(transferButton,
                QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina aktarir"));
-    tk::setTip(Command3, QStringLiteral("Büyük text dosyasinin içerigini kopyalar"));
-    tk::setTip(Text2, QStringLiteral("Aktif klasörü filtreler"));
-    tk::setTip(Command2,
+    tk::setTip(copyButton, QStringLiteral("Büyük text dosyasinin içerigini kopyalar"));
+    tk::setTip(filterBox, QStringLiteral("Aktif klasörü filtreler"));
+    tk::setTip(appendButton,
                QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina ekler"));
-    tk::setTip(Command4,
+    tk::setTip(resetButton,
                QStringLiteral("Programda yapilmis cesitli degisiklikleri eski haline getirir"));
-    tk::setTip(Text3, QStringLiteral("Dosya isimleri için Ayraç"));
-    tk::setTip(Label3, QStringLiteral("Dosya isimleri için Ayraç"));
-    tk::setTip(Text4, QStringLiteral("Enter'a basildiginda yazan klasöre gider"));
-    tk::setTip(Command5, QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
-                                        "dosyalardaki bu text'i yeni'deki text ile degistirerek "
-                                        "yeniden adlandirir"));
-    tk::setTip(Command6, QStringLiteral("Aktif klasörün içerigini günceller"));
-    tk::setTip(Command7, QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
-                                        "dosyalardaki bu text'i yeni'deki text ile degistirerek "
-                                        "yeni dosyalar olusturur"));
-    tk::setTip(Check1, QStringLiteral("Aktarilan yada eklenen dosya isimlerinin yaninda "
-                                      "boyutlarinin yazmasina yarar"));
-    tk::setTip(Text7, QStringLiteral("Dosya boyutlari için Ayraç"));
-    tk::setTip(Label7, QStringLiteral("Dosya boyutlari için Ayraç"));
+    tk::setTip(nameSeparatorBox, QStringLiteral("Dosya isimleri için Ayraç"));
+    tk::setTip(nameSeparatorLabel, QStringLiteral("Dosya isimleri için Ayraç"));
+    tk::setTip(folderPathBox, QStringLiteral("Enter'a basildiginda yazan klasöre gider"));
+    tk::setTip(renameButton,
+               QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
+                              "dosyalardaki bu text'i yeni'deki text ile degistirerek "
+                              "yeniden adlandirir"));
+    tk::setTip(refreshButton, QStringLiteral("Aktif klasörün içerigini günceller"));
+    tk::setTip(createButton,
+               QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
+                              "dosyalardaki bu text'i yeni'deki text ile degistirerek "
+                              "yeni dosyalar olusturur"));
+    tk::setTip(sizesCheck, QStringLiteral("Aktarilan yada eklenen dosya isimlerinin yaninda "
+                                          "boyutlarinin yazmasina yarar"));
+    tk::setTip(sizeSeparatorBox, QStringLiteral("Dosya boyutlari için Ayraç"));
+    tk::setTip(sizeSeparatorLabel, QStringLiteral("Dosya boyutlari için Ayraç"));
 
-    tk::nameByLabel(Text2, Label1);
-    tk::nameByLabel(Text3, Label3);
-    tk::nameByLabel(Text4, Label4);
-    tk::nameByLabel(Text5, Label5);
-    tk::nameByLabel(Text6, Label6);
-    tk::nameByLabel(Text7, Label7);
+    tk::nameByLabel(filterBox, filterLabel);
+    tk::nameByLabel(nameSeparatorBox, nameSeparatorLabel);
+    tk::nameByLabel(folderPathBox, folderPathLabel);
+    tk::nameByLabel(oldTextBox, oldTextLabel);
+    tk::nameByLabel(newTextBox, newTextLabel);
+    tk::nameByLabel(sizeSeparatorBox, sizeSeparatorLabel);
     // The lists and the big box have no caption of their own; their role names them.
-    Dir1->setAccessibleName(QStringLiteral("Klasörler"));
-    Drive1->setAccessibleName(QStringLiteral("Sürücüler"));
-    File1->setAccessibleName(QStringLiteral("Dosyalar"));
-    Text1->setAccessibleName(QStringLiteral("Büyük text dosyasi"));
+    folderList->setAccessibleName(QStringLiteral("Klasörler"));
+    driveList->setAccessibleName(QStringLiteral("Sürücüler"));
+    fileList->setAccessibleName(QStringLiteral("Dosyalar"));
+    listingBox->setAccessibleName(QStringLiteral("Büyük text dosyasi"));
 
-    tk::setTabChain({Dir1, Drive1, File1, Text1, Command1, Command3, Text2, Command2, Command4,
-                     Text3, Text4, Command5, Text5, Text6, Command6, Command7, Check1, Text7,
-                     Command8});
+    tk::setTabChain({folderList, driveList, fileList, listingBox, transferButton, copyButton,
+                     filterBox, appendButton, resetButton, nameSeparatorBox, folderPathBox,
+                     renameButton, oldTextBox, newTextBox, refreshButton, createButton, sizesCheck,
+                     sizeSeparatorBox, deleteButton});
 
     // The load: the lists start at the program's working folder, as list controls do, and the
     // file list reads it once with the pattern "*.*".
-    if (!Dir1->setPath(QDir::currentPath()))
-        Dir1->setPath(QStringLiteral("/"));
-    Drive1->setDriveOf(Dir1->path());
-    Text2->setText(kAllFiles);
-    File1->setPath(Dir1->path());
-    Text4->setText(Dir1->path());
-    Text7->setText(kSizeSeparator);
+    if (!folderList->setPath(QDir::currentPath()))
+        folderList->setPath(QStringLiteral("/"));
+    driveList->setDriveOf(folderList->path());
+    filterBox->setText(kAllFiles);
+    fileList->setPath(folderList->path());
+    folderPathBox->setText(folderList->path());
+    sizeSeparatorBox->setText(kSizeSeparator);
 
-    connect(Drive1, &DriveList::changed, this, &Diverter::Drive1_Change);
-    connect(Dir1, &FolderList::changed, this, &Diverter::Dir1_Change);
-    connect(Text4, &QLineEdit::returnPressed, this, [this] { Text4_KeyPress(13); });
-    connect(Text2, &QLineEdit::textChanged, this, &Diverter::Text2_Change);
-    connect(Command1, &QPushButton::clicked, this, &Diverter::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Diverter::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Diverter::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Diverter::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Diverter::Command5_Click);
-    connect(Command6, &QPushButton::clicked, this, &Diverter::Command6_Click);
-    connect(Command7, &QPushButton::clicked, this, &Diverter::Command7_Click);
-    connect(Command8, &QPushButton::clicked, this, &Diverter::Command8_Click);
-    Dir1->setFocus();
+    connect(driveList, &DriveList::changed, this, &Diverter::driveChanged);
+    connect(folderList, &FolderList::changed, this, &Diverter::folderChanged);
+    // Only Enter acts; every other key is ordinary typing.
+    connect(folderPathBox, &QLineEdit::returnPressed, this, &Diverter::goToTypedFolder);
+    connect(filterBox, &QLineEdit::textChanged, this, &Diverter::applyFilter);
+    connect(transferButton, &QPushButton::clicked, this, &Diverter::transferListing);
+    connect(appendButton, &QPushButton::clicked, this, &Diverter::appendListing);
+    connect(copyButton, &QPushButton::clicked, this, &Diverter::copyListing);
+    connect(resetButton, &QPushButton::clicked, this, &Diverter::resetFields);
+    connect(renameButton, &QPushButton::clicked, this, &Diverter::renameAll);
+    connect(refreshButton, &QPushButton::clicked, this, &Diverter::refreshFiles);
+    connect(createButton, &QPushButton::clicked, this, &Diverter::createAll);
+    connect(deleteButton, &QPushButton::clicked, this, &Diverter::deleteAll);
+    folderList->setFocus();
 }
 
-void Diverter::Drive1_Change()
+void Diverter::driveChanged()
 {
     // A drive that is not ready leaves both lists where they were; the drive list keeps
     // showing the chosen drive.
-    const QString folder = Drive1->currentFolder();
+    const QString folder = driveList->currentFolder();
     if (folder.isEmpty())
         return;
-    Dir1->setPath(folder);
+    folderList->setPath(folder);
 }
 
-void Diverter::Dir1_Change()
+void Diverter::folderChanged()
 {
-    File1->setPath(Dir1->path());
-    Text4->setText(Dir1->path());
+    fileList->setPath(folderList->path());
+    folderPathBox->setText(folderList->path());
 }
 
-void Diverter::Text4_KeyPress(int keyAscii)
+void Diverter::goToTypedFolder()
 {
-    if (keyAscii != 13)
-        return;
     // Each step runs the change handler of the list it sets before the next one.
-    if (!Dir1->setPath(Text4->text()))
+    if (!folderList->setPath(folderPathBox->text()))
         return;
-    Drive1->setDriveOf(Dir1->path());
+    driveList->setDriveOf(folderList->path());
 }
 
-void Diverter::Text2_Change()
+void Diverter::applyFilter()
 {
-    File1->setPattern(Text2->text());
+    fileList->setPattern(filterBox->text());
 }
 
-void Diverter::Command6_Click()
+void Diverter::refreshFiles()
 {
-    File1->refresh();
+    fileList->refresh();
 }
 
-void Diverter::Command4_Click()
+void Diverter::resetFields()
 {
-    Text1->setText({});
-    Text2->setText(kAllFiles);
-    Text3->setText({});
-    Text4->setText(Dir1->path());
-    Text5->clear();
-    Text6->clear();
-    Text7->setText(kSizeSeparator);
+    listingBox->setText({});
+    filterBox->setText(kAllFiles);
+    nameSeparatorBox->setText({});
+    folderPathBox->setText(folderList->path());
+    oldTextBox->clear();
+    newTextBox->clear();
+    sizeSeparatorBox->setText(kSizeSeparator);
 }
 
 void Diverter::writeListing(bool replace)
 {
-    const bool withSizes = Check1->isChecked();
-    const QString sizeSeparator = withSizes ? Text7->text() : QString();
-    const QString pieces = diverter::listingPieces(Dir1->path(), File1->items(), Text3->text(),
-                                                   withSizes, sizeSeparator);
+    const bool withSizes = sizesCheck->isChecked();
+    const QString sizeSeparator = withSizes ? sizeSeparatorBox->text() : QString();
+    const QString pieces = diverter::listingPieces(
+        folderList->path(), fileList->items(), nameSeparatorBox->text(), withSizes, sizeSeparator);
     if (replace)
-        Text1->setText(pieces);
+        listingBox->setText(pieces);
     else if (!pieces.isEmpty())
-        Text1->setText(Text1->text() + pieces);
+        listingBox->setText(listingBox->text() + pieces);
 }
 
-void Diverter::Command1_Click()
+void Diverter::transferListing()
 {
     writeListing(true);
 }
 
-void Diverter::Command2_Click()
+void Diverter::appendListing()
 {
     writeListing(false);
 }
 
-void Diverter::Command3_Click()
+void Diverter::copyListing()
 {
     tk::clipboardClear();
-    tk::clipboardPut(Text1->text());
+    tk::clipboardPut(listingBox->text());
 }
 
-void Diverter::Command5_Click()
+void Diverter::renameAll()
 {
-    diverter::renameAll(Dir1->path(), File1->items(), Text5->text(), Text6->text());
+    diverter::renameAll(folderList->path(), fileList->items(), oldTextBox->text(),
+                        newTextBox->text());
 }
 
-void Diverter::Command7_Click()
+void Diverter::createAll()
 {
-    diverter::copyAll(Dir1->path(), File1->items(), Text5->text(), Text6->text());
+    diverter::copyAll(folderList->path(), fileList->items(), oldTextBox->text(),
+                      newTextBox->text());
 }
 
-void Diverter::Command8_Click()
+void Diverter::deleteAll()
 {
     const QString title = QStringLiteral("Onay");
     if (tk::messageBox(this,
@@ -255,5 +260,5 @@ void Diverter::Command8_Click()
                        tk::Buttons::YesNo, tk::Icon::Exclamation, title,
                        tk::Answer::Yes) != tk::Answer::Yes)
         return;
-    diverter::deleteAll(Dir1->path(), File1->items());
+    diverter::deleteAll(folderList->path(), fileList->items());
 }

@@ -16,33 +16,34 @@ class Diverter : public tk::ToolWindow {
 public:
     explicit Diverter(QWidget *parent = nullptr);
 
-    FolderList *Dir1;
-    DriveList *Drive1;
-    FileList *File1;
-    MultiLineBox *Text1, *Text3, *Text7;
-    QLineEdit *Text2, *Text4, *Text5, *Text6;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7,
-        *Command8;
-    QCheckBox *Check1;
-    QLabel *Label1, *Label3, *Label4, *Label5, *Label6, *Label7;
-    tk::ClickLabel *Label2;
+    FolderList *folderList;
+    DriveList *driveList;
+    FileList *fileList;
+    MultiLineBox *listingBox, *nameSeparatorBox, *sizeSeparatorBox;
+    QLineEdit *filterBox, *folderPathBox, *oldTextBox, *newTextBox;
+    QPushButton *transferButton, *appendButton, *copyButton, *resetButton, *renameButton,
+        *refreshButton, *createButton, *deleteButton;
+    QCheckBox *sizesCheck;
+    QLabel *filterLabel, *nameSeparatorLabel, *folderPathLabel, *oldTextLabel, *newTextLabel,
+        *sizeSeparatorLabel;
+    tk::ClickLabel *siteLabel;
 
     // Navigation.
-    void Drive1_Change();
-    void Dir1_Change();
-    void Text4_KeyPress(int keyAscii);
-    void Text2_Change();
-    void Command6_Click(); // refresh
-    void Command4_Click(); // reset
+    void driveChanged();
+    void folderChanged();
+    void goToTypedFolder(); // Enter in the folder path box
+    void applyFilter();     // every change of the filter box
+    void refreshFiles();    // "F5 "
+    void resetFields();     // "&Temizle"
 
     // Listing text.
-    void Command1_Click(); // transfer
-    void Command2_Click(); // append
-    void Command3_Click(); // copy
+    void transferListing(); // "&Aktar"
+    void appendListing();   // "&Ekle"
+    void copyListing();     // "&Kopyala"
 
-    void Command5_Click(); // batch rename
-    void Command7_Click(); // batch create
-    void Command8_Click(); // bulk delete
+    void renameAll(); // "Yeniden Adlandir"
+    void createAll(); // "Yeni &Olustur"
+    void deleteAll(); // "Sil"
 
 private:
     void writeListing(bool replace);

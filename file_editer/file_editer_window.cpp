@@ -39,79 +39,91 @@ FileEditer::FileEditer(QWidget *parent)
         // Two buttons share one caption; a screen reader tells them apart by their field.
         browse->setAccessibleDescription(caption);
     };
-    field(12, QStringLiteral("Dosya 1:"), Label1[0], Text1, Command2);
-    field(46, QStringLiteral("Dosya 2:"), Label1[1], Text2, Command3);
+    field(12, QStringLiteral("Dosya 1:"), sourceLabel, sourceBox, browseSourceButton);
+    field(46, QStringLiteral("Dosya 2:"), targetLabel, targetBox, browseTargetButton);
 
-    Command1 = new QPushButton(QStringLiteral("Kopyala"), c);
-    Command1->setGeometry(8, 82, 127, 30);
-    Command4 = new QPushButton(QStringLiteral("Yeniden Adlandir"), c);
-    Command4->setGeometry(140, 82, 127, 30);
-    Command5 = new QPushButton(QStringLiteral("Dosya 1'i Sil"), c);
-    Command5->setGeometry(272, 82, 127, 30);
+    copyButton = new QPushButton(QStringLiteral("Kopyala"), c);
+    copyButton->setGeometry(8, 82, 127, 30);
+    renameButton = new QPushButton(QStringLiteral("Yeniden Adlandir"), c);
+    renameButton->setGeometry(140, 82, 127, 30);
+    deleteButton = new QPushButton(QStringLiteral("Dosya 1'i Sil"), c);
+    deleteButton->setGeometry(272, 82, 127, 30);
 
-    Label2 = site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
-    const int siteWidth = Label2->sizeHint().width();
-    Label2->setGeometry((c->width() - siteWidth) / 2, 122, siteWidth, 20);
+    siteLabel = site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
+    const int siteWidth = siteLabel->sizeHint().width();
+    siteLabel->setGeometry((c->width() - siteWidth) / 2, 122, siteWidth, 20);
 
-    tk::setTabChain({Text1, Text2, Command2, Command3, Command1, Command4, Command5});
-    Text1->setFocus();
+    tk::setTabChain({sourceBox, targetBox, browseSourceButton, browseTargetButton, copyButton,
+                     renameButton, deleteButton});
+    sourceBox->setFocus();
 
-    dosya = menuBar()->addMenu(QStringLiteral("&Dosya"));
-    kopyala = dosya->addAction(QStringLiteral("&Kopyala"));
-    kopyala->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    yeniden = dosya->addAction(QStringLiteral("&Yeniden Adlandir"));
-    yeniden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-    sil = dosya->addAction(QStringLiteral("Dosya 1'i &Sil"));
-    sil->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    fileMenu = menuBar()->addMenu(QStringLiteral("&Dosya"));
+    copyAction = fileMenu->addAction(QStringLiteral("&Kopyala"));
+    copyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    renameAction = fileMenu->addAction(QStringLiteral("&Yeniden Adlandir"));
+    renameAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    deleteAction = fileMenu->addAction(QStringLiteral("Dosya 1'i &Sil"));
+    deleteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
 
-    textler = menuBar()->addMenu(QStringLiteral("&Text"));
-    copy12 = textler->addAction(QStringLiteral("1'i 2'ye Kopyala"));
-    copy12->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    copy21 = textler->addAction(QStringLiteral("2'yi 1'e Kopyala"));
-    copy21->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
-    replacetexts = textler->addAction(QStringLiteral("Yerlerini Degistir"));
-    replacetexts->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    fieldsMenu = menuBar()->addMenu(QStringLiteral("&Text"));
+    copySourceToTargetAction = fieldsMenu->addAction(QStringLiteral("1'i 2'ye Kopyala"));
+    copySourceToTargetAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    copyTargetToSourceAction = fieldsMenu->addAction(QStringLiteral("2'yi 1'e Kopyala"));
+    copyTargetToSourceAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    swapFieldsAction = fieldsMenu->addAction(QStringLiteral("Yerlerini Degistir"));
+    swapFieldsAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
-    temizlik = menuBar()->addMenu(QStringLiteral("Te&mizle"));
-    clear1 = temizlik->addAction(QStringLiteral("1'i Temizle"));
-    clear1->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4));
-    clear2 = temizlik->addAction(QStringLiteral("2'yi Temizle"));
-    clear2->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
-    clearall = temizlik->addAction(QStringLiteral("Tümünü Temizle"));
-    clearall->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    clearMenu = menuBar()->addMenu(QStringLiteral("Te&mizle"));
+    clearSourceAction = clearMenu->addAction(QStringLiteral("1'i Temizle"));
+    clearSourceAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4));
+    clearTargetAction = clearMenu->addAction(QStringLiteral("2'yi Temizle"));
+    clearTargetAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    clearAllAction = clearMenu->addAction(QStringLiteral("Tümünü Temizle"));
+    clearAllAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
 
     // The controls carry their names, for accessibility tools and automated checks.
     const std::pair<QObject *, const char *> names[] = {
-        {Text1, "Text1"},        {Text2, "Text2"},
-        {Command1, "Command1"},  {Command2, "Command2"},
-        {Command3, "Command3"},  {Command4, "Command4"},
-        {Command5, "Command5"},  {Label1[0], "Label1_0"},
-        {Label1[1], "Label1_1"}, {Label2, "Label2"},
-        {dosya, "dosya"},        {kopyala, "kopyala"},
-        {yeniden, "yeniden"},    {sil, "sil"},
-        {textler, "textler"},    {copy12, "copy12"},
-        {copy21, "copy21"},      {replacetexts, "replacetexts"},
-        {temizlik, "temizlik"},  {clear1, "clear1"},
-        {clear2, "clear2"},      {clearall, "clearall"}};
+        {sourceBox, "sourceBox"},
+        {targetBox, "targetBox"},
+        {copyButton, "copyButton"},
+        {browseSourceButton, "browseSourceButton"},
+        {browseTargetButton, "browseTargetButton"},
+        {renameButton, "renameButton"},
+        {deleteButton, "deleteButton"},
+        {sourceLabel, "sourceLabel"},
+        {targetLabel, "targetLabel"},
+        {siteLabel, "siteLabel"},
+        {fileMenu, "fileMenu"},
+        {copyAction, "copyAction"},
+        {renameAction, "renameAction"},
+        {deleteAction, "deleteAction"},
+        {fieldsMenu, "fieldsMenu"},
+        {copySourceToTargetAction, "copySourceToTargetAction"},
+        {copyTargetToSourceAction, "copyTargetToSourceAction"},
+        {swapFieldsAction, "swapFieldsAction"},
+        {clearMenu, "clearMenu"},
+        {clearSourceAction, "clearSourceAction"},
+        {clearTargetAction, "clearTargetAction"},
+        {clearAllAction, "clearAllAction"}};
     for (const auto &[object, name] : names)
         object->setObjectName(QLatin1String(name));
 
-    connect(Command1, &QPushButton::clicked, this, &FileEditer::copyFile);
-    connect(kopyala, &QAction::triggered, this, &FileEditer::copyFile);
-    connect(Command4, &QPushButton::clicked, this, &FileEditer::renameFile);
-    connect(yeniden, &QAction::triggered, this, &FileEditer::renameFile);
-    connect(Command5, &QPushButton::clicked, this, &FileEditer::deleteFile);
-    connect(sil, &QAction::triggered, this, &FileEditer::deleteFile);
-    connect(Command2, &QPushButton::clicked, this, &FileEditer::browseFile1);
-    connect(Command3, &QPushButton::clicked, this, &FileEditer::browseFile2);
-    connect(copy12, &QAction::triggered, this, &FileEditer::copyText1To2);
-    connect(copy21, &QAction::triggered, this, &FileEditer::copyText2To1);
-    connect(replacetexts, &QAction::triggered, this, &FileEditer::swapTexts);
-    connect(clear1, &QAction::triggered, this, &FileEditer::clearText1);
-    connect(clear2, &QAction::triggered, this, &FileEditer::clearText2);
-    connect(clearall, &QAction::triggered, this, &FileEditer::clearAll);
-    tk::acceptFileDrops(Text1, [this](const QStringList &paths) { dropOnText1(paths); });
-    tk::acceptFileDrops(Text2, [this](const QStringList &paths) { dropOnText2(paths); });
+    connect(copyButton, &QPushButton::clicked, this, &FileEditer::copyFile);
+    connect(copyAction, &QAction::triggered, this, &FileEditer::copyFile);
+    connect(renameButton, &QPushButton::clicked, this, &FileEditer::renameFile);
+    connect(renameAction, &QAction::triggered, this, &FileEditer::renameFile);
+    connect(deleteButton, &QPushButton::clicked, this, &FileEditer::deleteFile);
+    connect(deleteAction, &QAction::triggered, this, &FileEditer::deleteFile);
+    connect(browseSourceButton, &QPushButton::clicked, this, &FileEditer::browseSource);
+    connect(browseTargetButton, &QPushButton::clicked, this, &FileEditer::browseTarget);
+    connect(copySourceToTargetAction, &QAction::triggered, this, &FileEditer::copySourceToTarget);
+    connect(copyTargetToSourceAction, &QAction::triggered, this, &FileEditer::copyTargetToSource);
+    connect(swapFieldsAction, &QAction::triggered, this, &FileEditer::swapFields);
+    connect(clearSourceAction, &QAction::triggered, this, &FileEditer::clearSource);
+    connect(clearTargetAction, &QAction::triggered, this, &FileEditer::clearTarget);
+    connect(clearAllAction, &QAction::triggered, this, &FileEditer::clearAll);
+    tk::acceptFileDrops(sourceBox, [this](const QStringList &paths) { dropOnSource(paths); });
+    tk::acceptFileDrops(targetBox, [this](const QStringList &paths) { dropOnTarget(paths); });
 }
 
 bool FileEditer::requiredFieldsFilled(const QStringList &fields)
@@ -130,8 +142,8 @@ void FileEditer::succeeded(const QString &message)
 
 void FileEditer::copyFile()
 {
-    const QString source = Text1->text();
-    const QString target = Text2->text();
+    const QString source = sourceBox->text();
+    const QString target = targetBox->text();
     if (!requiredFieldsFilled({source, target}))
         return;
     if (fsops::copyFile(source, target))
@@ -140,8 +152,8 @@ void FileEditer::copyFile()
 
 void FileEditer::renameFile()
 {
-    const QString from = Text1->text();
-    const QString to = Text2->text();
+    const QString from = sourceBox->text();
+    const QString to = targetBox->text();
     if (!requiredFieldsFilled({from, to}))
         return;
     if (fsops::renameNoReplace(from, to))
@@ -150,81 +162,83 @@ void FileEditer::renameFile()
 
 void FileEditer::deleteFile()
 {
-    const QString path = Text1->text();
+    const QString path = sourceBox->text();
     if (!requiredFieldsFilled({path}))
         return;
     if (fileediter::deleteFiles(path))
         succeeded(QStringLiteral("Basariyla Silindi!"));
 }
 
-void FileEditer::browseFile1()
+void FileEditer::browseSource()
 {
     // The field takes the dialog's remembered name even on a cancel: the last path chosen
     // through either button, or nothing before the first choice.
-    CommonDialog1.show(this, tk::DialogMode::Open);
-    Text1->setText(CommonDialog1.fileName());
+    fileDialog.show(this, tk::DialogMode::Open);
+    sourceBox->setText(fileDialog.fileName());
 }
 
-void FileEditer::browseFile2()
+void FileEditer::browseTarget()
 {
-    CommonDialog1.show(this, tk::DialogMode::Open);
-    Text2->setText(CommonDialog1.fileName());
+    fileDialog.show(this, tk::DialogMode::Open);
+    targetBox->setText(fileDialog.fileName());
 }
 
-void FileEditer::copyText1To2()
+void FileEditer::copySourceToTarget()
 {
-    Text2->setText(Text1->text());
+    targetBox->setText(sourceBox->text());
 }
 
-void FileEditer::copyText2To1()
+void FileEditer::copyTargetToSource()
 {
-    Text1->setText(Text2->text());
+    sourceBox->setText(targetBox->text());
 }
 
-void FileEditer::swapTexts()
+void FileEditer::swapFields()
 {
-    const QString kept = Text1->text();
-    Text1->setText(Text2->text());
-    Text2->setText(kept);
+    const QString kept = sourceBox->text();
+    sourceBox->setText(targetBox->text());
+    targetBox->setText(kept);
 }
 
-void FileEditer::clearText1()
+void FileEditer::clearSource()
 {
-    Text1->clear();
+    sourceBox->clear();
 }
 
-void FileEditer::clearText2()
+void FileEditer::clearTarget()
 {
-    Text2->clear();
+    targetBox->clear();
 }
 
 void FileEditer::clearAll()
 {
-    Text1->clear();
-    Text2->clear();
+    sourceBox->clear();
+    targetBox->clear();
 }
 
-void FileEditer::dropOnText1(const QStringList &paths)
+void FileEditer::dropOnSource(const QStringList &paths)
 {
     if (!paths.isEmpty())
-        Text1->setText(paths.constFirst());
+        sourceBox->setText(paths.constFirst());
 }
 
-void FileEditer::dropOnText2(const QStringList &paths)
+void FileEditer::dropOnTarget(const QStringList &paths)
 {
     if (!paths.isEmpty())
-        Text2->setText(paths.constFirst());
+        targetBox->setText(paths.constFirst());
 }
 
 bool FileEditer::eventFilter(QObject *watched, QEvent *event)
 {
     // A line edit claims keys such as Ctrl+K (delete to end of line) and Ctrl+Y (redo) before
     // any shortcut sees them; in this window those keys belong to the menus.
-    if (event->type() == QEvent::ShortcutOverride && (watched == Text1 || watched == Text2)) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        (watched == sourceBox || watched == targetBox)) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (QAction *action :
-             {kopyala, yeniden, sil, copy12, copy21, replacetexts, clear1, clear2, clearall}) {
+        for (QAction *action : {copyAction, renameAction, deleteAction, copySourceToTargetAction,
+                                copyTargetToSourceAction, swapFieldsAction, clearSourceAction,
+                                clearTargetAction, clearAllAction}) {
             if (action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
                 event->ignore();
                 return true;

@@ -10,37 +10,43 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include <array>
-
 class FileEditer : public tk::ToolWindow {
     Q_OBJECT
 public:
     explicit FileEditer(QWidget *parent = nullptr);
 
-    // File operations (Command1/kopyala, Command4/yeniden, Command5/sil) and browsing.
+    // File operations, each run by a button and its menu twin, and browsing.
     void copyFile();
     void renameFile();
     void deleteFile();
-    void browseFile1();
-    void browseFile2();
+    void browseSource();
+    void browseTarget();
 
-    // Field operations: the textler and temizlik menus and drops onto the fields.
-    void copyText1To2();
-    void copyText2To1();
-    void swapTexts();
-    void clearText1();
-    void clearText2();
+    // Field operations: the "&Text" and "Te&mizle" menus and drops onto the fields.
+    void copySourceToTarget();
+    void copyTargetToSource();
+    void swapFields();
+    void clearSource();
+    void clearTarget();
     void clearAll();
-    void dropOnText1(const QStringList &paths);
-    void dropOnText2(const QStringList &paths);
+    void dropOnSource(const QStringList &paths);
+    void dropOnTarget(const QStringList &paths);
 
-    QLineEdit *Text1, *Text2;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5;
-    std::array<QLabel *, 2> Label1;
-    tk::ClickLabel *Label2;
-    tk::FileDialog CommonDialog1;
-    QMenu *dosya, *textler, *temizlik;
-    QAction *kopyala, *yeniden, *sil, *copy12, *copy21, *replacetexts, *clear1, *clear2, *clearall;
+    QLineEdit *sourceBox, *targetBox;                     // file 1 and file 2
+    QLabel *sourceLabel, *targetLabel;                    // "Dosya 1:", "Dosya 2:"
+    QPushButton *browseSourceButton, *browseTargetButton; // "Ara..." each
+    QPushButton *copyButton;                              // "Kopyala"
+    QPushButton *renameButton;                            // "Yeniden Adlandir"
+    QPushButton *deleteButton;                            // "Dosya 1'i Sil"
+    tk::ClickLabel *siteLabel;
+    tk::FileDialog fileDialog; // shared by both browse buttons
+
+    QMenu *fileMenu; // "&Dosya"
+    QAction *copyAction, *renameAction, *deleteAction;
+    QMenu *fieldsMenu; // "&Text"
+    QAction *copySourceToTargetAction, *copyTargetToSourceAction, *swapFieldsAction;
+    QMenu *clearMenu; // "Te&mizle"
+    QAction *clearSourceAction, *clearTargetAction, *clearAllAction;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

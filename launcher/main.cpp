@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     if (qtTexts.load(QStringLiteral("qtbase_tr"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    auto *main = new Toolkit;
+    auto *main = new MainWindow;
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();
     return app.exec();

@@ -5,7 +5,7 @@
 
 #include <QMenuBar>
 
-Toolkit::Toolkit(QWidget *parent)
+MainWindow::MainWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's Toolkit"), 4680, 2850,
                       tk::SystemColour::ButtonText, QStringLiteral("toolkit"), true},
                      parent)
@@ -22,39 +22,39 @@ Toolkit::Toolkit(QWidget *parent)
         label->setAccessibleDescription(text);
     };
     row(20, QStringLiteral("Text Editer"), QStringLiteral("Textlerin içeriklerini düzenlemek için"),
-        tk::systemColour(tk::SystemColour::MenuText), Command1, Label1);
+        tk::systemColour(tk::SystemColour::MenuText), textEditerButton, textEditerLabel);
     row(80, QStringLiteral("File Editer"),
-        QStringLiteral("Dosyalarin isimlerini ve uzantilarini degistirmek için"), black, Command2,
-        Label2);
+        QStringLiteral("Dosyalarin isimlerini ve uzantilarini degistirmek için"), black,
+        fileEditerButton, fileEditerLabel);
     row(140, QStringLiteral("Diverter"),
-        QStringLiteral("Klasör içeriklerini text dosyalarina aktarmak için"), black, Command3,
-        Label3);
-    tk::setTabChain({Command1, Command2, Command3});
-    Command1->setFocus();
+        QStringLiteral("Klasör içeriklerini text dosyalarina aktarmak için"), black, diverterButton,
+        diverterLabel);
+    tk::setTabChain({textEditerButton, fileEditerButton, diverterButton});
+    textEditerButton->setFocus();
 
-    programs = menuBar()->addMenu(QStringLiteral("&Programlar"));
-    texteditera = programs->addAction(QStringLiteral("&Text Editer"));
-    texteditera->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    fileeditera = programs->addAction(QStringLiteral("&File Editer"));
-    fileeditera->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    divertera = programs->addAction(QStringLiteral("&Diverter"));
-    divertera->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    gecis = programs->addSeparator();
-    kapaa = programs->addAction(QStringLiteral("&Kapat"));
-    bilgia = menuBar()->addMenu(QStringLiteral("Bilgi"));
-    bilgib = bilgia->addAction(QStringLiteral("Bilgi"));
-    sitea = bilgia->addAction(QStringLiteral("Site"));
+    programsMenu = menuBar()->addMenu(QStringLiteral("&Programlar"));
+    openTextEditerAction = programsMenu->addAction(QStringLiteral("&Text Editer"));
+    openTextEditerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    openFileEditerAction = programsMenu->addAction(QStringLiteral("&File Editer"));
+    openFileEditerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    openDiverterAction = programsMenu->addAction(QStringLiteral("&Diverter"));
+    openDiverterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    programsSeparator = programsMenu->addSeparator();
+    endProgramAction = programsMenu->addAction(QStringLiteral("&Kapat"));
+    infoMenu = menuBar()->addMenu(QStringLiteral("Bilgi"));
+    aboutAction = infoMenu->addAction(QStringLiteral("Bilgi"));
+    siteAction = infoMenu->addAction(QStringLiteral("Site"));
     // The shortcuts are window shortcuts: they act only while this window is active.
-    for (QAction *a : {texteditera, fileeditera, divertera})
+    for (QAction *a : {openTextEditerAction, openFileEditerAction, openDiverterAction})
         a->setShortcutContext(Qt::WindowShortcut);
 
-    connect(Command1, &QPushButton::clicked, this, &Toolkit::openTextEditer);
-    connect(texteditera, &QAction::triggered, this, &Toolkit::openTextEditer);
-    connect(Command2, &QPushButton::clicked, this, &Toolkit::openFileEditer);
-    connect(fileeditera, &QAction::triggered, this, &Toolkit::openFileEditer);
-    connect(Command3, &QPushButton::clicked, this, &Toolkit::openDiverter);
-    connect(divertera, &QAction::triggered, this, &Toolkit::openDiverter);
-    connect(kapaa, &QAction::triggered, this, [] { tk::endProgram(); });
-    connect(bilgib, &QAction::triggered, this, [this] { site::showAbout(this); });
-    connect(sitea, &QAction::triggered, this, [] { site::openAuthorPage(); });
+    connect(textEditerButton, &QPushButton::clicked, this, &MainWindow::openTextEditer);
+    connect(openTextEditerAction, &QAction::triggered, this, &MainWindow::openTextEditer);
+    connect(fileEditerButton, &QPushButton::clicked, this, &MainWindow::openFileEditer);
+    connect(openFileEditerAction, &QAction::triggered, this, &MainWindow::openFileEditer);
+    connect(diverterButton, &QPushButton::clicked, this, &MainWindow::openDiverter);
+    connect(openDiverterAction, &QAction::triggered, this, &MainWindow::openDiverter);
+    connect(endProgramAction, &QAction::triggered, this, [] { tk::endProgram(); });
+    connect(aboutAction, &QAction::triggered, this, [this] { site::showAbout(this); });
+    connect(siteAction, &QAction::triggered, this, [] { site::openAuthorPage(); });
 }

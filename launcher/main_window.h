@@ -3,16 +3,16 @@
 
 #include "diverter/diverter_window.h"
 #include "file_editer/file_editer_window.h"
-#include "toolkit/toolwindow.h"
 #include "text_editer/text_editer_window.h"
+#include "toolkit/toolwindow.h"
 
 #include <QAction>
 #include <QPushButton>
 
-class Toolkit : public tk::ToolWindow {
+class MainWindow : public tk::ToolWindow {
     Q_OBJECT
 public:
-    explicit Toolkit(QWidget *parent = nullptr);
+    explicit MainWindow(QWidget *parent = nullptr);
 
     void openTextEditer() { m_textEditer.show(); }
     void openFileEditer() { m_fileEditer.show(); }
@@ -22,10 +22,16 @@ public:
     FileEditer *fileEditer() const { return m_fileEditer.window(); }
     Diverter *diverter() const { return m_diverter.window(); }
 
-    QPushButton *Command1, *Command2, *Command3;
-    QLabel *Label1, *Label2, *Label3;
-    QMenu *programs, *bilgia;
-    QAction *texteditera, *fileeditera, *divertera, *gecis, *kapaa, *bilgib, *sitea;
+    QPushButton *textEditerButton, *fileEditerButton, *diverterButton;
+    QLabel *textEditerLabel, *fileEditerLabel, *diverterLabel; // what each tool is for
+
+    QMenu *programsMenu; // "&Programlar"
+    QAction *openTextEditerAction, *openFileEditerAction, *openDiverterAction;
+    QAction *programsSeparator;
+    QAction *endProgramAction; // "&Kapat"
+    QMenu *infoMenu;           // "Bilgi"
+    QAction *aboutAction;      // "Bilgi"
+    QAction *siteAction;       // "Site"
 
 private:
     tk::WindowSlot<TextEditer> m_textEditer;

@@ -15,59 +15,59 @@ class TextEditer : public tk::ToolWindow {
 public:
     explicit TextEditer(QWidget *parent = nullptr);
 
-    MultiLineBox *Text1 = nullptr; // the file text
-    MultiLineBox *Text2 = nullptr; // the word to search for
-    QLineEdit *Text3 = nullptr;    // "evet" or "yok"
-    QLineEdit *Text4 = nullptr;    // how many times
-    MultiLineBox *Text5 = nullptr; // old text
-    MultiLineBox *Text6 = nullptr; // new text
+    MultiLineBox *fileTextBox = nullptr; // the file text
+    MultiLineBox *wordBox = nullptr;     // the word to search for
+    QLineEdit *foundBox = nullptr;       // "evet" or "yok"
+    QLineEdit *countBox = nullptr;       // how many times
+    MultiLineBox *oldTextBox = nullptr;
+    MultiLineBox *newTextBox = nullptr;
 
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QPushButton *Command3 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QPushButton *Command5 = nullptr;
-    QPushButton *Command6 = nullptr;
-    QPushButton *Command7 = nullptr;
-    QPushButton *Command8 = nullptr;
-    QPushButton *Command9 = nullptr;
-    QPushButton *Command10 = nullptr;
-    QPushButton *Command11 = nullptr;
+    QPushButton *openButton = nullptr;          // "&Dosyadan Aç..."
+    QPushButton *closeProgramButton = nullptr;  // "Kapa&t"
+    QPushButton *clearFileTextButton = nullptr; // "Te&mizle" under "Dosya:"
+    QPushButton *searchButton = nullptr;        // "&Arat"
+    QPushButton *clearAllButton = nullptr;      // "Temi&zle" under "Hepsi:"
+    QPushButton *saveButton = nullptr;          // "Ka&ydet"
+    QPushButton *removeButton = nullptr;        // "&Sil"
+    QPushButton *replaceButton = nullptr;       // "Ye&rlestir"
+    QPushButton *copyButton = nullptr;          // "&Kopyala"
+    QPushButton *cutButton = nullptr;           // "K&es"
+    QPushButton *pasteButton = nullptr;         // "Ya&pistir"
 
-    tk::ClickLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label6 = nullptr;
-    QLabel *Label7 = nullptr;
-    QLabel *Label8 = nullptr;
-    QLabel *Label9 = nullptr;
-    tk::ClickLabel *Label10 = nullptr;
-    QLabel *Label11 = nullptr;
-    QLabel *Label12 = nullptr;
-    QLabel *Label13 = nullptr;
+    tk::ClickLabel *wordLabel = nullptr; // "aranacak text"; a double-click shows the length
+    QLabel *foundLabel = nullptr;        // "bulunuyor mu?"
+    QLabel *fileTextLabel = nullptr;     // "Dosya:" above the clear-file-text button
+    QLabel *allLabel = nullptr;          // "Hepsi:"
+    QLabel *programLabel = nullptr;      // "Program:"
+    QLabel *countLabel = nullptr;        // "kaç tane?"
+    QLabel *saveLabel = nullptr;         // "Yeni halini:"
+    QLabel *oldTextLabel = nullptr;      // "eski"
+    QLabel *newTextLabel = nullptr;      // "yeni"
+    tk::ClickLabel *siteLabel = nullptr;
+    QLabel *copyLabel = nullptr; // "Dosya:" above each clipboard button
+    QLabel *cutLabel = nullptr;
+    QLabel *pasteLabel = nullptr;
 
-    tk::FileDialog DiyalogKutusu; // shared by Open file and Save
+    tk::FileDialog fileDialog; // shared by Open file and Save
 
     // Loading
-    void openFile();                          // Command1
-    void dropFiles(const QStringList &paths); // files dropped onto Text1
-    void showLength();                        // double-click on Label1
-    void closeProgram();                      // Command2
+    void openFile();
+    void dropFiles(const QStringList &paths); // files dropped onto the file text box
+    void showLength();
+    void closeProgram();
 
     // Search, count and replace
-    void search();         // Command4
-    void removeOldText();  // Command7
-    void replaceOldText(); // Command8
-    void clearFileText();  // Command3
-    void clearAll();       // Command5
+    void search();
+    void removeOldText();
+    void replaceOldText();
+    void clearFileText();
+    void clearAll();
 
     // Save and clipboard
-    void save();      // Command6
-    void copyText();  // Command9
-    void cutText();   // Command10
-    void pasteText(); // Command11
+    void save();
+    void copyText();
+    void cutText();
+    void pasteText();
 
 protected:
     bool confirmClose() override;

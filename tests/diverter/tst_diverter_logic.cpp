@@ -5,6 +5,7 @@
 #include "diverter/drives.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
+#include "diverter/listing.h"
 #include "tests/test_files.h"
 
 #include <QDir>

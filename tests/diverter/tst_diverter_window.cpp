@@ -2,9 +2,9 @@
 // message box answered by the stand-in.
 
 #include "diverter/diverter_window.h"
+#include "tests/test_files.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
-#include "tests/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,8 +35,8 @@ class TestDiverterWindow : public QObject {
     // Goes to `folder` as a user would: typing its path and pressing Enter.
     void enter(const QString &folder)
     {
-        m_w->Text4->setText(folder);
-        QTest::keyClick(m_w->Text4, Qt::Key_Return);
+        m_w->folderPathBox->setText(folder);
+        QTest::keyClick(m_w->folderPathBox, Qt::Key_Return);
     }
 
 private slots:
@@ -48,7 +48,7 @@ private slots:
         writeFile(t + "/B.doc", QByteArray(2048, 'b'));
         m_w = std::make_unique<Diverter>();
         enter(t);
-        QCOMPARE(m_w->Dir1->path(), t);
+        QCOMPARE(m_w->folderList->path(), t);
     }
     void cleanup()
     {
@@ -59,15 +59,15 @@ private slots:
     void initialState()
     {
         Diverter fresh;
-        QCOMPARE(fresh.Text4->text(), QDir::currentPath());
-        QCOMPARE(fresh.Dir1->path(), QDir::currentPath());
-        QCOMPARE(fresh.File1->path(), QDir::currentPath());
-        QCOMPARE(fresh.Text7->text(), QStringLiteral(" "));
-        QCOMPARE(fresh.Text2->text(), QStringLiteral("*.*"));
-        QVERIFY(!fresh.Check1->isChecked());
-        QVERIFY(fresh.Text1->text().isEmpty() && fresh.Text3->text().isEmpty());
-        QCOMPARE(fresh.Text4->accessibleName(), QStringLiteral("Aktif Klasör:"));
-        QCOMPARE(fresh.Text7->accessibleDescription(),
+        QCOMPARE(fresh.folderPathBox->text(), QDir::currentPath());
+        QCOMPARE(fresh.folderList->path(), QDir::currentPath());
+        QCOMPARE(fresh.fileList->path(), QDir::currentPath());
+        QCOMPARE(fresh.sizeSeparatorBox->text(), QStringLiteral(" "));
+        QCOMPARE(fresh.filterBox->text(), QStringLiteral("*.*"));
+        QVERIFY(!fresh.sizesCheck->isChecked());
+        QVERIFY(fresh.listingBox->text().isEmpty() && fresh.nameSeparatorBox->text().isEmpty());
+        QCOMPARE(fresh.folderPathBox->accessibleName(), QStringLiteral("Aktif Klasör:"));
+        QCOMPARE(fresh.sizeSeparatorBox->accessibleDescription(),
                  QStringLiteral("Dosya boyutlari için Ayraç"));
     }
 
@@ -78,34 +78,35 @@ private slots:
         QVERIFY(QDir(t).mkdir(".hidden"));
         writeFile(t + "/sub/in-sub.txt", "s");
 
-        // An existing folder, typed untidily: the lists follow and Text4 shows the clean path.
+        // An existing folder, typed untidily: the lists follow and folderPathBox shows the clean
+        // path.
         enter(t + "/sub/deeper/..//");
-        QCOMPARE(m_w->Dir1->path(), t + "/sub");
-        QCOMPARE(m_w->Text4->text(), t + "/sub");
-        QCOMPARE(m_w->File1->items(), QStringList({"in-sub.txt"}));
-        QCOMPARE(m_w->Dir1->rowPaths().last(), t + "/sub/deeper");
+        QCOMPARE(m_w->folderList->path(), t + "/sub");
+        QCOMPARE(m_w->folderPathBox->text(), t + "/sub");
+        QCOMPARE(m_w->fileList->items(), QStringList({"in-sub.txt"}));
+        QCOMPARE(m_w->folderList->rowPaths().last(), t + "/sub/deeper");
 
         // A missing folder: nothing moves and the typed text stays.
         enter(t + "/nowhere");
-        QCOMPARE(m_w->Dir1->path(), t + "/sub");
-        QCOMPARE(m_w->Text4->text(), t + "/nowhere");
-        QCOMPARE(m_w->File1->items(), QStringList({"in-sub.txt"}));
+        QCOMPARE(m_w->folderList->path(), t + "/sub");
+        QCOMPARE(m_w->folderPathBox->text(), t + "/nowhere");
+        QCOMPARE(m_w->fileList->items(), QStringList({"in-sub.txt"}));
 
         // Keys other than Enter are typing.
-        m_w->Text4->setText(t);
-        m_w->Text4_KeyPress('a');
-        QCOMPARE(m_w->Dir1->path(), t + "/sub");
+        m_w->folderPathBox->setText(t);
+        QTest::keyClick(m_w->folderPathBox, Qt::Key_A);
+        QCOMPARE(m_w->folderList->path(), t + "/sub");
 
         // A double-click on the parent in the chain, hidden folders not offered.
-        m_w->Dir1->openRow(int(m_w->Dir1->rowPaths().indexOf(t)));
-        QCOMPARE(m_w->Text4->text(), t);
-        QCOMPARE(m_w->File1->items(), QStringList({"a.txt", "B.doc"}));
-        QVERIFY(!m_w->Dir1->rowPaths().contains(t + "/.hidden"));
+        m_w->folderList->openRow(int(m_w->folderList->rowPaths().indexOf(t)));
+        QCOMPARE(m_w->folderPathBox->text(), t);
+        QCOMPARE(m_w->fileList->items(), QStringList({"a.txt", "B.doc"}));
+        QVERIFY(!m_w->folderList->rowPaths().contains(t + "/.hidden"));
 
         enter("/");
-        QCOMPARE(m_w->Dir1->path(), QStringLiteral("/"));
-        QCOMPARE(m_w->Text4->text(), QStringLiteral("/"));
-        QCOMPARE(m_w->Drive1->drive(), QStringLiteral("/"));
+        QCOMPARE(m_w->folderList->path(), QStringLiteral("/"));
+        QCOMPARE(m_w->folderPathBox->text(), QStringLiteral("/"));
+        QCOMPARE(m_w->driveList->drive(), QStringLiteral("/"));
         QVERIFY(boxes.shown().empty());
     }
 
@@ -115,7 +116,7 @@ private slots:
         QVERIFY(QDir(t).mkpath("gone"));
         const QString drive = t + "/drive", gone = t + "/gone";
         bool goneMounted = true;
-        m_w->Drive1->setMountSource([&] {
+        m_w->driveList->setMountSource([&] {
             QList<drives::Mount> list{{"/", {}}, {drive, "D"}};
             if (goneMounted)
                 list << drives::Mount{gone, {}};
@@ -126,65 +127,65 @@ private slots:
         // change takes it to that drive's current folder, its root (the working folder is not
         // on it).
         enter(drive + "/sub");
-        QCOMPARE(m_w->Drive1->drive(), drive);
-        QCOMPARE(m_w->Dir1->path(), drive);
-        QCOMPARE(m_w->Text4->text(), drive);
+        QCOMPARE(m_w->driveList->drive(), drive);
+        QCOMPARE(m_w->folderList->path(), drive);
+        QCOMPARE(m_w->folderPathBox->text(), drive);
 
         // A drive that is no longer mounted is not ready: the lists stay, the choice shows.
         goneMounted = false;
-        m_w->Drive1->setCurrentIndex(2);
-        QCOMPARE(m_w->Drive1->drive(), gone);
-        QCOMPARE(m_w->Dir1->path(), drive);
+        m_w->driveList->setCurrentIndex(2);
+        QCOMPARE(m_w->driveList->drive(), gone);
+        QCOMPARE(m_w->folderList->path(), drive);
 
         // The root drive as a bare drive: the working folder lies on it.
-        m_w->Drive1->setCurrentIndex(0);
-        QCOMPARE(m_w->Dir1->path(), QDir::currentPath());
-        QCOMPARE(m_w->Text4->text(), QDir::currentPath());
+        m_w->driveList->setCurrentIndex(0);
+        QCOMPARE(m_w->folderList->path(), QDir::currentPath());
+        QCOMPARE(m_w->folderPathBox->text(), QDir::currentPath());
     }
 
     void filterFollowsEachKeystroke()
     {
         writeFile(t + "/c", "");
-        m_w->Text2->selectAll();
-        QTest::keyClick(m_w->Text2, Qt::Key_Backspace);
-        QCOMPARE(m_w->File1->count(), 0);
+        m_w->filterBox->selectAll();
+        QTest::keyClick(m_w->filterBox, Qt::Key_Backspace);
+        QCOMPARE(m_w->fileList->count(), 0);
         const QList<QPair<char, QStringList>> steps{
             {'*', {"a.txt", "B.doc", "c"}}, {'.', {"c"}}, {'t', {}}, {'x', {}}, {'t', {"a.txt"}}};
         for (const auto &[key, expected] : steps) {
-            QTest::keyClick(m_w->Text2, key);
-            QCOMPARE(m_w->File1->items(), expected);
+            QTest::keyClick(m_w->filterBox, key);
+            QCOMPARE(m_w->fileList->items(), expected);
         }
-        QCOMPARE(m_w->File1->pattern(), QStringLiteral("*.txt"));
+        QCOMPARE(m_w->fileList->pattern(), QStringLiteral("*.txt"));
     }
 
     void refreshAndReset()
     {
         writeFile(t + "/new.txt", "");
-        QCOMPARE(m_w->File1->count(), 2);
+        QCOMPARE(m_w->fileList->count(), 2);
         QTest::keyClick(m_w.get(), Qt::Key_F5); // only a caption
-        QCOMPARE(m_w->File1->count(), 2);
-        m_w->Command6->click();
-        QCOMPARE(m_w->File1->count(), 3);
+        QCOMPARE(m_w->fileList->count(), 2);
+        m_w->refreshButton->click();
+        QCOMPARE(m_w->fileList->count(), 3);
 
-        m_w->Text1->setText("big");
-        m_w->Text2->setText("*.doc");
-        m_w->Text3->setText(",");
-        m_w->Text4->setText("typed");
-        m_w->Text5->setText("old");
-        m_w->Text6->setText("new");
-        m_w->Text7->setText("=");
-        m_w->Check1->setChecked(true);
-        QCOMPARE(m_w->File1->count(), 1);
-        m_w->Command4->click();
-        for (const QString &text :
-             {m_w->Text1->text(), m_w->Text3->text(), m_w->Text5->text(), m_w->Text6->text()})
+        m_w->listingBox->setText("big");
+        m_w->filterBox->setText("*.doc");
+        m_w->nameSeparatorBox->setText(",");
+        m_w->folderPathBox->setText("typed");
+        m_w->oldTextBox->setText("old");
+        m_w->newTextBox->setText("new");
+        m_w->sizeSeparatorBox->setText("=");
+        m_w->sizesCheck->setChecked(true);
+        QCOMPARE(m_w->fileList->count(), 1);
+        m_w->resetButton->click();
+        for (const QString &text : {m_w->listingBox->text(), m_w->nameSeparatorBox->text(),
+                                    m_w->oldTextBox->text(), m_w->newTextBox->text()})
             QVERIFY(text.isEmpty());
-        QCOMPARE(m_w->Text2->text(), QStringLiteral("*.*"));
-        QCOMPARE(m_w->File1->count(), 3);
-        QCOMPARE(m_w->Text4->text(), t);
-        QCOMPARE(m_w->Text7->text(), QStringLiteral(" "));
-        QVERIFY(m_w->Check1->isChecked());
-        QCOMPARE(m_w->Dir1->path(), t);
+        QCOMPARE(m_w->filterBox->text(), QStringLiteral("*.*"));
+        QCOMPARE(m_w->fileList->count(), 3);
+        QCOMPARE(m_w->folderPathBox->text(), t);
+        QCOMPARE(m_w->sizeSeparatorBox->text(), QStringLiteral(" "));
+        QVERIFY(m_w->sizesCheck->isChecked());
+        QCOMPARE(m_w->folderList->path(), t);
     }
 
     void listing_data()
@@ -239,40 +240,40 @@ private slots:
         QFETCH(QString, pattern);
         QFETCH(QString, transferred);
         QFETCH(QString, appended);
-        m_w->Text2->setText(pattern);
-        m_w->Text3->setText(nameSeparator);
-        m_w->Text7->setText(sizeSeparator);
-        m_w->Check1->setChecked(sizes);
-        m_w->Text1->setText(before);
-        m_w->Command2->click();
-        QCOMPARE(m_w->Text1->text(), appended);
-        m_w->Text1->setText(before);
-        m_w->Command1->click();
-        QCOMPARE(m_w->Text1->text(), transferred);
+        m_w->filterBox->setText(pattern);
+        m_w->nameSeparatorBox->setText(nameSeparator);
+        m_w->sizeSeparatorBox->setText(sizeSeparator);
+        m_w->sizesCheck->setChecked(sizes);
+        m_w->listingBox->setText(before);
+        m_w->appendButton->click();
+        QCOMPARE(m_w->listingBox->text(), appended);
+        m_w->listingBox->setText(before);
+        m_w->transferButton->click();
+        QCOMPARE(m_w->listingBox->text(), transferred);
     }
 
     void listingAsTyped()
     {
         // Enter in the separator box types CR LF; text typed into the big box stays before an
         // appended listing.
-        QTest::keyClick(m_w->Text3, Qt::Key_Return);
-        QTest::keyClicks(m_w->Text1, "notes");
-        m_w->Command2->click();
-        QCOMPARE(m_w->Text1->text(), QStringLiteral("notes\r\na.txt\r\nB.doc"));
+        QTest::keyClick(m_w->nameSeparatorBox, Qt::Key_Return);
+        QTest::keyClicks(m_w->listingBox, "notes");
+        m_w->appendButton->click();
+        QCOMPARE(m_w->listingBox->text(), QStringLiteral("notes\r\na.txt\r\nB.doc"));
 
         // A file removed since the list read the folder keeps its place with an empty size.
         writeFile(t + "/c.txt", "abc");
-        m_w->Command6->click();
+        m_w->refreshButton->click();
         QVERIFY(QFile::remove(t + "/B.doc"));
-        m_w->Check1->setChecked(true);
-        m_w->Command1->click();
-        QCOMPARE(m_w->Text1->text(), QStringLiteral("\r\na.txt 10\r\nB.doc \r\nc.txt 3"));
+        m_w->sizesCheck->setChecked(true);
+        m_w->transferButton->click();
+        QCOMPARE(m_w->listingBox->text(), QStringLiteral("\r\na.txt 10\r\nB.doc \r\nc.txt 3"));
 
         tk::clipboardPut("old");
-        m_w->Command3->click();
-        QCOMPARE(tk::clipboardText(), m_w->Text1->text());
-        m_w->Text1->setText({});
-        m_w->Command3->click();
+        m_w->copyButton->click();
+        QCOMPARE(tk::clipboardText(), m_w->listingBox->text());
+        m_w->listingBox->setText({});
+        m_w->copyButton->click();
         QCOMPARE(tk::clipboardText(), QString());
     }
 
@@ -335,8 +336,8 @@ private slots:
         writeFile(t + "/b.TXT", "upper");
         writeFile(t + "/banana", "fruit");
         writeFile(t + "/zaa1.dat", "z");
-        m_w->Text2->setText("a*;b*");
-        const QStringList listed = m_w->File1->items();
+        m_w->filterBox->setText("a*;b*");
+        const QStringList listed = m_w->fileList->items();
         QCOMPARE(listed, QStringList({"a1.txt", "a2.txt", "b.TXT", "banana"}));
 
         QMap<QString, QByteArray> expected;
@@ -347,9 +348,9 @@ private slots:
         for (const QString &change : changes)
             expected[change.section('=', 0, 0)] = change.section('=', 1).toUtf8();
 
-        m_w->Text5->setText(oldText);
-        m_w->Text6->setText(newText);
-        (copy ? m_w->Command7 : m_w->Command5)->click();
+        m_w->oldTextBox->setText(oldText);
+        m_w->newTextBox->setText(newText);
+        (copy ? m_w->createButton : m_w->renameButton)->click();
 
         QMap<QString, QByteArray> actual;
         for (const QString &name : filesIn(t))
@@ -358,29 +359,29 @@ private slots:
             actual["sub/" + name] = readAll(t + "/sub/" + name);
         QCOMPARE(actual, expected);
         // The list is not refreshed by a run.
-        QCOMPARE(m_w->File1->items(), listed);
+        QCOMPARE(m_w->fileList->items(), listed);
     }
 
     void batchOverStaleListAndReadOnlyTarget()
     {
         writeFile(t + "/a1.txt", "one");
         writeFile(t + "/a2.txt", "two");
-        m_w->Command6->click();
+        m_w->refreshButton->click();
         makeReadOnly(t + "/a2.txt");
-        m_w->Text5->setText("1");
-        m_w->Text6->setText("2");
-        m_w->Command7->click(); // a read-only target is not replaced
+        m_w->oldTextBox->setText("1");
+        m_w->newTextBox->setText("2");
+        m_w->createButton->click(); // a read-only target is not replaced
         QCOMPARE(readAll(t + "/a2.txt"), QByteArray("two"));
 
-        m_w->Text5->setText(".");
-        m_w->Text6->setText("_");
-        m_w->Command5->click();
+        m_w->oldTextBox->setText(".");
+        m_w->newTextBox->setText("_");
+        m_w->renameButton->click();
         QCOMPARE(filesIn(t), QStringList({"B_doc", "a1_txt", "a2_txt", "a_txt"}));
         // A second click works on the names shown before, which are gone.
-        m_w->Command5->click();
+        m_w->renameButton->click();
         QCOMPARE(filesIn(t), QStringList({"B_doc", "a1_txt", "a2_txt", "a_txt"}));
-        m_w->Command6->click();
-        QCOMPARE(m_w->File1->items(), QStringList({"a1_txt", "a2_txt", "a_txt", "B_doc"}));
+        m_w->refreshButton->click();
+        QCOMPARE(m_w->fileList->items(), QStringList({"a1_txt", "a2_txt", "a_txt", "B_doc"}));
     }
 
     void bulkDelete_data()
@@ -407,13 +408,13 @@ private slots:
         writeFile(t + "/skip.dat", "filtered out");
         QVERIFY(QDir(t).mkdir("sub"));
         QVERIFY(QFile::link(outside.path() + "/target", t + "/link.txt"));
-        m_w->Text2->setText("*.txt;*.doc");
+        m_w->filterBox->setText("*.txt;*.doc");
         const QStringList before = filesIn(t);
 
         tk::testing::ScriptedBoxes boxes;
         for (tk::Answer a : answers)
             boxes.answer(a);
-        m_w->Command8->click();
+        m_w->deleteButton->click();
         QCOMPARE(int(boxes.shown().size()), questions);
         const tk::MessageBoxRequest &first = boxes.shown()[0];
         QCOMPARE(first.prompt, QStringLiteral("Liste kutusundaki bütün dosyalari silmek "
@@ -437,11 +438,11 @@ private slots:
         QCOMPARE(filesIn(t), left);
         QVERIFY(QFileInfo(t + "/sub").isDir());
         QCOMPARE(readAll(outside.path() + "/target"), QByteArray("kept"));
-        QCOMPARE(m_w->File1->count(), 5); // not refreshed
+        QCOMPARE(m_w->fileList->count(), 5); // not refreshed
 
         // Again over the stale names: both questions, and nothing more goes.
         boxes.clear();
-        m_w->Command8->click();
+        m_w->deleteButton->click();
         QCOMPARE(int(boxes.shown().size()), 2);
         QCOMPARE(filesIn(t), left);
     }

@@ -1,8 +1,8 @@
 // The File Editer driven as a user drives it: buttons, menu items, keys, drops and the painted
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
 #include "file_editer/file_editer_window.h"
-#include "toolkit/toolkit_testing.h"
 #include "tests/test_files.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QMenuBar>
 #include <QMimeData>
@@ -60,35 +60,35 @@ void TestFileEditer::fileOperations_data()
     const QString copied = "Basariyla Kopyalandi!", renamed = "Basariyla Yeniden Adlandirildi!",
                   deleted = "Basariyla Silindi!";
     // clang-format off
-    QTest::newRow("copy both empty") << "Command1" << 1 << "" << "" << kRefused << "";
-    QTest::newRow("copy file 2 empty") << "kopyala" << 1 << "a.txt" << "" << kRefused << "";
-    QTest::newRow("rename file 1 empty") << "Command4" << 1 << "" << "b.txt" << kRefused << "";
-    QTest::newRow("rename blanks fill fields") << "yeniden" << 1 << " " << "  " << "" << "";
-    QTest::newRow("delete empty") << "Command5" << 1 << "" << "b.txt" << kRefused << "";
-    QTest::newRow("delete blanks") << "sil" << 1 << " " << "" << "" << "";
+    QTest::newRow("copy both empty") << "copyButton" << 1 << "" << "" << kRefused << "";
+    QTest::newRow("copy file 2 empty") << "copyAction" << 1 << "a.txt" << "" << kRefused << "";
+    QTest::newRow("rename file 1 empty") << "renameButton" << 1 << "" << "b.txt" << kRefused << "";
+    QTest::newRow("rename blanks fill fields") << "renameAction" << 1 << " " << "  " << "" << "";
+    QTest::newRow("delete empty") << "deleteButton" << 1 << "" << "b.txt" << kRefused << "";
+    QTest::newRow("delete blanks") << "deleteAction" << 1 << " " << "" << "" << "";
 
-    QTest::newRow("copy new target") << "Command1" << 1 << "a.txt" << "d/c" << copied << "+d/c=A";
-    QTest::newRow("copy over a file") << "kopyala" << 1 << "a.txt" << "b.txt" << copied << "+b.txt=A";
-    QTest::newRow("copy onto itself") << "Command1" << 1 << "a.txt" << "d/../a.txt" << "" << "";
-    QTest::newRow("copy onto a folder") << "Command1" << 1 << "a.txt" << "d" << "" << "";
+    QTest::newRow("copy new target") << "copyButton" << 1 << "a.txt" << "d/c" << copied << "+d/c=A";
+    QTest::newRow("copy over a file") << "copyAction" << 1 << "a.txt" << "b.txt" << copied << "+b.txt=A";
+    QTest::newRow("copy onto itself") << "copyButton" << 1 << "a.txt" << "d/../a.txt" << "" << "";
+    QTest::newRow("copy onto a folder") << "copyButton" << 1 << "a.txt" << "d" << "" << "";
 
-    QTest::newRow("rename same folder") << "Command4" << 1 << "a.txt" << "c" << renamed << "-a.txt +c=A";
-    QTest::newRow("rename other folder") << "yeniden" << 1 << "a.txt" << "d/a" << renamed << "-a.txt +d/a=A";
-    QTest::newRow("rename a folder") << "Command4" << 1 << "d" << "e" << renamed << "-d/ -d/in=I +e/ +e/in=I";
-    QTest::newRow("rename onto a file") << "Command4" << 1 << "a.txt" << "b.txt" << "" << "";
-    QTest::newRow("rename onto itself") << "Command4" << 1 << "a.txt" << "./a.txt" << renamed << "";
-    QTest::newRow("rename takes * literally") << "Command4" << 1 << "*.txt" << "c" << "" << "";
+    QTest::newRow("rename same folder") << "renameButton" << 1 << "a.txt" << "c" << renamed << "-a.txt +c=A";
+    QTest::newRow("rename other folder") << "renameAction" << 1 << "a.txt" << "d/a" << renamed << "-a.txt +d/a=A";
+    QTest::newRow("rename a folder") << "renameButton" << 1 << "d" << "e" << renamed << "-d/ -d/in=I +e/ +e/in=I";
+    QTest::newRow("rename onto a file") << "renameButton" << 1 << "a.txt" << "b.txt" << "" << "";
+    QTest::newRow("rename onto itself") << "renameButton" << 1 << "a.txt" << "./a.txt" << renamed << "";
+    QTest::newRow("rename takes * literally") << "renameButton" << 1 << "*.txt" << "c" << "" << "";
 
-    QTest::newRow("delete a file") << "Command5" << 1 << "a.txt" << "" << deleted << "-a.txt";
-    QTest::newRow("delete pressed twice") << "sil" << 2 << "a.txt" << "" << deleted << "-a.txt";
-    QTest::newRow("delete pattern") << "Command5" << 2 << "?.txt" << "" << deleted << "-a.txt -b.txt";
-    QTest::newRow("delete nothing matches") << "Command5" << 1 << "*.xls" << "" << "" << "";
-    QTest::newRow("delete a folder") << "Command5" << 1 << "d" << "" << "" << "";
-    QTest::newRow("delete read-only") << "Command5" << 1 << "ro.txt" << "" << "" << "";
-    QTest::newRow("delete link, not target") << "Command5" << 1 << "ln" << "" << deleted << "-ln";
+    QTest::newRow("delete a file") << "deleteButton" << 1 << "a.txt" << "" << deleted << "-a.txt";
+    QTest::newRow("delete pressed twice") << "deleteAction" << 2 << "a.txt" << "" << deleted << "-a.txt";
+    QTest::newRow("delete pattern") << "deleteButton" << 2 << "?.txt" << "" << deleted << "-a.txt -b.txt";
+    QTest::newRow("delete nothing matches") << "deleteButton" << 1 << "*.xls" << "" << "" << "";
+    QTest::newRow("delete a folder") << "deleteButton" << 1 << "d" << "" << "" << "";
+    QTest::newRow("delete read-only") << "deleteButton" << 1 << "ro.txt" << "" << "" << "";
+    QTest::newRow("delete link, not target") << "deleteButton" << 1 << "ln" << "" << deleted << "-ln";
     // *.* takes dotless names; a read-only match withholds the message, not the other deletes.
-    QTest::newRow("delete *.* with read-only") << "Command5" << 1 << "*.*" << "" << "" << "-a.txt -b.txt -ln";
-    QTest::newRow("delete hidden needs a dot") << "Command5" << 1 << ".*" << "" << deleted << "-.h.txt";
+    QTest::newRow("delete *.* with read-only") << "deleteButton" << 1 << "*.*" << "" << "" << "-a.txt -b.txt -ln";
+    QTest::newRow("delete hidden needs a dot") << "deleteButton" << 1 << ".*" << "" << deleted << "-.h.txt";
     // clang-format on
 }
 
@@ -127,8 +127,8 @@ void TestFileEditer::fileOperations()
     auto field = [&](const QString &t) {
         return t.trimmed().isEmpty() || t.startsWith(u'/') ? t : root + u'/' + t;
     };
-    w.Text1->setText(field(text1));
-    w.Text2->setText(field(text2));
+    w.sourceBox->setText(field(text1));
+    w.targetBox->setText(field(text2));
     for (int i = 0; i < presses; ++i) {
         if (auto *button = w.findChild<QPushButton *>(control))
             button->click();
@@ -145,8 +145,8 @@ void TestFileEditer::fileOperations()
     QStringList after = state(root);
     after.sort();
     QCOMPARE(after, expected);
-    QCOMPARE(w.Text1->text(), field(text1));
-    QCOMPARE(w.Text2->text(), field(text2));
+    QCOMPARE(w.sourceBox->text(), field(text1));
+    QCOMPARE(w.targetBox->text(), field(text2));
     QDir(root).removeRecursively();
 }
 
@@ -155,59 +155,59 @@ void TestFileEditer::browse()
 {
     tk::testing::ScriptedFileDialogs dialogs;
     FileEditer w, fresh;
-    w.Text1->setText("typed");
+    w.sourceBox->setText("typed");
     dialogs.cancel();
-    w.Command2->click();
-    QCOMPARE(w.Text1->text(), "");
+    w.browseSourceButton->click();
+    QCOMPARE(w.sourceBox->text(), "");
     dialogs.choose("/nowhere/new.txt");
-    w.Command2->click();
+    w.browseSourceButton->click();
     dialogs.cancel();
-    w.Command3->click();
-    QCOMPARE(w.Text1->text(), "/nowhere/new.txt");
-    QCOMPARE(w.Text2->text(), "/nowhere/new.txt");
+    w.browseTargetButton->click();
+    QCOMPARE(w.sourceBox->text(), "/nowhere/new.txt");
+    QCOMPARE(w.targetBox->text(), "/nowhere/new.txt");
     QCOMPARE(dialogs.shown()[2].proposedName, "/nowhere/new.txt");
     for (const tk::FileDialogRequest &r : dialogs.shown())
         QVERIFY(r.mode == tk::DialogMode::Open && r.title.isEmpty() && r.fileTypeCaption.isEmpty());
 
-    fresh.Text2->setText("typed");
+    fresh.targetBox->setText("typed");
     dialogs.cancel();
-    fresh.Command3->click();
-    QCOMPARE(fresh.Text2->text(), ""); // a new window remembers nothing
+    fresh.browseTargetButton->click();
+    QCOMPARE(fresh.targetBox->text(), ""); // a new window remembers nothing
 }
 
 // The first dropped path replaces the field's text; the other field is left alone.
 void TestFileEditer::drops()
 {
     FileEditer w;
-    w.Text1->setText("other");
-    w.Text2->setText("old");
+    w.sourceBox->setText("other");
+    w.targetBox->setText("old");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/tmp"), QUrl::fromLocalFile("/t/a b"), QUrl("file:///t/c")});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.Text2, &enter);
+    QCoreApplication::sendEvent(w.targetBox, &enter);
     QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.Text2, &drop);
-    QCOMPARE(w.Text2->text(), "/tmp");
-    QCOMPARE(w.Text1->text(), "other");
+    QCoreApplication::sendEvent(w.targetBox, &drop);
+    QCOMPARE(w.targetBox->text(), "/tmp");
+    QCOMPARE(w.sourceBox->text(), "other");
 }
 
 void TestFileEditer::keys_data()
 {
     QTest::addColumn<QKeyCombination>("key");
-    QTest::addColumn<QString>("after"); // Text1 "|" Text2, from "abc|x"
+    QTest::addColumn<QString>("after"); // sourceBox "|" targetBox, from "abc|x"
     QTest::addColumn<int>("refusals");
-    // Text1 has the focus with its cursor at the start, where its own Ctrl+K (delete to the end)
-    // or Ctrl+Y (redo) would act instead of the menu. Text2 is "" for the refusals.
+    // sourceBox has the focus with its cursor at the start, where its own Ctrl+K (delete to the
+    // end) or Ctrl+Y (redo) would act instead of the menu. targetBox is "" for the refusals.
     // clang-format off
     QTest::newRow("Ctrl+K copy") << (Qt::CTRL | Qt::Key_K) << "abc|" << 1;
     QTest::newRow("Ctrl+Y rename") << (Qt::CTRL | Qt::Key_Y) << "abc|" << 1;
     QTest::newRow("Ctrl+S delete") << (Qt::CTRL | Qt::Key_S) << "abc|x" << 0; // "abc" is no file
-    QTest::newRow("Shift+F1 copy12") << (Qt::SHIFT | Qt::Key_F1) << "abc|abc" << 0;
-    QTest::newRow("Shift+F2 copy21") << (Qt::SHIFT | Qt::Key_F2) << "x|x" << 0;
+    QTest::newRow("Shift+F1 copySourceToTargetAction") << (Qt::SHIFT | Qt::Key_F1) << "abc|abc" << 0;
+    QTest::newRow("Shift+F2 copyTargetToSourceAction") << (Qt::SHIFT | Qt::Key_F2) << "x|x" << 0;
     QTest::newRow("Shift+F3 swap") << (Qt::SHIFT | Qt::Key_F3) << "x|abc" << 0;
-    QTest::newRow("Shift+F4 clear1") << (Qt::SHIFT | Qt::Key_F4) << "|x" << 0;
-    QTest::newRow("Shift+F5 clear2") << (Qt::SHIFT | Qt::Key_F5) << "abc|" << 0;
-    QTest::newRow("Shift+F6 clearall") << (Qt::SHIFT | Qt::Key_F6) << "|" << 0;
+    QTest::newRow("Shift+F4 clearSourceAction") << (Qt::SHIFT | Qt::Key_F4) << "|x" << 0;
+    QTest::newRow("Shift+F5 clearTargetAction") << (Qt::SHIFT | Qt::Key_F5) << "abc|" << 0;
+    QTest::newRow("Shift+F6 clearAllAction") << (Qt::SHIFT | Qt::Key_F6) << "|" << 0;
     // clang-format on
 }
 
@@ -221,17 +221,18 @@ void TestFileEditer::keys()
     w.show();
     w.activateWindow(); // a bare X server has no window manager to do it
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(QApplication::focusWidget(), w.Text1);
-    w.Text1->setText("abc");
-    w.Text2->setText(refusals ? "" : "x");
-    w.Text1->setCursorPosition(0);
-    QTest::keyClick(w.Text1, key.key(), key.keyboardModifiers());
-    QCOMPARE(w.Text1->text() + u'|' + w.Text2->text(), after);
+    QCOMPARE(QApplication::focusWidget(), w.sourceBox);
+    w.sourceBox->setText("abc");
+    w.targetBox->setText(refusals ? "" : "x");
+    w.sourceBox->setCursorPosition(0);
+    QTest::keyClick(w.sourceBox, key.key(), key.keyboardModifiers());
+    QCOMPARE(w.sourceBox->text() + u'|' + w.targetBox->text(), after);
     QCOMPARE(int(boxes.shown().size()), refusals);
 
     // The tab order runs through the fields, the browse buttons, then the row of buttons.
     for (QWidget *next : std::initializer_list<QWidget *>{
-             w.Text2, w.Command2, w.Command3, w.Command1, w.Command4, w.Command5, w.Text1}) {
+             w.targetBox, w.browseSourceButton, w.browseTargetButton, w.copyButton, w.renameButton,
+             w.deleteButton, w.sourceBox}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
@@ -261,16 +262,16 @@ void TestFileEditer::look()
         QVERIFY2(c->minimumSizeHint().height() <= c->height(), qPrintable(c->objectName()));
         QVERIFY(w.client()->rect().contains(c->geometry()));
     }
-    for (QLabel *label : {w.Label1[0], w.Label1[1], (QLabel *)w.Label2}) {
+    for (QLabel *label : {w.sourceLabel, w.targetLabel, (QLabel *)w.siteLabel}) {
         QVERIFY(count(label, tk::kDarkGreen) > 10); // the text, in dark green
         QVERIFY(count(label, Qt::black) > label->width() * label->height() / 2);
     }
-    for (QLineEdit *box : {w.Text1, w.Text2}) {
+    for (QLineEdit *box : {w.sourceBox, w.targetBox}) {
         const QRect inner = box->rect().adjusted(4, 4, -4, -4);
         QCOMPARE(count(box, tk::kDarkGreen, 4), inner.width() * inner.height());
         QCOMPARE(box->palette().color(QPalette::Text), Qt::black);
     }
-    QCOMPARE(w.Text2->accessibleName(), "Dosya 2:");
+    QCOMPARE(w.targetBox->accessibleName(), "Dosya 2:");
 }
 
 QTEST_MAIN(TestFileEditer)

@@ -13,8 +13,8 @@
 
 namespace {
 
-using Opener = void (*)(Toolkit &);
-using Getter = QWidget *(*)(Toolkit &);
+using Opener = void (*)(MainWindow &);
+using Getter = QWidget *(*)(MainWindow &);
 
 struct Tool {
     Opener button;
@@ -25,15 +25,16 @@ struct Tool {
 Tool tool(const QString &name)
 {
     if (name == "Text Editer")
-        return {[](Toolkit &t) { t.Command1->click(); },
-                [](Toolkit &t) { t.texteditera->trigger(); },
-                [](Toolkit &t) -> QWidget * { return t.textEditer(); }};
+        return {[](MainWindow &t) { t.textEditerButton->click(); },
+                [](MainWindow &t) { t.openTextEditerAction->trigger(); },
+                [](MainWindow &t) -> QWidget * { return t.textEditer(); }};
     if (name == "File Editer")
-        return {[](Toolkit &t) { t.Command2->click(); },
-                [](Toolkit &t) { t.fileeditera->trigger(); },
-                [](Toolkit &t) -> QWidget * { return t.fileEditer(); }};
-    return {[](Toolkit &t) { t.Command3->click(); }, [](Toolkit &t) { t.divertera->trigger(); },
-            [](Toolkit &t) -> QWidget * { return t.diverter(); }};
+        return {[](MainWindow &t) { t.fileEditerButton->click(); },
+                [](MainWindow &t) { t.openFileEditerAction->trigger(); },
+                [](MainWindow &t) -> QWidget * { return t.fileEditer(); }};
+    return {[](MainWindow &t) { t.diverterButton->click(); },
+            [](MainWindow &t) { t.openDiverterAction->trigger(); },
+            [](MainWindow &t) -> QWidget * { return t.diverter(); }};
 }
 
 void deleteClosedWindows()
@@ -103,7 +104,7 @@ void Launcher::oneInstanceInFront()
     QFETCH(QString, tool);
     QFETCH(bool, secondFromMenu);
     const Tool t = ::tool(tool);
-    Toolkit main;
+    MainWindow main;
     main.show();
     t.button(main);
     QWidget *first = t.window(main);
@@ -125,7 +126,7 @@ void Launcher::oneInstanceInFront()
 void Launcher::reopenedToolStartsAnew()
 {
     tk::testing::ScriptedBoxes boxes; // answers any closing question with its default, Yes
-    Toolkit main;
+    MainWindow main;
     main.show();
     for (const char *name : {"Text Editer", "File Editer", "Diverter"}) {
         const Tool t = tool(name);
@@ -141,7 +142,7 @@ void Launcher::reopenedToolStartsAnew()
 
 void Launcher::shortcutsActOnlyInMainWindow()
 {
-    Toolkit main;
+    MainWindow main;
     main.show();
     main.openDiverter();
     QVERIFY(QTest::qWaitForWindowActive(main.diverter()));
@@ -160,7 +161,7 @@ void Launcher::shortcutsActOnlyInMainWindow()
 
 void Launcher::toolOutlivesMainWindow()
 {
-    auto *main = new Toolkit;
+    auto *main = new MainWindow;
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();
     main->openDiverter();
@@ -181,8 +182,8 @@ void Launcher::toolOutlivesMainWindow()
 void Launcher::aboutBox()
 {
     tk::testing::ScriptedBoxes boxes;
-    Toolkit main;
-    main.bilgib->trigger();
+    MainWindow main;
+    main.aboutAction->trigger();
     QCOMPARE(boxes.shown().size(), size_t(1));
     const tk::MessageBoxRequest &box = boxes.shown().front();
     QCOMPARE(box.prompt, QStringLiteral("Programi yazan: Zelvan - tarnwick"));
@@ -217,10 +218,10 @@ void Launcher::siteLink()
         return l.program == site::kBrowser ? browserStarts : fallbackStarts;
     };
     tk::testing::ScriptedBoxes boxes;
-    Toolkit main;
+    MainWindow main;
     main.show();
     if (window == "main") {
-        main.sitea->trigger();
+        main.siteAction->trigger();
     } else {
         tool(window).button(main);
         QWidget *w = tool(window).window(main);
@@ -231,28 +232,28 @@ void Launcher::siteLink()
         QVERIFY(label->isVisible());
         QTest::mouseClick(label, Qt::LeftButton);
     }
-    QStringList programs;
+    QStringList launched;
     for (const auto &l : launches.launched()) {
-        programs << l.program;
+        launched << l.program;
         QCOMPARE(l.arguments, QStringList{site::kAuthorAddress});
     }
-    QTEST(programs, "expected");
+    QTEST(launched, "expected");
     QVERIFY(boxes.shown().empty());
 }
 
 void Launcher::captionsAndLook()
 {
-    Toolkit main;
+    MainWindow main;
     QCOMPARE(main.windowTitle(), QStringLiteral("tarnwick's Toolkit"));
     QCOMPARE(main.client()->size(), QSize(312, 190));
     QCOMPARE(main.client()->palette().color(QPalette::Window), QColor(Qt::black));
-    QCOMPARE(main.Label2->palette().color(QPalette::WindowText), QColor(0, 128, 0));
-    QCOMPARE(main.programs->title(), QStringLiteral("&Programlar"));
+    QCOMPARE(main.fileEditerLabel->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    QCOMPARE(main.programsMenu->title(), QStringLiteral("&Programlar"));
     QStringList items;
-    for (QAction *a : main.programs->actions())
+    for (QAction *a : main.programsMenu->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(items, (QStringList{"&Text Editer", "&File Editer", "&Diverter", "-", "&Kapat"}));
-    QCOMPARE(main.divertera->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    QCOMPARE(main.openDiverterAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!main.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(!main.windowIcon().pixmap(32, 32).isNull());
@@ -269,12 +270,12 @@ void Launcher::captionsAndLook()
 void Launcher::kapatEndsAtOnceAskingNoWindow()
 {
     tk::testing::ScriptedBoxes boxes;
-    Toolkit main;
+    MainWindow main;
     main.show();
     main.openTextEditer();
     Stubborn stubborn;
     stubborn.show();
-    QTimer::singleShot(0, main.kapaa, &QAction::trigger);
+    QTimer::singleShot(0, main.endProgramAction, &QAction::trigger);
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a hang fails, not blocks
     QCOMPARE(QApplication::exec(), 0);
     QCOMPARE(stubborn.asked, 0);

@@ -1,12 +1,12 @@
 // The Text Editer on real files: the loader, saver and search alone, and the window driven
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
-#include "toolkit/toolkit_testing.h"
 #include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
+#include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -176,10 +176,12 @@ private slots:
                      qPrintable(caption));
             QVERIFY2(fm.height() <= child->height(), qPrintable(caption));
         }
-        const QList<QWidget *> order = {w.Text1,     w.Text2,    w.Text5,    w.Text6,
-                                        w.Command1,  w.Command4, w.Command3, w.Command5,
-                                        w.Command6,  w.Command2, w.Command9, w.Command10,
-                                        w.Command11, w.Command7, w.Command8, w.Text1};
+        const QList<QWidget *> order = {w.fileTextBox,         w.wordBox,        w.oldTextBox,
+                                        w.newTextBox,          w.openButton,     w.searchButton,
+                                        w.clearFileTextButton, w.clearAllButton, w.saveButton,
+                                        w.closeProgramButton,  w.copyButton,     w.cutButton,
+                                        w.pasteButton,         w.removeButton,   w.replaceButton,
+                                        w.fileTextBox};
         for (qsizetype i = 1; i < order.size(); ++i) {
             QWidget *next = order[i - 1]->nextInFocusChain();
             while (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled())
@@ -195,7 +197,7 @@ private slots:
         ScriptedFileDialogs dialogs;
         dialogs.choose(path("ro.txt"));
         w.openFile();
-        QCOMPARE(w.Text1->text(), QStringLiteral("read only\n"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("read only\n"));
         const tk::FileDialogRequest &request = dialogs.shown().at(0);
         QCOMPARE(request.title, QStringLiteral("tarnwick"));
         QCOMPARE(request.fileTypeCaption, QStringLiteral("Text(*.txt;*.doc)"));
@@ -206,18 +208,18 @@ private slots:
         w.openFile();
         dialogs.cancel();
         w.save();
-        QCOMPARE(w.Text1->text(), QStringLiteral("read only\n"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("read only\n"));
         QCOMPARE(dialogs.shown().at(2).proposedName, path("ro.txt"));
 
         // A typed missing name is created empty; an unreadable path empties the box.
         dialogs.choose(path("typed.txt"));
         w.openFile();
-        QCOMPARE(w.Text1->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QString());
         QCOMPARE(readAll(path("typed.txt")), QByteArray());
-        w.Text1->setText(QStringLiteral("old"));
+        w.fileTextBox->setText(QStringLiteral("old"));
         dialogs.choose(m_dir.path());
         w.openFile();
-        QCOMPARE(w.Text1->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QString());
     }
 
     void dropFiles()
@@ -226,22 +228,22 @@ private slots:
         TextEditer w;
         w.show();
         auto drop = [&](QMimeData *data) {
-            const QPoint at = w.Text1->viewport()->rect().center();
+            const QPoint at = w.fileTextBox->viewport()->rect().center();
             QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.Text1->viewport(), &enter);
+            QApplication::sendEvent(w.fileTextBox->viewport(), &enter);
             QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.Text1->viewport(), &dropped);
+            QApplication::sendEvent(w.fileTextBox->viewport(), &dropped);
         };
         QMimeData files;
         files.setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("x.txt"))});
         drop(&files);
-        QCOMPARE(w.Text1->text(), QStringLiteral("one"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
         QVERIFY(!QFileInfo::exists(path("x.txt")));
         // Dragged text carries no file: the box keeps its text and takes none of the drag.
         QMimeData text;
         text.setText(QStringLiteral("stray"));
         drop(&text);
-        QCOMPARE(w.Text1->text(), QStringLiteral("one"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
     }
 
     void boxes()
@@ -250,11 +252,11 @@ private slots:
         w.show();
         ScriptedBoxes boxes;
         tk::testing::EndProgramSpy endProgram;
-        type(w.Text1, QStringLiteral("ab\nc"));
-        QTest::mouseDClick(w.Label1, Qt::LeftButton);
-        w.Text3->setText(QStringLiteral("before"));
+        type(w.fileTextBox, QStringLiteral("ab\nc"));
+        QTest::mouseDClick(w.wordLabel, Qt::LeftButton);
+        w.foundBox->setText(QStringLiteral("before"));
         w.search(); // with no word
-        QCOMPARE(w.Text3->text(), QStringLiteral("before"));
+        QCOMPARE(w.foundBox->text(), QStringLiteral("before"));
 
         boxes.answer(tk::Answer::No);
         w.closeProgram();
@@ -263,7 +265,7 @@ private slots:
         QVERIFY(w.isVisible());
         QCOMPARE(endProgram.count(), 0);
         boxes.answer(tk::Answer::Yes);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QTest::mouseClick(w.closeProgramButton, Qt::LeftButton);
         QCOMPARE(endProgram.count(), 1);
 
         using B = tk::Buttons;
@@ -297,14 +299,14 @@ private slots:
         TextEditer w;
         w.show();
         w.dropFiles({path("lines.txt")});
-        type(w.Text2, QStringLiteral("b\nc"));
+        type(w.wordBox, QStringLiteral("b\nc"));
         w.search();
-        QCOMPARE(w.Text3->text() + w.Text4->text(), QStringLiteral("evet2"));
-        type(w.Text5, QStringLiteral("b\nc"));
-        type(w.Text6, QStringLiteral("B\nC"));
+        QCOMPARE(w.foundBox->text() + w.countBox->text(), QStringLiteral("evet2"));
+        type(w.oldTextBox, QStringLiteral("b\nc"));
+        type(w.newTextBox, QStringLiteral("B\nC"));
         w.replaceOldText();
         file.replace("b\r\nc", "B\r\nC").replace("b\nc", "B\nC");
-        QCOMPARE(w.Text1->text(), QString::fromUtf8(file));
+        QCOMPARE(w.fileTextBox->text(), QString::fromUtf8(file));
     }
 
     void removeAndReplace_data()
@@ -339,30 +341,32 @@ private slots:
     {
         QFETCH(QString, text);
         TextEditer w;
-        w.Text1->setText(text);
+        w.fileTextBox->setText(text);
         QFETCH(QString, oldText);
         QFETCH(QString, newText);
-        w.Text5->setText(oldText);
-        w.Text6->setText(newText);
+        w.oldTextBox->setText(oldText);
+        w.newTextBox->setText(newText);
         w.removeOldText();
-        QTEST(w.Text1->text(), "removed");
-        w.Text1->setText(text);
+        QTEST(w.fileTextBox->text(), "removed");
+        w.fileTextBox->setText(text);
         w.replaceOldText();
-        QTEST(w.Text1->text(), "replaced");
+        QTEST(w.fileTextBox->text(), "replaced");
     }
 
     void clears()
     {
         TextEditer w;
-        for (MultiLineBox *box : {w.Text1, w.Text2, w.Text5, w.Text6})
+        for (MultiLineBox *box : {w.fileTextBox, w.wordBox, w.oldTextBox, w.newTextBox})
             box->setText(QStringLiteral("x"));
-        w.Text3->setText(QStringLiteral("evet"));
-        w.Text4->setText(QStringLiteral("3"));
+        w.foundBox->setText(QStringLiteral("evet"));
+        w.countBox->setText(QStringLiteral("3"));
         w.clearFileText();
-        QCOMPARE(w.Text1->text() + w.Text2->text() + w.Text4->text() + w.Text6->text(), "x3x");
+        QCOMPARE(w.fileTextBox->text() + w.wordBox->text() + w.countBox->text() +
+                     w.newTextBox->text(),
+                 "x3x");
         w.clearAll();
-        QCOMPARE(w.Text1->text() + w.Text2->text() + w.Text3->text() + w.Text4->text() +
-                     w.Text5->text() + w.Text6->text(),
+        QCOMPARE(w.fileTextBox->text() + w.wordBox->text() + w.foundBox->text() +
+                     w.countBox->text() + w.oldTextBox->text() + w.newTextBox->text(),
                  QString());
     }
 
@@ -373,11 +377,11 @@ private slots:
         ScriptedBoxes boxes;
         const QString out = path("saved.txt");
         writeFile(out, "an older and longer file");
-        w.Text1->setText(QStringLiteral("abc"));
+        w.fileTextBox->setText(QStringLiteral("abc"));
         dialogs.choose(out);
         w.save();
         QCOMPARE(readAll(out), QByteArray("abc\r\n"));
-        w.Text1->setText(QStringLiteral("new"));
+        w.fileTextBox->setText(QStringLiteral("new"));
         dialogs.cancel();
         w.save();
         QCOMPARE(readAll(out), QByteArray("abc\r\n"));
@@ -390,7 +394,7 @@ private slots:
         }
         QCOMPARE(readAll(path("locked.txt")), QByteArray("locked"));
         QVERIFY(!QFileInfo::exists(path("none")));
-        QCOMPARE(w.Text1->text(), QStringLiteral("new"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("new"));
         QVERIFY(boxes.shown().empty());
     }
 
@@ -417,21 +421,21 @@ private slots:
     void clipboard()
     {
         TextEditer w;
-        w.Text1->setText(QStringLiteral("line\r\nnext"));
+        w.fileTextBox->setText(QStringLiteral("line\r\nnext"));
         w.cutText();
-        QCOMPARE(w.Text1->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QString());
         w.pasteText();
-        QCOMPARE(w.Text1->text(), QStringLiteral("line\r\nnext"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("line\r\nnext"));
 
         // Copying an empty box drops whatever the clipboard held; a picture alone is no text.
         QGuiApplication::clipboard()->setImage(QImage(2, 2, QImage::Format_RGB32));
         w.pasteText();
-        QCOMPARE(w.Text1->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QString());
         w.copyText();
         QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasImage());
-        w.Text1->setText(QStringLiteral("old"));
+        w.fileTextBox->setText(QStringLiteral("old"));
         w.pasteText();
-        QCOMPARE(w.Text1->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QString());
     }
 };
 

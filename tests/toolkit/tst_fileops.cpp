@@ -1,8 +1,8 @@
 // The shared file operations, on real files: nothing is ever replaced by a rename, no copy or save
 // damages its source or leaves a half-written target, and read-only files stay.
 
-#include "toolkit/fileops.h"
 #include "tests/test_files.h"
+#include "toolkit/fileops.h"
 
 #include <QDir>
 #include <QFile>
