@@ -2,6 +2,7 @@
 
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
+#include "toolkit/filenames.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
 
@@ -136,7 +137,7 @@ Diverter::Diverter(QWidget *parent)
 
     // The load: the lists start at the program's working folder, as list controls do, and the
     // file list reads it once with the pattern "*.*".
-    if (!folderList->setPath(QDir::currentPath()))
+    if (!folderList->setPath(fsname::currentFolder()))
         folderList->setPath(QStringLiteral("/"));
     driveList->setDriveOf(folderList->path());
     filterBox->setText(kAllFiles);
@@ -235,13 +236,13 @@ void Diverter::copyListing()
 
 void Diverter::renameAll()
 {
-    diverter::renameAll(folderList->path(), fileList->items(), oldTextBox->text(),
-                        newTextBox->text());
+    diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
+                        oldTextBox->text(), newTextBox->text());
 }
 
 void Diverter::createAll()
 {
-    diverter::copyAll(folderList->path(), fileList->items(), oldTextBox->text(),
+    diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(), oldTextBox->text(),
                       newTextBox->text());
 }
 
@@ -260,5 +261,5 @@ void Diverter::deleteAll()
                        tk::Buttons::YesNo, tk::Icon::Exclamation, title,
                        tk::Answer::Yes) != tk::Answer::Yes)
         return;
-    diverter::deleteAll(folderList->path(), fileList->items());
+    diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items());
 }

@@ -1,5 +1,7 @@
 #include "diverter/drives.h"
 
+#include "toolkit/filenames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +31,7 @@ QString unescapeOctal(const QByteArray &field)
         }
         out += field[i];
     }
-    return QFile::decodeName(out);
+    return fsname::fromNative(out);
 }
 
 // udev writes blanks and other unsafe characters of a label link's name as \xHH.
@@ -163,7 +165,8 @@ QList<Mount> mountedDrives()
     QList<Mount> result = parseMountInfo(file.readAll(), labelsByDevice());
     result.removeIf([](const Mount &m) {
         struct stat st;
-        return stat(QFile::encodeName(m.path).constData(), &st) != 0 || !S_ISDIR(st.st_mode);
+        const QByteArray native = fsname::toNative(m.path);
+        return native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode);
     });
     if (result.isEmpty() || result.first().path != u"/")
         result.prepend(Mount{QStringLiteral("/"), {}});
@@ -203,7 +206,7 @@ bool isReady(const Mount &drive, const QList<Mount> &mountedNow)
                                      [&](const Mount &m) { return m.path == drive.path; });
     if (!mounted)
         return false;
-    DIR *dir = opendir(QFile::encodeName(drive.path).constData());
+    DIR *dir = opendir(fsname::toNative(drive.path).constData());
     if (!dir)
         return false;
     closedir(dir);

@@ -1,53 +1,169 @@
 #include "diverter/file_batch.h"
 
+#include "toolkit/filenames.h"
 #include "toolkit/fileops.h"
-#include "toolkit/textcodec.h"
 #include "toolkit/textmatch.h"
 
+#include <QHash>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace diverter {
+
+namespace {
+
+// The listed folder, opened only if it is still the folder the list was read from.
+class ListedFolder {
+public:
+    ListedFolder(const QString &path, const folders::FolderIdentity &listed)
+    {
+        const QByteArray native = fsname::toNative(path);
+        if (native.isEmpty() || listed == folders::FolderIdentity{})
+            return;
+        m_fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st;
+        if (m_fd >= 0 &&
+            (fstat(m_fd, &st) != 0 || st.st_dev != listed.device || st.st_ino != listed.inode)) {
+            close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~ListedFolder()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    ListedFolder(const ListedFolder &) = delete;
+    ListedFolder &operator=(const ListedFolder &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    fsops::Place place(const QString &name) const { return {m_fd, fsname::toNative(name)}; }
+    // The entry as listed: still a regular file or a link to one.
+    bool holdsFile(const fsops::Place &entry) const { return fsops::isRegularFile(entry); }
+
+private:
+    int m_fd = -1;
+};
+
+enum class Outcome { Pending, Done, Failed };
+
+// Runs `act(entry, newName)` over the entries in batch order. `blockOnFailure`: an entry whose
+// new name belongs to a listed entry whose own step failed does not act either (its file would
+// be lost under the new content).
+template <class Act>
+int runInBatchOrder(const QStringList &names, const QString &oldText, const QString &newText,
+                    bool blockOnFailure, Act act)
+{
+    QStringList newNames;
+    newNames.reserve(names.size());
+    for (const QString &name : names)
+        newNames << newNameOf(name, oldText, newText);
+    std::vector<Outcome> outcome(size_t(names.size()), Outcome::Pending);
+    int done = 0;
+    for (const BatchStep &step : batchOrder(names, newNames)) {
+        const size_t i = size_t(step.entry);
+        const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
+                                                  outcome[size_t(step.after)] != Outcome::Done);
+        const bool ok = !blocked && act(names[step.entry], newNames[step.entry]);
+        outcome[i] = ok ? Outcome::Done : Outcome::Failed;
+        done += ok;
+    }
+    return done;
+}
+
+} // namespace
 
 QString newNameOf(const QString &name, const QString &oldText, const QString &newText)
 {
     return match::replaceAll(name, oldText, newText);
 }
 
-namespace {
-// Gives every entry's file its new name by `operation`; one entry's failure never stops the run.
-template <class Operation>
-int forEachNewName(const QString &folder, const QStringList &names, const QString &oldText,
-                   const QString &newText, Operation operation)
+std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &newNames)
 {
-    int done = 0;
-    for (const QString &name : names) {
-        const QString newName = newNameOf(name, oldText, newText);
-        // A name that stays the same needs no rename and takes no copy onto its own path, and an
-        // empty one names the folder itself.
-        if (newName == name || newName.isEmpty())
-            continue;
-        if (operation(joinPath(folder, name), joinPath(folder, newName)))
-            ++done;
+    // An entry "moves on" when it has a new name of its own; only those can be waited for.
+    const qsizetype n = names.size();
+    const auto movesOn = [&](qsizetype i) {
+        return !newNames[i].isEmpty() && newNames[i] != names[i];
+    };
+    QHash<QString, int> movingByName;
+    movingByName.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        if (movesOn(i))
+            movingByName.insert(names[i], int(i));
     }
-    return done;
-}
-} // namespace
+    std::vector<int> next(size_t(n), -1);
+    for (qsizetype i = 0; i < n; ++i) {
+        if (movesOn(i))
+            next[size_t(i)] = movingByName.value(newNames[i], -1);
+    }
 
-int renameAll(const QString &folder, const QStringList &names, const QString &oldText,
-              const QString &newText)
-{
-    return forEachNewName(folder, names, oldText, newText, fsops::renameNoReplace);
+    enum class State { Unvisited, OnPath, Placed };
+    std::vector<State> state(size_t(n), State::Unvisited);
+    std::vector<BatchStep> order;
+    order.reserve(size_t(n));
+    std::vector<int> path;
+    for (qsizetype start = 0; start < n; ++start) {
+        if (!movesOn(start) || state[size_t(start)] != State::Unvisited)
+            continue;
+        // Follow the chain of new names until it leaves the list or meets an entry placed
+        // before; then place the chain from its far end back, each after the one it waits for.
+        int k = int(start);
+        while (k >= 0 && state[size_t(k)] == State::Unvisited) {
+            state[size_t(k)] = State::OnPath;
+            path.push_back(k);
+            k = next[size_t(k)];
+        }
+        const bool cycle = k >= 0 && state[size_t(k)] == State::OnPath;
+        int after = cycle ? -2 : k;
+        while (!path.empty()) {
+            const int entry = path.back();
+            path.pop_back();
+            order.push_back({entry, after});
+            state[size_t(entry)] = State::Placed;
+            after = cycle ? -2 : entry;
+        }
+    }
+    return order;
 }
 
-int copyAll(const QString &folder, const QStringList &names, const QString &oldText,
-            const QString &newText)
+int renameAll(const QString &folder, const folders::FolderIdentity &listed,
+              const QStringList &names, const QString &oldText, const QString &newText)
 {
-    return forEachNewName(folder, names, oldText, newText, fsops::copyFile);
+    const ListedFolder dir(folder, listed);
+    if (!dir.isOpen())
+        return 0;
+    // A rename never replaces, so an entry may try even when the one it waited for failed.
+    return runInBatchOrder(
+        names, oldText, newText, false, [&](const QString &name, const QString &newName) {
+            const fsops::Place from = dir.place(name);
+            return dir.holdsFile(from) && fsops::renameNoReplace(from, dir.place(newName));
+        });
 }
 
-int deleteAll(const QString &folder, const QStringList &names)
+int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
+            const QString &oldText, const QString &newText)
 {
+    const ListedFolder dir(folder, listed);
+    if (!dir.isOpen())
+        return 0;
+    return runInBatchOrder(names, oldText, newText, true,
+                           [&](const QString &name, const QString &newName) {
+                               return fsops::copyFile(dir.place(name), dir.place(newName));
+                           });
+}
+
+int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
+              const QStringList &names)
+{
+    const ListedFolder dir(folder, listed);
+    if (!dir.isOpen())
+        return 0;
     int done = 0;
     for (const QString &name : names) {
-        if (fsops::removeFile(joinPath(folder, name)))
+        const fsops::Place entry = dir.place(name);
+        if (dir.holdsFile(entry) && fsops::removeFile(entry))
             ++done;
     }
     return done;

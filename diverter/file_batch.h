@@ -1,9 +1,12 @@
 #pragma once
 // The Diverter's batch work on the entries of its file list: the rename and create by text
-// replacement, and the bulk delete. Each entry is addressed as joinPath(folder, name), joined as it
-// stands (at the root that gives "//name", which the file system reads as "/name"). The loops
-// skip a failing entry silently and go on; the counts they return are for tests and benchmarks,
-// since the window reports nothing.
+// replacement, and the bulk delete. The loops act on the folder the list was read from (by its
+// identity, so a folder swapped for another, or for a link, since is left alone) and on each
+// entry by its own bytes within it, re-checked at the moment of acting: it must still be a
+// regular file or a link to one. A failing entry is skipped silently and the loop goes on; the
+// counts they return are for tests and benchmarks, since the window reports nothing.
+
+#include "diverter/folder_reading.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,21 +14,34 @@
 namespace diverter {
 
 // The entry's name with every occurrence of `oldText` replaced by `newText` (the program's
-// matching rule: exact, leftmost, no overlap; an empty old text matches nothing).
+// matching rule: exact, leftmost, no overlap; an empty old text matches nothing). A byte that is
+// not valid UTF-8 is one character of its own, so the other bytes stay as they were.
 QString newNameOf(const QString &name, const QString &oldText, const QString &newText);
+
+// The order in which entries are handled: an entry whose own name is another entry's new name
+// goes first, so that a chain (ax -> axx, axx -> axxxx) moves along instead of colliding with
+// itself; otherwise list order. `after[i]` is the index of the entry that must succeed before
+// entry i may act (-1 for none); entries on a cycle get -2 and never act.
+struct BatchStep {
+    int entry;
+    int after;
+};
+std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &newNames);
 
 // Gives each listed file its new name; never replaces an existing file. Returns how many files
 // got a name other than their own.
-int renameAll(const QString &folder, const QStringList &names, const QString &oldText,
-              const QString &newText);
+int renameAll(const QString &folder, const folders::FolderIdentity &listed,
+              const QStringList &names, const QString &oldText, const QString &newText);
 
-// Copies each listed file under its new name, replacing an existing writable file there; a file
-// whose new name is its own is left untouched. Returns how many copies were made.
-int copyAll(const QString &folder, const QStringList &names, const QString &oldText,
-            const QString &newText);
+// Copies each listed file under its new name by the replace rule; a file whose new name is its
+// own is left untouched, and no copy lands on a listed file whose own copy has not been made.
+// Returns how many copies were made.
+int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
+            const QString &oldText, const QString &newText);
 
-// Deletes each listed file for good; read-only files and folders stay, links go as links.
-// Returns how many were deleted.
-int deleteAll(const QString &folder, const QStringList &names);
+// Deletes each listed file for good; read-only files, folders and special files stay, links go
+// as links. Returns how many were deleted.
+int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
+              const QStringList &names);
 
 } // namespace diverter

@@ -1,9 +1,9 @@
 #include "diverter/folder_reading.h"
 
+#include "toolkit/filenames.h"
 #include "toolkit/wildcard.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <dirent.h>
@@ -34,13 +34,21 @@ Kind kindOf(int dirFd, const dirent *entry)
     return S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
 }
 
-// Calls `take(name)` for each visible entry of the wanted kind.
-template <class Take> void readEntries(const QString &folder, Kind wanted, Take take)
+// Calls `take(name)` for each visible entry of the wanted kind; `identity`, when given, receives
+// which folder was read.
+template <class Take>
+void readEntries(const QString &folder, Kind wanted, Take take, FolderIdentity *identity = nullptr)
 {
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    const QByteArray native = fsname::toNative(folder);
+    DIR *dir = native.isEmpty() ? nullptr : opendir(native.constData());
+    if (identity)
+        *identity = {};
     if (!dir)
         return;
     const int fd = dirfd(dir);
+    struct stat st;
+    if (identity && fstat(fd, &st) == 0)
+        *identity = {st.st_dev, st.st_ino};
     while (const dirent *entry = readdir(dir)) {
         if (entry->d_name[0] == '.')
             continue;
@@ -54,13 +62,25 @@ template <class Take> void readEntries(const QString &folder, Kind wanted, Take 
 
 QString resolveFolder(const QString &typed, const QString &workingFolder)
 {
-    if (typed.isEmpty() || typed.contains(QChar(0)))
+    if (typed.isEmpty())
         return {};
-    const QString path = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(typed));
+    // Joined and cleaned as text, so the bytes of every name stay as they are.
+    const QString path =
+        QDir::cleanPath(typed.startsWith(u'/') ? typed : workingFolder + u'/' + typed);
+    const QByteArray native = fsname::toNative(path);
     struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return {};
     return path;
+}
+
+FolderIdentity identityOf(const QString &path)
+{
+    const QByteArray native = fsname::toNative(path);
+    struct stat st;
+    if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return {st.st_dev, st.st_ino};
 }
 
 QStringList chainOf(const QString &folder)
@@ -76,22 +96,27 @@ QStringList chainOf(const QString &folder)
 QStringList subfolderNames(const QString &folder)
 {
     QStringList names;
-    readEntries(folder, Kind::Folder, [&](const char *name) { names << QFile::decodeName(name); });
+    readEntries(folder, Kind::Folder, [&](const char *name) { names << fsname::fromNative(name); });
     sortIgnoringCase(names);
     return names;
 }
 
-QStringList fileNames(const QString &folder, const QString &pattern)
+QStringList fileNames(const QString &folder, const QString &pattern, FolderIdentity *identity)
 {
     const WildcardFilter filter(pattern);
     QStringList names;
+    if (identity)
+        *identity = {};
     if (filter.isEmpty())
         return names;
-    readEntries(folder, Kind::File, [&](const char *raw) {
-        QString name = QFile::decodeName(raw);
-        if (filter.matches(name))
-            names << std::move(name);
-    });
+    readEntries(
+        folder, Kind::File,
+        [&](const char *raw) {
+            QString name = fsname::fromNative(raw);
+            if (filter.matches(name))
+                names << std::move(name);
+        },
+        identity);
     sortIgnoringCase(names);
     return names;
 }

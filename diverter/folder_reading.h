@@ -5,7 +5,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/types.h>
+
 namespace folders {
+
+// Which folder a listing was read from: by the time the listed files are acted on, the same
+// path may name another folder (one swapped for a link, say).
+struct FolderIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FolderIdentity &) const = default;
+};
+// Which folder `path` names now (a link followed); zeros when none.
+FolderIdentity identityOf(const QString &path);
 
 // The folder list's form of a typed path: made absolute against `workingFolder`, with "." and
 // ".." and doubled separators taken out and no trailing separator ("/" for the root). Empty
@@ -21,8 +33,10 @@ QStringList subfolderNames(const QString &folder);
 
 // Names of the ordinary files in `folder` that `pattern` (a `;` list of wildcards) lets through:
 // regular files and links to regular files, no hidden dot files, sorted by name ignoring case.
-// The folder is read once; an unreadable folder has no files.
-QStringList fileNames(const QString &folder, const QString &pattern);
+// The folder is read once; an unreadable folder has no files. `identity`, when given, receives
+// which folder was read (zeros when none could be).
+QStringList fileNames(const QString &folder, const QString &pattern,
+                      FolderIdentity *identity = nullptr);
 
 // Sorts by name ignoring letter case; names that differ only in case keep a fixed order.
 void sortIgnoringCase(QStringList &names);

@@ -1,6 +1,7 @@
 #include "diverter/list_controls.h"
 
 #include "diverter/folder_reading.h"
+#include "toolkit/filenames.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,7 +26,7 @@ QVariant NameListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_names.size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return m_names[index.row()];
+        return fsname::forDisplay(m_names[index.row()]);
     return {};
 }
 
@@ -55,7 +56,8 @@ void DriveList::reload()
     for (const drives::Mount &mount : m_drives)
         addItem(drives::displayName(mount));
     // A drive that has gone is replaced by the one that now holds its path.
-    int index = drives::driveIndexOf(m_drives, selected.isEmpty() ? QDir::currentPath() : selected);
+    int index =
+        drives::driveIndexOf(m_drives, selected.isEmpty() ? fsname::currentFolder() : selected);
     setCurrentIndex(index < 0 ? 0 : index);
     m_quiet = false;
 }
@@ -78,7 +80,7 @@ QString DriveList::currentFolder() const
     const int index = currentIndex();
     if (index < 0 || index >= m_drives.size() || !drives::isReady(m_drives[index], m_source()))
         return {};
-    return drives::currentFolderOf(m_drives, index, QDir::currentPath());
+    return drives::currentFolderOf(m_drives, index, fsname::currentFolder());
 }
 
 void DriveList::showPopup()
@@ -120,8 +122,8 @@ public:
         const Row &row = m_rows[size_t(index.row())];
         switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole: return row.name;
-        case Qt::ToolTipRole: return row.path;
+        case Qt::AccessibleTextRole: return fsname::forDisplay(row.name);
+        case Qt::ToolTipRole: return fsname::forDisplay(row.path);
         case Qt::DecorationRole:
             return QApplication::style()->standardIcon(row.depth == 0 ? QStyle::SP_DriveHDIcon
                                                        : row.open     ? QStyle::SP_DirOpenIcon
@@ -174,7 +176,7 @@ FolderList::FolderList(QWidget *parent) : QListView(parent), m_model(new Model(t
 
 bool FolderList::setPath(const QString &typed)
 {
-    const QString folder = folders::resolveFolder(typed, QDir::currentPath());
+    const QString folder = folders::resolveFolder(typed, fsname::currentFolder());
     if (folder.isEmpty())
         return false;
     m_path = folder;
@@ -230,5 +232,7 @@ void FileList::setPattern(const QString &pattern)
 
 void FileList::refresh()
 {
-    m_model->setNames(m_path.isEmpty() ? QStringList() : folders::fileNames(m_path, m_pattern));
+    m_identity = {};
+    m_model->setNames(m_path.isEmpty() ? QStringList()
+                                       : folders::fileNames(m_path, m_pattern, &m_identity));
 }

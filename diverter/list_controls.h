@@ -4,6 +4,7 @@
 // folder lists is raised before the setter returns, exactly as for a user's choice.
 
 #include "diverter/drives.h"
+#include "diverter/folder_reading.h"
 
 #include <QAbstractListModel>
 #include <QComboBox>
@@ -12,7 +13,8 @@
 #include <functional>
 #include <vector>
 
-// A plain list of names; a view over it stays quick at 100,000 rows.
+// A plain list of names; a view over it stays quick at 100,000 rows. A byte of a name that is not
+// valid UTF-8 shows as the replacement character; the name itself keeps it.
 class NameListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -93,9 +95,12 @@ public:
     int count() const { return int(m_model->names().size()); }
     QString item(int index) const { return m_model->names().value(index); }
     const QStringList &items() const { return m_model->names(); }
+    // Which folder the items were read from.
+    const folders::FolderIdentity &identity() const { return m_identity; }
 
 private:
     NameListModel *m_model;
+    folders::FolderIdentity m_identity;
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
 };

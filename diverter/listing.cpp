@@ -2,8 +2,7 @@
 
 #include "toolkit/textcodec.h"
 
-#include <QFile>
-#include <QStringEncoder>
+#include "toolkit/filenames.h"
 
 #include <charconv>
 #include <string>
@@ -17,7 +16,8 @@ namespace diverter {
 QString sizeText(const QString &path)
 {
     struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0)
+    const QByteArray native = fsname::toNative(path);
+    if (native.isEmpty() || stat(native.constData(), &st) != 0)
         return {};
     return QString::number(qint64(st.st_size));
 }
@@ -34,10 +34,10 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     out.reserve(guess);
     // The folder is opened once and each name looked up in it: the file that the joined path
     // names, without walking the folder's path again for every entry.
-    const int dirFd =
-        withSizes ? open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                  : -1;
-    QStringEncoder toNative(QStringEncoder::System);
+    const QByteArray nativeFolder = fsname::toNative(folder);
+    const int dirFd = withSizes && !nativeFolder.isEmpty()
+                          ? open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                          : -1;
     std::string nativeName;
     for (const QString &name : names) {
         out += nameSeparator;
@@ -51,11 +51,12 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
         }
         // One buffer for every name's native form and every size's digits: no allocation per
         // entry.
-        nativeName.resize(size_t(toNative.requiredSpace(name.size())) + 1);
-        char *end = toNative.appendToBuffer(nativeName.data(), name);
+        nativeName.resize(size_t(name.size()) * 3 + 1);
+        bool encoded = false;
+        char *end = encodeKeepingBytesTo(name, nativeName.data(), &encoded);
         *end = '\0';
         struct stat st;
-        if (fstatat(dirFd, nativeName.data(), &st, 0) == 0) {
+        if (encoded && fstatat(dirFd, nativeName.data(), &st, 0) == 0) {
             char digits[24];
             const auto r = std::to_chars(digits, digits + sizeof digits, qint64(st.st_size));
             out += QLatin1StringView(digits, r.ptr - digits);

@@ -3,8 +3,10 @@
 #include "toolkit/fileops.h"
 #include "toolkit/wildcard.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "toolkit/filenames.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace fileediter {
 
@@ -33,26 +35,30 @@ bool deleteFiles(const QString &path)
         return fsops::removeFile(path);
 
     // A pattern without a folder works in the current folder, as a plain relative name does.
-    // Each match is addressed by the field's own folder part, spelled as the user typed it.
-    const QString prefix = path.left(slash + 1);
-    const QDir dir(slash < 0 ? QStringLiteral(".") : prefix);
-    const QStringList names =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    // The folder is opened once and every match deleted by its own bytes within it.
+    const QByteArray folder = slash < 0 ? QByteArray(".") : fsname::toNative(path.left(slash + 1));
+    if (folder.isEmpty())
+        return false;
+    DIR *dir = opendir(folder.constData());
+    if (!dir)
+        return false;
+    const int fd = dirfd(dir);
     int matched = 0, deleted = 0;
-    for (const QString &name : names) {
-        if (!deletePatternMatches(pattern, name))
+    while (const dirent *entry = readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == ".." || !deletePatternMatches(pattern, fsname::fromNative(name)))
             continue;
-        const QString entry = prefix + name;
         // A link to a folder is a file entry of its own: it goes as a link, like any other link.
-        const QFileInfo info(entry);
-        if (info.isDir() && !info.isSymLink())
+        struct stat st;
+        if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
             continue;
         ++matched;
         // Every file that can go goes, whatever its place in the listing; a read-only one among
         // them only withholds the success.
-        if (fsops::removeFile(entry))
+        if (fsops::removeFile({fd, name}))
             ++deleted;
     }
+    closedir(dir);
     return matched > 0 && deleted == matched;
 }
 

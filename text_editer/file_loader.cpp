@@ -1,8 +1,7 @@
 #include "text_editer/file_loader.h"
 
+#include "toolkit/filenames.h"
 #include "toolkit/textcodec.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -60,19 +59,24 @@ void trimBlanks(QString &text)
 QString loadTextFile(const QString &path)
 {
     QString result;
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray nativePath = fsname::toNative(path);
     if (nativePath.isEmpty())
         return result;
     const int fd = openForLoading(nativePath);
     if (fd < 0)
         return result;
 
+    // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed gives
+    // nothing, as a file that cannot be opened does.
     struct stat st {};
-    bool failed = fstat(fd, &st) != 0;
-    const qint64 blocks = failed ? 1 : recordCount(st.st_size);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return result;
+    }
+    const qint64 blocks = recordCount(st.st_size);
     // The decoded text never has more characters than the file has bytes.
-    if (!failed && S_ISREG(st.st_mode))
-        result.reserve(qsizetype(st.st_size));
+    result.reserve(qsizetype(st.st_size));
+    bool failed = false;
 
     TextDecoder decoder;
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);

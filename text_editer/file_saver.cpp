@@ -5,27 +5,16 @@
 
 namespace texteditor {
 
-namespace {
-// Characters encoded at a time: a big text is streamed out without a second whole copy in bytes.
-constexpr qsizetype kChunkChars = 1 << 20;
-} // namespace
-
 bool saveTextFile(const QString &path, QStringView text)
 {
-    fsops::AtomicWriter writer(path);
-    if (!writer.open())
-        return false;
+    // The whole content is known before the file is touched, so a target written in place can
+    // have its space reserved first. The line end goes through the encoder too, which flushes a
+    // lone high surrogate left at the end of the text as the replacement character.
     TextEncoder encoder;
-    for (qsizetype at = 0; at < text.size();) {
-        // The encoder keeps a surrogate pair cut by a chunk boundary whole.
-        const qsizetype end = std::min(text.size(), at + kChunkChars);
-        if (!writer.write(encoder.encode(text.sliced(at, end - at))))
-            return false;
-        at = end;
-    }
-    // The line end goes through the encoder too, which flushes a lone high surrogate left at the
-    // end of the text as the replacement character.
-    return writer.write(encoder.encode(u"\r\n")) && writer.commit();
+    QByteArray bytes = encoder.encode(text);
+    bytes += encoder.encode(u"\r\n");
+    // One file, the user's own work: it reaches the disk before it replaces the old one.
+    return fsops::writeFile(path, bytes, true);
 }
 
 } // namespace texteditor

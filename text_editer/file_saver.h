@@ -1,7 +1,7 @@
 #pragma once
 // Writes the editing box's text to a file: the text through the text encoding, then one
-// carriage return and line feed. The new content goes to a temporary file beside the target,
-// which replaces the target only when it is complete, so a failed save leaves the old file whole.
+// carriage return and line feed, by the replace rule of fsops (a failed save leaves the old file
+// whole, and the file keeps its owner, group, mode and hard links).
 
 #include <QString>
 

@@ -1,14 +1,14 @@
 #include "toolkit/fileops.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "toolkit/filenames.h"
 
+#include <QRandomGenerator>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,10 +21,30 @@ namespace fsops {
 
 namespace {
 
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
+// Closes its descriptor when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now, reporting whether the close (and so the last write) worked.
+    bool closeNow()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
 
 bool modeDeniesWrite(const struct stat &st)
 {
@@ -35,12 +55,15 @@ bool modeDeniesWrite(const struct stat &st)
     if (!inGroup) {
         const int n = getgroups(0, nullptr);
         std::vector<gid_t> groups(n > 0 ? n : 0);
-        if (n > 0 && getgroups(n, groups.data()) == n) {
-            for (gid_t g : groups)
-                inGroup = inGroup || g == st.st_gid;
-        }
+        if (n > 0 && getgroups(n, groups.data()) == n)
+            inGroup = std::find(groups.begin(), groups.end(), st.st_gid) != groups.end();
     }
     return inGroup ? !(st.st_mode & S_IWGRP) : !(st.st_mode & S_IWOTH);
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 mode_t creationMask()
@@ -63,14 +86,39 @@ QByteArray nameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-// A hidden temporary file beside `path`, so that the final rename stays within one file system.
-int makeTemp(const QByteArray &path, QByteArray &tempPath)
+// A new, hidden temporary file beside `target`, so that the final rename stays within one file
+// system. Returns its descriptor, or -1 with errno set.
+int makeTempBeside(const Place &target, QByteArray &tempPath)
 {
-    QByteArray folder = folderOf(path);
+    QByteArray folder = folderOf(target.path);
     if (!folder.endsWith('/'))
         folder += '/';
-    tempPath = folder + '.' + nameOf(path).left(200) + ".tmp-XXXXXX";
-    return mkostemp(tempPath.data(), O_CLOEXEC);
+    const QByteArray stem = folder + '.' + nameOf(target.path).left(200) + ".tmp-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = openat(target.folder, tempPath.constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Opens a regular file (a link followed) for reading. The type is read before the open, so a
+// device is never opened, and again after it, since the entry may have changed in between;
+// O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
+int openRegular(const Place &place, struct stat &st)
+{
+    if (fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    const int fd = openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool writeAll(int fd, const char *data, size_t size)
@@ -87,254 +135,385 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
-bool copyContent(int in, int out)
+std::vector<char> &copyBuffer()
 {
-    // The kernel copies without a trip through user space where it can; otherwise a plain loop.
-    // Some files (those of /proc, for one) read as empty through the kernel copy, so a kernel
-    // copy that ends before its first byte hands over to the plain loop.
-    bool kernelCopy = true;
-    bool kernelCopied = false;
-    for (;;) {
-        if (kernelCopy) {
-            const ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-            if (n > 0) {
-                kernelCopied = true;
+    static thread_local std::vector<char> buffer(1 << 20);
+    return buffer;
+}
+
+// Copies bytes [offset, offset + length) of `in` to the same offsets of `out`, by the kernel where
+// it can. Stops early, without failing, where `in` ends sooner.
+bool copyRange(int in, int out, off_t offset, off_t length)
+{
+    off_t inAt = offset, outAt = offset;
+    const off_t end = offset + length;
+    bool kernel = true;
+    while (inAt < end) {
+        const size_t want = size_t(std::min<off_t>(end - inAt, off_t(1) << 30));
+        if (kernel) {
+            const ssize_t n = copy_file_range(in, &inAt, out, &outAt, want, 0);
+            if (n > 0)
                 continue;
-            }
-            if (n == 0 && kernelCopied)
+            if (n == 0)
                 return true;
-            if (n == 0) {
-                kernelCopy = false;
-                continue;
-            }
             if (errno == EINTR)
                 continue;
             if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
                 errno != EPERM)
                 return false;
-            kernelCopy = false;
+            kernel = false;
         }
-        static thread_local std::vector<char> buffer(1 << 20);
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        std::vector<char> &buffer = copyBuffer();
+        const ssize_t n = pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
             return true;
-        if (!writeAll(out, buffer.data(), size_t(n)))
-            return false;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = pwrite(out, buffer.data() + done, size_t(n - done), outAt);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+            outAt += w;
+        }
+        inAt += n;
     }
+    return true;
+}
+
+// Copies everything `in` reads from its start into `out` from its start, with plain reads: for a
+// file whose size says nothing of its content (those of /proc read as empty to the kernel copy).
+// Returns the bytes copied, or -1.
+off_t copyStream(int in, int out)
+{
+    if (lseek(in, 0, SEEK_SET) < 0 || lseek(out, 0, SEEK_SET) < 0)
+        return -1;
+    std::vector<char> &buffer = copyBuffer();
+    off_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            return total;
+        if (!writeAll(out, buffer.data(), size_t(n)))
+            return -1;
+        total += n;
+    }
+}
+
+// Copies the `size` bytes of `in` into the empty file `out`, leaving the holes of a sparse file
+// as holes.
+bool copySparse(int in, int out, off_t size)
+{
+    off_t at = 0;
+    while (at < size) {
+        off_t data = lseek(in, at, SEEK_DATA);
+        off_t hole = size;
+        if (data < 0 && errno == ENXIO)
+            break; // a hole up to the end
+        if (data < 0) {
+            // A file system that cannot tell holes: everything is data.
+            data = at;
+        } else {
+            hole = lseek(in, data, SEEK_HOLE);
+            if (hole < 0 || hole > size)
+                hole = size;
+        }
+        if (data >= size)
+            break;
+        if (!copyRange(in, out, data, hole - data))
+            return false;
+        at = hole;
+    }
+    return ftruncate(out, size) == 0;
+}
+
+// The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
+// `fresh` says that `out` is a new, empty file, where holes may stay holes; otherwise every byte
+// is written from the start. Returns the bytes written, or -1.
+struct Content {
+    off_t size = 0;
+    std::function<off_t(int out, bool fresh)> writeTo;
+};
+
+// Writes `content` into the existing regular file `target` itself: for a file whose other hard
+// links must stay its twins, or whose owner a new file could not get. Space is reserved first, so
+// a full disk fails before the old content changes.
+bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
+                  bool durable)
+{
+    Descriptor out(
+        openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (!out.valid() || fstat(out.get(), &st) != 0 || !sameFile(st, expected))
+        return false;
+    if (content.size > 0 && fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, content.size) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        return false;
+    const off_t written = content.writeTo(out.get(), false);
+    bool ok = written >= 0 && ftruncate(out.get(), written) == 0;
+    if (ok && durable)
+        ok = fsync(out.get()) == 0;
+    return out.closeNow() && ok;
+}
+
+// Where a target's content goes: the file a link names, refused where it is no regular file.
+// `exists` tells whether there is a file to replace, and `st` describes it.
+bool resolveTarget(Place &target, struct stat &st, bool &exists)
+{
+    exists = false;
+    if (target.path.isEmpty())
+        return false;
+    if (fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(st.st_mode)) {
+        // Written through to the file it names; a dangling link is refused, as cp refuses it.
+        if (fstatat(target.folder, target.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+            return false;
+        QByteArray through = target.path;
+        if (target.folder != AT_FDCWD && !through.startsWith('/'))
+            through = "/proc/self/fd/" + QByteArray::number(target.folder) + '/' + through;
+        char *real = realpath(through.constData(), nullptr);
+        if (!real)
+            return false;
+        target = {AT_FDCWD, QByteArray(real)};
+        std::free(real);
+    } else if (!S_ISREG(st.st_mode)) {
+        return false;
+    }
+    exists = true;
+    return !modeDeniesWrite(st);
+}
+
+// The replace rule (see the header). `source`, when given, is never written over.
+bool replaceContent(Place target, const Content &content, mode_t newMode, bool durable,
+                    const struct stat *source)
+{
+    struct stat st;
+    bool exists = false;
+    if (!resolveTarget(target, st, exists))
+        return false;
+    if (exists && source && sameFile(st, *source))
+        return false;
+    if (exists && st.st_nlink > 1)
+        return writeInPlace(target, st, content, durable);
+
+    QByteArray temp;
+    Descriptor out(makeTempBeside(target, temp));
+    if (!out.valid())
+        return exists && (errno == EACCES || errno == EPERM) &&
+               writeInPlace(target, st, content, durable);
+    const auto discard = [&] {
+        out.closeNow();
+        unlinkat(target.folder, temp.constData(), 0);
+    };
+    mode_t mode = newMode;
+    if (exists) {
+        mode = st.st_mode & 07777;
+        if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
+            fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            discard();
+            return writeInPlace(target, st, content, durable);
+        }
+    }
+    bool ok = fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
+    if (ok && durable)
+        ok = fsync(out.get()) == 0;
+    ok = out.closeNow() && ok;
+    ok = ok &&
+         renameat(target.folder, temp.constData(), target.folder, target.path.constData()) == 0;
+    if (!ok)
+        unlinkat(target.folder, temp.constData(), 0);
+    return ok;
+}
+
+Content contentOf(int in, const struct stat &st)
+{
+    return {st.st_size, [in, size = st.st_size](int out, bool fresh) -> off_t {
+                // A file that reports no size may still have content (those of /proc do).
+                if (!fresh || size == 0)
+                    return copyStream(in, out);
+                return copySparse(in, out, size) ? size : -1;
+            }};
 }
 
 // Renames without ever replacing. Where the file system lacks the no-replace flag, a hard link
 // gives the same guarantee for files; a last resort tests and then renames.
-bool placeNoReplace(const QByteArray &from, const QByteArray &to)
+bool placeNoReplace(const Place &from, const Place &to)
 {
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    const char *f = from.path.constData();
+    const char *t = to.path.constData();
+    if (renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return false;
     struct stat st;
-    if (lstat(from.constData(), &st) != 0)
+    if (fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (!S_ISDIR(st.st_mode)) {
-        if (link(from.constData(), to.constData()) == 0) {
-            if (unlink(from.constData()) == 0)
+        if (linkat(from.folder, f, to.folder, t, 0) == 0) {
+            if (unlinkat(from.folder, f, 0) == 0)
                 return true;
-            unlink(to.constData());
+            unlinkat(to.folder, t, 0);
             return false;
         }
         if (errno == EEXIST)
             return false;
     }
     struct stat existing;
-    if (lstat(to.constData(), &existing) == 0 || errno != ENOENT)
+    if (fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
         return false;
-    return rename(from.constData(), to.constData()) == 0;
+    return renameat(from.folder, f, to.folder, t) == 0;
 }
 
-// Moves a file or a link to another file system: the new copy is complete before the old one
-// goes, and if the old one cannot be removed the copy is taken back.
-bool moveAcrossFileSystems(const QByteArray &from, const QByteArray &to, const struct stat &st)
+// Moves a file or a link to another file system, as mv does: mode, owner and times kept, the new
+// copy complete before the old one goes, and the copy taken back if the old one cannot go.
+bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat &st)
 {
+    const timespec times[2] = {st.st_atim, st.st_mtim};
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-        const ssize_t n = readlink(from.constData(), target.data(), target.size() - 1);
+        const ssize_t n =
+            readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
         if (n < 0)
             return false;
         target[size_t(n)] = '\0';
-        if (symlink(target.data(), to.constData()) != 0) // refuses an existing `to`
+        // symlinkat refuses an existing `to`.
+        if (symlinkat(target.data(), to.folder, to.path.constData()) != 0)
             return false;
+        fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
     } else if (S_ISREG(st.st_mode)) {
-        const int in = open(from.constData(), O_RDONLY | O_CLOEXEC);
-        if (in < 0)
+        struct stat now;
+        Descriptor in(openRegular(from, now));
+        if (!in.valid() || !sameFile(now, st))
             return false;
         QByteArray temp;
-        const int out = makeTemp(to, temp);
-        bool ok = out >= 0 && copyContent(in, out) && fchmod(out, st.st_mode & 07777) == 0;
-        if (out >= 0)
-            ok = (close(out) == 0) && ok;
-        close(in);
-        ok = ok && placeNoReplace(temp, to);
+        Descriptor out(makeTempBeside(to, temp));
+        if (!out.valid())
+            return false;
+        mode_t mode = st.st_mode & 07777;
+        // An owner this user may not give is left to the mover, without the set-id bits that
+        // would otherwise pass to it.
+        if (fchown(out.get(), st.st_uid, st.st_gid) != 0)
+            mode &= ~mode_t(S_ISUID | S_ISGID);
+        bool ok = copySparse(in.get(), out.get(), st.st_size) && fchmod(out.get(), mode) == 0 &&
+                  futimens(out.get(), times) == 0;
+        ok = out.closeNow() && ok;
+        ok = ok && placeNoReplace({to.folder, temp}, to);
         if (!ok) {
-            if (out >= 0)
-                unlink(temp.constData());
+            unlinkat(to.folder, temp.constData(), 0);
             return false;
         }
     } else {
         return false;
     }
-    if (unlink(from.constData()) == 0)
+    if (unlinkat(from.folder, from.path.constData(), 0) == 0)
         return true;
-    unlink(to.constData());
+    unlinkat(to.folder, to.path.constData(), 0);
     return false;
 }
 
 // Both paths name one directory entry: the same name in the same folder.
-bool sameEntry(const QString &a, const QString &b)
+bool sameEntry(const Place &a, const Place &b)
 {
-    const QFileInfo fa(a), fb(b);
-    if (fa.fileName() != fb.fileName())
+    if (nameOf(a.path) != nameOf(b.path))
         return false;
-    const QString da = fa.absoluteDir().canonicalPath();
-    return !da.isEmpty() && da == fb.absoluteDir().canonicalPath();
+    struct stat fa, fb;
+    return fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
+           fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
 }
 
 } // namespace
 
+Place placeOf(const QString &path)
+{
+    return {AT_FDCWD, fsname::toNative(path)};
+}
+
 bool isReadOnly(const QString &path)
 {
+    const QByteArray native = fsname::toNative(path);
     struct stat st;
-    return stat(native(path).constData(), &st) == 0 && modeDeniesWrite(st);
+    return !native.isEmpty() && stat(native.constData(), &st) == 0 && modeDeniesWrite(st);
+}
+
+bool isRegularFile(const Place &place)
+{
+    struct stat st;
+    return !place.path.isEmpty() && fstatat(place.folder, place.path.constData(), &st, 0) == 0 &&
+           S_ISREG(st.st_mode);
+}
+
+bool copyFile(const Place &source, const Place &target)
+{
+    if (source.path.isEmpty() || target.path.isEmpty())
+        return false;
+    struct stat st;
+    Descriptor in(openRegular(source, st));
+    if (!in.valid())
+        return false;
+    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777, false, &st);
 }
 
 bool copyFile(const QString &source, const QString &target)
 {
-    const QByteArray src = native(source);
-    QByteArray dst = native(target);
-    if (src.isEmpty() || dst.isEmpty())
+    return copyFile(placeOf(source), placeOf(target));
+}
+
+bool renameNoReplace(const Place &from, const Place &to)
+{
+    struct stat st;
+    if (from.path.isEmpty() || to.path.isEmpty() ||
+        fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
-    const int in = open(src.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    if (sameEntry(from, to))
+        return true;
+    if (placeNoReplace(from, to))
+        return true;
+    if (errno != EXDEV)
         return false;
-    struct stat srcSt;
-    if (fstat(in, &srcSt) != 0 || !S_ISREG(srcSt.st_mode)) {
-        close(in);
-        return false;
-    }
-    // A link as target is written through to the file it names, as a plain copy would.
-    struct stat dstSt;
-    if (lstat(dst.constData(), &dstSt) == 0 && S_ISLNK(dstSt.st_mode)) {
-        const QString resolved = QFileInfo(target).canonicalFilePath();
-        if (!resolved.isEmpty())
-            dst = native(resolved);
-    }
-    if (stat(dst.constData(), &dstSt) == 0) {
-        // The same inode covers other spellings, links and hard links of the source.
-        if (S_ISDIR(dstSt.st_mode) || modeDeniesWrite(dstSt) ||
-            (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino)) {
-            close(in);
-            return false;
-        }
-    }
-    QByteArray temp;
-    const int out = makeTemp(dst, temp);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    bool ok = copyContent(in, out) && fchmod(out, srcSt.st_mode & 0777) == 0;
-    ok = (close(out) == 0) && ok;
-    close(in);
-    ok = ok && rename(temp.constData(), dst.constData()) == 0;
-    if (!ok)
-        unlink(temp.constData());
-    return ok;
+    return moveAcrossFileSystems(from, to, st);
 }
 
 bool renameNoReplace(const QString &from, const QString &to)
 {
-    const QByteArray src = native(from);
-    const QByteArray dst = native(to);
+    return renameNoReplace(placeOf(from), placeOf(to));
+}
+
+bool removeFile(const Place &place)
+{
     struct stat st;
-    if (src.isEmpty() || dst.isEmpty() || lstat(src.constData(), &st) != 0)
+    if (place.path.isEmpty() ||
+        fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        S_ISDIR(st.st_mode))
         return false;
-    if (sameEntry(from, to))
-        return true;
-    if (placeNoReplace(src, dst))
-        return true;
-    if (errno != EXDEV)
+    if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
         return false;
-    return moveAcrossFileSystems(src, dst, st);
+    return unlinkat(place.folder, place.path.constData(), 0) == 0;
 }
 
 bool removeFile(const QString &path)
 {
-    const QByteArray p = native(path);
-    struct stat st;
-    if (p.isEmpty() || lstat(p.constData(), &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
-    if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
-        return false;
-    return unlink(p.constData()) == 0;
+    return removeFile(placeOf(path));
 }
 
-AtomicWriter::AtomicWriter(const QString &target) : m_target(target) {}
-
-AtomicWriter::~AtomicWriter()
+bool writeFile(const QString &path, QByteArrayView bytes, bool durable)
 {
-    if (m_fd >= 0) {
-        close(m_fd);
-        unlink(m_tempPath.constData());
-    }
-}
-
-bool AtomicWriter::open()
-{
-    m_finalPath = native(m_target);
-    if (m_finalPath.isEmpty())
-        return false;
-    struct stat st;
-    if (lstat(m_finalPath.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        const QString resolved = QFileInfo(m_target).canonicalFilePath();
-        if (!resolved.isEmpty())
-            m_finalPath = native(resolved);
-    }
-    mode_t mode = 0666 & ~creationMask();
-    if (stat(m_finalPath.constData(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || modeDeniesWrite(st))
-            return false;
-        mode = st.st_mode & 07777;
-    }
-    m_fd = makeTemp(m_finalPath, m_tempPath);
-    if (m_fd < 0)
-        return false;
-    if (fchmod(m_fd, mode) != 0)
-        m_failed = true;
-    return !m_failed;
-}
-
-bool AtomicWriter::write(QByteArrayView bytes)
-{
-    if (m_fd < 0 || m_failed)
-        return false;
-    if (!writeAll(m_fd, bytes.data(), size_t(bytes.size())))
-        m_failed = true;
-    return !m_failed;
-}
-
-bool AtomicWriter::commit()
-{
-    if (m_fd < 0 || m_failed)
-        return false;
-    const int fd = m_fd;
-    m_fd = -1;
-    if (close(fd) != 0 || rename(m_tempPath.constData(), m_finalPath.constData()) != 0) {
-        unlink(m_tempPath.constData());
-        return false;
-    }
-    return true;
+    const Content content{off_t(bytes.size()), [bytes](int out, bool) -> off_t {
+                              if (lseek(out, 0, SEEK_SET) < 0 ||
+                                  !writeAll(out, bytes.data(), size_t(bytes.size())))
+                                  return -1;
+                              return off_t(bytes.size());
+                          }};
+    return replaceContent(placeOf(path), content, 0666 & ~creationMask(), durable, nullptr);
 }
 
 } // namespace fsops

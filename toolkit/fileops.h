@@ -3,55 +3,64 @@
 // the Diverter and the Text Editer's save; each answers only whether it worked, since every
 // caller either stays silent on failure or shows one fixed message.
 //
-// - A copy or a save writes a temporary file beside the target and renames it over the target
-//   only when it is complete, so a failure half way (full disk, read error) leaves the old
-//   target whole; a copy never writes onto its own source, under any spelling or link.
+// - Only regular files are read or replaced. A source is opened so that a FIFO cannot block and
+//   must be a regular file; a target that exists must be a regular file or a link to one (a link
+//   is written through to its file; a dangling one is refused).
+// - The replace rule: new content goes to a temporary file beside the target, which takes the
+//   target's place only when it is complete, so a failure half way leaves the old target whole.
+//   What is replaced keeps its owner, group and mode. A target with other hard links, one whose
+//   owner this user cannot give to a new file, or one in a folder that takes no new file, is
+//   written in place instead, after its space is reserved, so that a full disk fails before a
+//   byte changes.
+// - A copy never writes onto its own source, under any spelling or link, and keeps the holes of
+//   a sparse file.
 // - A rename never replaces an existing file (POSIX rename() would).
 // - A file whose mode gives the user no write permission counts as read-only: it is neither
-//   replaced by a copy or a save nor deleted. This is read from the mode bits, so it holds for
-//   root too, who may write anything.
+//   replaced nor deleted. This is read from the mode bits, so it holds for root too.
+//
+// Paths are the system's bytes (fsname::toNative); a path that cannot be encoded, such as one
+// holding U+0000, makes the operation fail.
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <fcntl.h>
+
 namespace fsops {
+
+// A path as the system calls take it: relative to an open folder, or to the working folder when
+// `folder` is AT_FDCWD (and then possibly absolute).
+struct Place {
+    int folder = AT_FDCWD;
+    QByteArray path;
+};
+Place placeOf(const QString &path);
 
 // The file (a link followed) exists and its mode gives this user no write permission.
 bool isReadOnly(const QString &path);
 
-// Copies the regular file `source` to the full path `target`, replacing a file there.
-// Fails on a missing source, a target that is a folder, is read-only or is the source itself.
+// A regular file, or a link to one.
+bool isRegularFile(const Place &place);
+
+// Copies the regular file `source` to the full path `target` by the replace rule.
+bool copyFile(const Place &source, const Place &target);
 bool copyFile(const QString &source, const QString &target);
 
 // Gives a file or folder a new path; fails when anything exists at `to`. A file (or a link) may
-// move to another file system, removed from the old one only once the copy is whole; a folder
-// moves only within its file system. A path renamed onto itself succeeds and changes nothing.
+// move to another file system, keeping its mode, owner and times, removed from the old one only
+// once the copy is whole; a folder moves only within its file system. A path renamed onto itself
+// succeeds and changes nothing.
+bool renameNoReplace(const Place &from, const Place &to);
 bool renameNoReplace(const QString &from, const QString &to);
 
-// Deletes a file, or a symbolic link as a link. Fails on folders and read-only files.
+// Deletes a file, or a link as a link. Fails on folders and read-only files.
+bool removeFile(const Place &place);
 bool removeFile(const QString &path);
 
-// Streams a file's new content into a temporary file and puts it in place on commit(). A link
-// is written through to its target; the target keeps its permissions. Dropped uncommitted, the
-// temporary file is removed and the target is as it was.
-class AtomicWriter {
-public:
-    explicit AtomicWriter(const QString &target);
-    ~AtomicWriter();
-    AtomicWriter(const AtomicWriter &) = delete;
-    AtomicWriter &operator=(const AtomicWriter &) = delete;
-
-    // Fails on a folder, a read-only file, or a folder that cannot take a new file.
-    bool open();
-    bool write(QByteArrayView bytes);
-    bool commit();
-
-private:
-    QString m_target;
-    QByteArray m_finalPath;
-    QByteArray m_tempPath;
-    int m_fd = -1;
-    bool m_failed = false;
-};
+// Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the
+// usual mode for new files. `durable` makes the data reach the disk before the file takes the
+// target's place.
+bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
 
 } // namespace fsops

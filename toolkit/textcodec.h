@@ -36,6 +36,37 @@ private:
     QStringEncoder m_encoder;
 };
 
+// UTF-8 that keeps every byte. Valid UTF-8 decodes as usual; each byte that is not part of valid
+// UTF-8 decodes to a stand-in of its own, the lone surrogate U+DC80 + (byte - 0x80), which no valid
+// UTF-8 can produce, and encodes back to that very byte. File names and file contents that are not
+// clean UTF-8 therefore survive a trip through text unchanged. The decoder keeps its state across
+// blocks: a character cut by a block boundary arrives whole.
+class ByteKeepingDecoder {
+public:
+    QString decode(QByteArrayView bytes);
+    // Stand-ins for bytes still held back: a sequence left incomplete at the very end.
+    QString finish();
+    // Whether any byte so far was not part of valid UTF-8.
+    bool keptInvalidBytes() const { return m_keptInvalid; }
+
+private:
+    char m_pending[3] = {};
+    int m_pendingSize = 0;
+    bool m_keptInvalid = false;
+};
+
+QString decodeKeepingBytes(QByteArrayView bytes);
+// The inverse of decodeKeepingBytes. A lone surrogate that stands for no byte cannot be encoded:
+// it is written as the UTF-8 of U+FFFD and `*ok`, when given, is set to false.
+QByteArray encodeKeepingBytes(QStringView text, bool *ok = nullptr);
+// The same into `out`, which must have room for 3 bytes a character; returns the end written.
+char *encodeKeepingBytesTo(QStringView text, char *out, bool *ok = nullptr);
+// U+DC80 to U+DCFF: the stand-in of a byte that was not part of valid UTF-8.
+inline bool isByteStandIn(QChar c)
+{
+    return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
+}
+
 // The platform's form of "folder, separator, name": joined as they are, with no test for a
 // trailing separator ("//name" at the root, which the file system reads as "/name").
 QString joinPath(const QString &folder, const QString &name);

@@ -1,5 +1,6 @@
 #include "toolkit/toolkit.h"
 
+#include "toolkit/filenames.h"
 #include "toolkit/toolkit_testing.h"
 
 #include <QAbstractScrollArea>
@@ -123,6 +124,11 @@ bool FileDialog::show(QWidget *parent, DialogMode mode)
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
     }
+    // Qt's dialog reads folders lossily: a name whose bytes are not UTF-8 comes back with
+    // replacement characters and may name another file or none. Such a choice counts only when
+    // that exact path exists; otherwise it is as if nothing was chosen.
+    if (chosen && fsname::mayHaveLostBytes(*chosen) && !fsname::exists(*chosen))
+        chosen.reset();
     if (!chosen)
         return false;
     m_fileName = *chosen;
@@ -151,8 +157,9 @@ QStringList localPaths(const QMimeData *data)
     if (!data || !data->hasUrls())
         return paths;
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
+        const QString path = fsname::localPathOf(url);
+        if (!path.isEmpty())
+            paths << path;
     }
     return paths;
 }

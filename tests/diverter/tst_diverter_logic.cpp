@@ -151,11 +151,12 @@ private slots:
         writeFile(folder + "b1", "xy");
         QCOMPARE(diverter::listingPieces(folder, {"a1", "b1"}, ",", true, "="),
                  QStringLiteral(",a1=5,b1=2"));
-        QCOMPARE(diverter::copyAll(folder, {"a1"}, "1", "2"), 1);
-        QCOMPARE(diverter::renameAll(folder, {"b1"}, "1", "3"), 1);
+        const folders::FolderIdentity listed = folders::identityOf(folder);
+        QCOMPARE(diverter::copyAll(folder, listed, {"a1"}, "1", "2"), 1);
+        QCOMPARE(diverter::renameAll(folder, listed, {"b1"}, "1", "3"), 1);
         QCOMPARE(readAll(folder + "a2"), QByteArray("12345"));
         QCOMPARE(readAll(folder + "b3"), QByteArray("xy"));
-        QCOMPARE(diverter::deleteAll(folder, {"a1", "a2", "b3"}), 3);
+        QCOMPARE(diverter::deleteAll(folder, listed, {"a1", "a2", "b3"}), 3);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     }
 };

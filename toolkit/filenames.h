@@ -1,0 +1,36 @@
+#pragma once
+// File names as the system has them: bytes. Every path the program shows, takes or hands to a
+// system call goes through these two functions, which keep each byte as it was (see
+// ByteKeepingDecoder): a name that is not valid UTF-8 still names its own file, never a neighbour
+// whose name differs only in the bytes a lossy decoding would have replaced.
+
+#include <QByteArray>
+#include <QString>
+
+class QUrl;
+
+namespace fsname {
+
+QString fromNative(QByteArrayView bytes);
+// The bytes of `path`; empty when it can name no file: an empty text, a text holding U+0000
+// (which a system call would take as the end of the path) or a surrogate that stands for no byte.
+QByteArray toNative(QStringView path);
+
+// The text with each byte stand-in shown as the replacement character, for display only.
+QString forDisplay(QString text);
+
+// The working folder, byte for byte.
+QString currentFolder();
+
+// The local path of a file: URL, from the URL's own bytes (a name that is not valid UTF-8 is
+// percent-encoded byte by byte, which QUrl::toLocalFile would decode lossily). Empty when the
+// URL names no local file.
+QString localPathOf(const QUrl &url);
+
+// Whether a path handed over by Qt may have lost bytes: Qt decodes names lossily, and a
+// replacement character may stand for any byte. Such a path is acted on only when it exists
+// exactly as it reads.
+bool mayHaveLostBytes(const QString &path);
+bool exists(const QString &path);
+
+} // namespace fsname
