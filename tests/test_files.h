@@ -6,8 +6,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace testfiles {
 
@@ -25,6 +27,15 @@ inline void writeFile(const QString &path, const QByteArray &bytes, mode_t mode 
     QCOMPARE(f.write(bytes), bytes.size());
     f.close();
     QCOMPARE(chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+// Writes a file named by its raw bytes, which need not be UTF-8.
+inline void writeNative(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
 }
 
 inline void makeReadOnly(const QString &path)

@@ -49,6 +49,10 @@ private:
 bool modeDeniesWrite(const struct stat &st)
 {
     const uid_t uid = geteuid();
+    // Root may write anything, so for root only a file that nobody may write (as chmod a-w
+    // leaves it) is read-only; anyone else is held to the permission class that applies.
+    if (uid == 0)
+        return !(st.st_mode & 0222);
     if (st.st_uid == uid)
         return !(st.st_mode & S_IWUSR);
     bool inGroup = st.st_gid == getegid();

@@ -7,6 +7,7 @@
 #include "diverter/folder_reading.h"
 #include "diverter/listing.h"
 #include "tests/test_files.h"
+#include "toolkit/filenames.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,6 +159,124 @@ private slots:
         QCOMPARE(readAll(folder + "b3"), QByteArray("xy"));
         QCOMPARE(diverter::deleteAll(folder, listed, {"a1", "a2", "b3"}), 3);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+
+    // Every listed file's content ends up under the name the user asked for, whatever the
+    // order of the list, and a failing entry stops neither the loop nor an independent entry.
+    void batchChains_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::newRow("rename") << false;
+        QTest::newRow("create") << true;
+    }
+    void batchChains()
+    {
+        QFETCH(bool, create);
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        for (const char *name : {"ax", "axx", "axxx", "bx"})
+            writeFile(t + "/" + name, name);
+        writeFile(t + "/bxx", "in the way"); // not listed: bx cannot take its name
+        const QStringList listed{"ax", "axx", "axxx", "bx", "cx"}; // cx has gone since
+        const folders::FolderIdentity id = folders::identityOf(t);
+        const int done = create ? diverter::copyAll(t, id, listed, "x", "xx")
+                                : diverter::renameAll(t, id, listed, "x", "xx");
+        QCOMPARE(readAll(t + "/axx"), QByteArray("ax"));
+        QCOMPARE(readAll(t + "/axxxx"), QByteArray("axx"));
+        QCOMPARE(readAll(t + "/axxxxxx"), QByteArray("axxx"));
+        if (create) {
+            // Copies replace an unlisted file, as a copy does; the originals stay.
+            QCOMPARE(done, 4);
+            QCOMPARE(readAll(t + "/ax"), QByteArray("ax"));
+            QCOMPARE(readAll(t + "/bxx"), QByteArray("bx"));
+        } else {
+            QCOMPARE(done, 3);
+            QVERIFY(!QFile::exists(t + "/ax"));
+            QCOMPARE(readAll(t + "/bx"), QByteArray("bx"));
+            QCOMPARE(readAll(t + "/bxx"), QByteArray("in the way"));
+        }
+    }
+
+    void batchOrderWaitsAndRefusesCycles()
+    {
+        using Steps = std::vector<std::pair<int, int>>;
+        const auto order = [](const QStringList &names, const QStringList &newNames) {
+            Steps steps;
+            for (const diverter::BatchStep &s : diverter::batchOrder(names, newNames))
+                steps.emplace_back(s.entry, s.after);
+            return steps;
+        };
+        // a -> b -> c, listed as a, b, c: c first, then b after c, then a after b.
+        QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}), Steps({{2, -1}, {1, 2}, {0, 1}}));
+        // Unchanged and emptied names take no step.
+        QCOMPARE(order({"a", "b", "c"}, {"a", "", "z"}), Steps({{2, -1}}));
+        // A cycle never acts.
+        QCOMPARE(order({"a", "b"}, {"b", "a"}), Steps({{1, -2}, {0, -2}}));
+    }
+
+    // A name whose bytes are not UTF-8 beside the name a lossy decoding would give it: each
+    // operation touches only the file it was given.
+    void batchNamesKeepTheirBytes()
+    {
+        QTemporaryDir tmp;
+        const QByteArray folder = QFile::encodeName(tmp.path());
+        for (const QByteArray &name :
+             {QByteArray("caf\xE9.txt"), QByteArray("caf\xEF\xBF\xBD.txt")}) {
+            writeNative(folder + '/' + name, name);
+            QCOMPARE(::mkdir((folder + "/d" + name).constData(), 0755), 0);
+        }
+        const QString t = tmp.path();
+        const QStringList files = folders::fileNames(t, "*.*");
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(folders::subfolderNames(t).size(), 2);
+        const QString latin = fsname::fromNative("caf\xE9.txt");
+        QVERIFY(files.contains(latin));
+        const auto exists = [&](const QByteArray &name) {
+            return ::access((folder + '/' + name).constData(), F_OK) == 0;
+        };
+        const folders::FolderIdentity id = folders::identityOf(t);
+
+        QCOMPARE(diverter::copyAll(t, id, {latin}, ".txt", ".bak"), 1);
+        QVERIFY(exists("caf\xE9.bak"));
+        QCOMPARE(diverter::renameAll(t, id, {latin}, "caf", "kahve"), 1);
+        QVERIFY(exists("kahve\xE9.txt") && !exists("caf\xE9.txt"));
+        QCOMPARE(diverter::deleteAll(t, id, {fsname::fromNative("kahve\xE9.txt")}), 1);
+        QVERIFY(!exists("kahve\xE9.txt"));
+        QCOMPARE(readAll(t + "/caf\uFFFD.txt"), QByteArray("caf\xEF\xBF\xBD.txt"));
+    }
+
+    // What was listed may have changed before the click: the loops act on nothing else.
+    void batchActsOnWhatWasListed()
+    {
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        QVERIFY(QDir(t).mkpath("listed"));
+        QVERIFY(QDir(t).mkpath("other"));
+        writeFile(t + "/listed/a.txt", "a");
+        writeFile(t + "/other/a.txt", "other a");
+        writeFile(t + "/other/b.txt", "other b");
+        const QStringList listed = folders::fileNames(t + "/listed", "*.*");
+        const folders::FolderIdentity id = folders::identityOf(t + "/listed");
+
+        // The listed folder swapped for a link to another folder.
+        QVERIFY(QDir(t).rename("listed", "moved"));
+        QVERIFY(QFile::link(t + "/other", t + "/listed"));
+        QCOMPARE(diverter::deleteAll(t + "/listed", id, {"a.txt", "b.txt"}), 0);
+        QCOMPARE(diverter::renameAll(t + "/listed", id, {"a.txt"}, "a", "z"), 0);
+        QCOMPARE(entries(t + "/other"), QStringList({"a.txt", "b.txt"}));
+
+        // Listed files replaced by a folder and a FIFO: passed over, at once.
+        QVERIFY(QFile::remove(t + "/listed"));
+        QVERIFY(QDir(t).rename("moved", "listed"));
+        QVERIFY(QFile::remove(t + "/listed/a.txt"));
+        QVERIFY(QDir(t).mkdir("listed/a.txt"));
+        QCOMPARE(mkfifo(QFile::encodeName(t + "/listed/f.txt").constData(), 0600), 0);
+        writeFile(t + "/listed/g.txt", "g");
+        QCOMPARE(
+            diverter::renameAll(t + "/listed", id, {"a.txt", "f.txt", "g.txt"}, ".txt", ".new"), 1);
+        QCOMPARE(diverter::copyAll(t + "/listed", id, {"a.txt", "f.txt"}, ".txt", ".cp"), 0);
+        QCOMPARE(diverter::deleteAll(t + "/listed", id, {"a.txt", "f.txt"}), 0);
+        QCOMPARE(entries(t + "/listed"), QStringList({"a.txt", "f.txt", "g.new"}));
     }
 };
 

@@ -2,6 +2,7 @@
 // damages its source or leaves a half-written target, and read-only files stay.
 
 #include "tests/test_files.h"
+#include "toolkit/filenames.h"
 #include "toolkit/fileops.h"
 
 #include <QDir>
@@ -9,10 +10,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testfiles;
+
+namespace {
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    lstat(fsname::toNative(path).constData(), &st);
+    return st;
+}
+
+// Ends the test process with SIGALRM if a step blocks, instead of letting it hang until the
+// runner's time-out.
+class FailFast {
+public:
+    FailFast() { alarm(20); }
+    ~FailFast() { alarm(0); }
+};
+} // namespace
 
 class FileOps : public QObject {
     Q_OBJECT
@@ -28,6 +51,13 @@ private slots:
     void renameMovesFoldersAndOntoItself();
     void renameAcrossFileSystems();
     void removeOnlyWhatMayGo();
+    void specialFilesNeitherReadNorReplaced_data();
+    void specialFilesNeitherReadNorReplaced();
+    void replacedFileKeepsWhatItWas_data();
+    void replacedFileKeepsWhatItWas();
+    void writerWhoMayNotCreateOrChown();
+    void copyKeepsHoles();
+    void namesKeepTheirBytes();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -207,6 +237,166 @@ void FileOps::removeOnlyWhatMayGo()
     QVERIFY(QFileInfo(path("sub")).isDir());
     QVERIFY(fsops::removeFile(path("a.txt")));
     QVERIFY(!QFile::exists(path("a.txt")));
+}
+
+void FileOps::specialFilesNeitherReadNorReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"fifo", "device", "socket", "dangling link", "nul in path"})
+        QTest::newRow(kind) << kind;
+}
+
+void FileOps::specialFilesNeitherReadNorReplaced()
+{
+    QFETCH(QString, kind);
+    FailFast failFast;
+    QString special = path("special");
+    const QByteArray native = QFile::encodeName(special);
+    int socketFd = -1;
+    if (kind == "fifo") {
+        QCOMPARE(mkfifo(native.constData(), 0600), 0);
+    } else if (kind == "device") {
+        if (mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("no device nodes here");
+    } else if (kind == "socket") {
+        socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, native.constData(), sizeof address.sun_path);
+        QCOMPARE(bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    } else if (kind == "dangling link") {
+        QCOMPARE(symlink("nowhere", native.constData()), 0);
+    } else {
+        // Cut at the NUL, the path would name a.txt.
+        special = path("a.txt") + QChar(0) + ".bak";
+        QVERIFY(fsname::toNative(special).isEmpty());
+    }
+    const mode_t before = statOf(special).st_mode;
+
+    QVERIFY(!fsops::copyFile(special, path("copy.txt")));
+    QVERIFY(!QFile::exists(path("copy.txt")));
+    QVERIFY(!fsops::copyFile(path("a.txt"), special));
+    QVERIFY(!fsops::writeFile(special, "new", false));
+    QCOMPARE(statOf(special).st_mode, before);
+    QVERIFY(QFileInfo(path("nowhere")).exists() == false);
+    if (kind == "nul in path") {
+        QVERIFY(!fsops::removeFile(special));
+        QVERIFY(!fsops::renameNoReplace(special, path("moved.txt")));
+    }
+    QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
+    if (socketFd >= 0)
+        close(socketFd);
+}
+
+void FileOps::replacedFileKeepsWhatItWas_data()
+{
+    QTest::addColumn<bool>("save"); // a save, or a copy
+    QTest::addColumn<bool>("twin"); // another hard link to the target
+    QTest::newRow("copy") << false << false;
+    QTest::newRow("copy onto a hard-linked file") << false << true;
+    QTest::newRow("save") << true << false;
+    QTest::newRow("save onto a hard-linked file") << true << true;
+}
+
+void FileOps::replacedFileKeepsWhatItWas()
+{
+    QFETCH(bool, save);
+    QFETCH(bool, twin);
+    // Someone else's file that only its owner and group may read.
+    writeFile(path("b.txt"), "old content", 0620);
+    QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), 1234, 1234), 0);
+    if (twin)
+        QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
+                        QFile::encodeName(path("twin.txt")).constData()),
+                 0);
+    const ino_t inode = statOf(path("b.txt")).st_ino;
+
+    QVERIFY(save ? fsops::writeFile(path("b.txt"), "source bytes", true)
+                 : fsops::copyFile(path("a.txt"), path("b.txt")));
+    const struct stat st = statOf(path("b.txt"));
+    QCOMPARE(readAll(path("b.txt")), QByteArray("source bytes"));
+    QCOMPARE(st.st_uid, uid_t(1234));
+    QCOMPARE(st.st_gid, gid_t(1234));
+    QCOMPARE(st.st_mode & 07777, mode_t(0620));
+    if (twin) {
+        QCOMPARE(st.st_ino, inode);
+        QCOMPARE(readAll(path("twin.txt")), QByteArray("source bytes"));
+    }
+}
+
+void FileOps::writerWhoMayNotCreateOrChown()
+{
+    // Run as user 1234 (group 1234) in a child process: a file of theirs in a folder where they
+    // may not create files, and a file of another member of their group.
+    QCOMPARE(chmod(QFile::encodeName(m_dir->path()).constData(), 0755), 0);
+    QVERIFY(QDir(m_dir->path()).mkdir("locked"));
+    writeFile(path("locked/mine.txt"), "old", 0644);
+    QCOMPARE(chown(QFile::encodeName(path("locked/mine.txt")).constData(), 1234, 1234), 0);
+    QVERIFY(QDir(m_dir->path()).mkdir("shared"));
+    QCOMPARE(chmod(QFile::encodeName(path("shared")).constData(), 0777), 0);
+    writeFile(path("shared/theirs.txt"), "old", 0664);
+    QCOMPARE(chown(QFile::encodeName(path("shared/theirs.txt")).constData(), 1235, 1234), 0);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok = setgroups(0, nullptr) == 0 && setgid(1234) == 0 && setuid(1234) == 0 &&
+                        fsops::writeFile(path("locked/mine.txt"), "new mine", true) &&
+                        fsops::writeFile(path("shared/theirs.txt"), "new theirs", true);
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(readAll(path("locked/mine.txt")), QByteArray("new mine"));
+    QCOMPARE(readAll(path("shared/theirs.txt")), QByteArray("new theirs"));
+    QCOMPARE(statOf(path("shared/theirs.txt")).st_uid, uid_t(1235));
+    QCOMPARE(entries(path("shared")), QStringList({"theirs.txt"}));
+}
+
+void FileOps::copyKeepsHoles()
+{
+    // 1 GiB with 8 KiB of data in the middle.
+    QFile sparse(path("sparse"));
+    QVERIFY(sparse.open(QIODevice::WriteOnly));
+    QVERIFY(sparse.resize(1LL << 30));
+    QVERIFY(sparse.seek(512LL << 20));
+    QCOMPARE(sparse.write(QByteArray(8192, 'd')), qint64(8192));
+    sparse.close();
+    if (statOf(path("sparse")).st_blocks * 512 > (1 << 20))
+        QSKIP("this file system keeps no holes");
+
+    QVERIFY(fsops::copyFile(path("sparse"), path("copy")));
+    const struct stat st = statOf(path("copy"));
+    QCOMPARE(st.st_size, off_t(1LL << 30));
+    QVERIFY2(st.st_blocks * 512 <= (1 << 20), qPrintable(QString::number(st.st_blocks)));
+    QFile copy(path("copy"));
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QVERIFY(copy.seek((512LL << 20) - 1));
+    QCOMPARE(copy.read(8194), QByteArray(1, '\0') + QByteArray(8192, 'd') + QByteArray(1, '\0'));
+}
+
+void FileOps::namesKeepTheirBytes()
+{
+    // Two names that a lossy decoding makes one: caf\xE9 (Latin-1) and caf + U+FFFD.
+    const QByteArray folder = QFile::encodeName(m_dir->path());
+    writeNative(folder + "/caf\xE9.txt", "latin");
+    writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
+    const auto named = [&](const QByteArray &name) {
+        return fsname::fromNative(folder + '/' + name);
+    };
+    const auto exists = [&](const QByteArray &name) {
+        return ::access((folder + '/' + name).constData(), F_OK) == 0;
+    };
+
+    QVERIFY(fsops::copyFile(named("caf\xE9.txt"), path("copy.txt")));
+    QCOMPARE(readAll(path("copy.txt")), QByteArray("latin"));
+    QVERIFY(fsops::renameNoReplace(named("caf\xE9.txt"), named("caf\xE9.bak")));
+    QVERIFY(exists("caf\xE9.bak") && !exists("caf\xE9.txt"));
+    QVERIFY(fsops::removeFile(named("caf\xE9.bak")));
+    QVERIFY(!exists("caf\xE9.bak"));
+    QCOMPARE(readAll(fsname::fromNative(folder + "/caf\xEF\xBF\xBD.txt")),
+             QByteArray("replacement"));
 }
 
 QTEST_GUILESS_MAIN(FileOps)

@@ -18,6 +18,8 @@ private slots:
     void decodingAcrossBlocks_data();
     void decodingAcrossBlocks();
     void encodingRoundTrip();
+    void bytesKeptThroughText_data();
+    void bytesKeptThroughText();
     void typedLineBreakCountsTwo();
     void textSetByCodeReadsBackAsSet_data();
     void textSetByCodeReadsBackAsSet();
@@ -185,6 +187,52 @@ void TextHelpers::encodingRoundTrip()
     QString tail = decoder.decode("ab\xC3");
     tail += decoder.finish();
     QCOMPARE(tail, QStringLiteral("ab\uFFFD"));
+}
+
+void TextHelpers::bytesKeptThroughText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("validUtf8");
+    QTest::newRow("ascii") << QByteArray("plain name.txt") << true;
+    QTest::newRow("turkish utf-8") << QByteArray("T\xC3\xBCrk\xC3\xA7"
+                                                 "e \xC5\x9F"
+                                                 "ark\xC4\xB1")
+                                   << true;
+    QTest::newRow("four-byte character") << QByteArray("a\xF0\x9F\x98\x80"
+                                                       "b")
+                                         << true;
+    QTest::newRow("replacement character itself") << QByteArray("caf\xEF\xBF\xBD") << true;
+    QTest::newRow("windows-1254") << QByteArray("T\xFCrk\xE7"
+                                                "e \xFE"
+                                                "ark\xFD")
+                                  << false;
+    QTest::newRow("cut four-byte character") << QByteArray("x\xF0\x9F\x98") << false;
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << false;
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << false;
+    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+    QByteArray every;
+    for (int b = 255; b >= 1; --b)
+        every += char(b);
+    QTest::newRow("every byte") << every << false;
+}
+
+void TextHelpers::bytesKeptThroughText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, validUtf8);
+    const QString text = decodeKeepingBytes(bytes);
+    QCOMPARE(encodeKeepingBytes(text), bytes);
+    if (validUtf8)
+        QCOMPARE(text, QString::fromUtf8(bytes));
+    // Cut at every place, as records of a file are, the text is the same.
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        ByteKeepingDecoder decoder;
+        QString pieces = decoder.decode(bytes.left(cut));
+        pieces += decoder.decode(bytes.mid(cut));
+        pieces += decoder.finish();
+        QCOMPARE(pieces, text);
+        QCOMPARE(decoder.keptInvalidBytes(), !validUtf8);
+    }
 }
 
 void TextHelpers::typedLineBreakCountsTwo()
