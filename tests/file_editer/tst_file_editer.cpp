@@ -43,6 +43,7 @@ private slots:
     void fileOperations();
     void browse();
     void drops();
+    void droppedNamesKeepTheirBytes();
     void keys_data();
     void keys();
     void look();
@@ -189,6 +190,42 @@ void TestFileEditer::drops()
     QCoreApplication::sendEvent(w.targetBox, &drop);
     QCOMPARE(w.targetBox->text(), "/tmp");
     QCOMPARE(w.sourceBox->text(), "other");
+}
+
+// A dropped name whose bytes are not UTF-8 names that very file, beside the one a lossy decoding
+// would give; a dropped path with a NUL in it names nothing.
+void TestFileEditer::droppedNamesKeepTheirBytes()
+{
+    QTemporaryDir tmp;
+    const QByteArray folder = QFile::encodeName(tmp.path());
+    testfiles::writeNative(folder + "/caf\xE9.txt", "latin");
+    testfiles::writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
+    testfiles::writeNative(folder + "/keep.txt", "keep");
+    tk::testing::ScriptedBoxes boxes;
+    FileEditer w;
+    const auto dropOnSource = [&](const QByteArray &encodedUrl) {
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" + folder + encodedUrl)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.sourceBox, &enter);
+        QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.sourceBox, &drop);
+    };
+    const auto exists = [&](const QByteArray &name) {
+        return ::access((folder + '/' + name).constData(), F_OK) == 0;
+    };
+
+    dropOnSource("/caf%E9.txt");
+    w.deleteButton->click();
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    QCOMPARE(boxes.shown().back().prompt, QStringLiteral("Basariyla Silindi!"));
+    QVERIFY(!exists("caf\xE9.txt"));
+    QVERIFY(exists("caf\xEF\xBF\xBD.txt"));
+
+    dropOnSource("/keep.txt%00.bak");
+    w.deleteButton->click();
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    QCOMPARE(testfiles::readAll(tmp.path() + "/keep.txt"), QByteArray("keep"));
 }
 
 void TestFileEditer::keys_data()

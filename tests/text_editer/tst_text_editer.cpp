@@ -220,6 +220,14 @@ private slots:
         dialogs.choose(m_dir.path());
         w.openFile();
         QCOMPARE(w.fileTextBox->text(), QString());
+
+        // The dialog hands over a name that lost its bytes (shown with a replacement character)
+        // and names no file as it reads: nothing is opened, and nothing is created.
+        w.fileTextBox->setText(QStringLiteral("old"));
+        dialogs.choose(path(QStringLiteral("caf\uFFFD.txt")));
+        w.openFile();
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("caf\uFFFD.txt"))));
     }
 
     void dropFiles()
@@ -239,11 +247,20 @@ private slots:
         drop(&files);
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
         QVERIFY(!QFileInfo::exists(path("x.txt")));
+        // A name that is not UTF-8 loads its own file and creates no neighbour.
+        const QByteArray folder = QFile::encodeName(m_dir.path());
+        writeNative(folder + "/caf\xE9.txt", "latin");
+        const int before = int(entries(m_dir.path()).size());
+        QMimeData latin;
+        latin.setUrls({QUrl::fromEncoded("file://" + folder + "/caf%E9.txt")});
+        drop(&latin);
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("latin"));
+        QCOMPARE(entries(m_dir.path()).size(), before);
         // Dragged text carries no file: the box keeps its text and takes none of the drag.
         QMimeData text;
         text.setText(QStringLiteral("stray"));
         drop(&text);
-        QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("latin"));
     }
 
     void boxes()
