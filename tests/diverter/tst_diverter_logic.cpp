@@ -229,6 +229,8 @@ private slots:
         const QStringList files = folders::fileNames(t, "*.*");
         QCOMPARE(files.size(), 2);
         QCOMPARE(folders::subfolderNames(t).size(), 2);
+        const QString folderName = fsname::fromNative(folder + "/dcaf\xE9.txt");
+        QCOMPARE(folders::resolveFolder(folderName, "/"), folderName);
         const QString latin = fsname::fromNative("caf\xE9.txt");
         QVERIFY(files.contains(latin));
         const auto exists = [&](const QByteArray &name) {

@@ -210,9 +210,20 @@ void FileOps::renameAcrossFileSystems()
     QCOMPARE(readAll(other.filePath("taken.txt")), QByteArray("taken"));
     QVERIFY(QFile::exists(path("a.txt")));
 
+    // Moved as mv moves it: mode, owner and times kept.
+    const QByteArray source = QFile::encodeName(path("a.txt"));
+    QCOMPARE(chown(source.constData(), 1234, 1235), 0);
+    QCOMPARE(chmod(source.constData(), 0604), 0);
+    const timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
+    QCOMPARE(utimensat(AT_FDCWD, source.constData(), times, 0), 0);
     QVERIFY(fsops::renameNoReplace(path("a.txt"), other.filePath("a.txt")));
     QCOMPARE(readAll(other.filePath("a.txt")), QByteArray("source bytes"));
     QVERIFY(!QFile::exists(path("a.txt")));
+    const struct stat moved = statOf(other.filePath("a.txt"));
+    QCOMPARE(moved.st_uid, uid_t(1234));
+    QCOMPARE(moved.st_gid, gid_t(1235));
+    QCOMPARE(moved.st_mode & 07777, mode_t(0604));
+    QCOMPARE(moved.st_mtim.tv_sec, time_t(1200000000));
 
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
     QVERIFY(!fsops::renameNoReplace(path("folder"), other.filePath("folder")));
