@@ -22,9 +22,11 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    // The application name is also the window class on X11, which the desktop entry's
+    // StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("tarnwick's Toolkit"));
-    QApplication::setApplicationVersion(QStringLiteral("2.06"));
-    QApplication::setDesktopFileName(QStringLiteral("tarnwick-toolkit"));
+    QApplication::setApplicationVersion(QStringLiteral(TOOLKIT_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(TOOLKIT_DESKTOP_ID));
     // The interface is Turkish whatever the desktop's language, so are the toolkit's own texts
     // (file dialogs, the text boxes' context menus) where Qt's Turkish translation is installed.
     QTranslator qtTexts;
