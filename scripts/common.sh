@@ -3,9 +3,10 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # fonts-dejavu-core: the tests measure captions in a known font; xvfb and xauth: xvfb-run, for
 # starting the program where there is no desktop session; qt6-translations-l10n: Qt's own texts
-# (file dialogs, context menus) in Turkish, like the rest of the interface.
+# (file dialogs, context menus) in Turkish, like the rest of the interface; desktop-file-utils and
+# appstream: the validators the install test runs on the desktop entry and the metainfo.
 PACKAGES=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core xvfb xauth
-          qt6-translations-l10n)
+          qt6-translations-l10n desktop-file-utils appstream)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
