@@ -56,9 +56,11 @@ void trimBlanks(QString &text)
 
 } // namespace
 
-QString loadTextFile(const QString &path)
+QString loadTextFile(const QString &path, TextEncoding *encoding)
 {
     QString result;
+    if (encoding)
+        *encoding = TextEncoding::Utf8;
     const QByteArray nativePath = fsname::toNative(path);
     if (nativePath.isEmpty())
         return result;
@@ -74,21 +76,42 @@ QString loadTextFile(const QString &path)
         return result;
     }
     const qint64 blocks = recordCount(st.st_size);
-    // The decoded text never has more characters than the file has bytes.
-    result.reserve(qsizetype(st.st_size));
-    bool failed = false;
-
-    TextDecoder decoder;
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
-    for (qint64 n = 1; n <= blocks; ++n) {
+
+    // Most files are UTF-8, read in one pass by Qt's decoder. The first byte that is not part of
+    // valid UTF-8 sends the loader back to read the bytes as they are and choose again.
+    result.reserve(qsizetype(st.st_size)); // never more characters than bytes
+    TextDecoder decoder;
+    for (qint64 n = 1; n <= blocks && !decoder.hasError(); ++n) {
         qint64 got = 0;
-        if (!readRecord(fd, buffer.data(), got))
-            failed = true;
+        const bool failed = !readRecord(fd, buffer.data(), got);
         result += decoder.decode(QByteArrayView(buffer.constData(), got));
         if (failed)
             break;
     }
     result += decoder.finish();
+
+    if (decoder.hasError()) {
+        result = QString();
+        QByteArray bytes;
+        bytes.reserve(qsizetype(st.st_size));
+        if (lseek(fd, 0, SEEK_SET) == 0) {
+            for (qint64 n = 1; n <= blocks; ++n) {
+                qint64 got = 0;
+                const bool failed = !readRecord(fd, buffer.data(), got);
+                bytes.append(buffer.constData(), got);
+                if (failed)
+                    break;
+            }
+        }
+        if (std::optional<QString> turkish = decodeCleanWindows1254(bytes)) {
+            result = std::move(*turkish);
+            if (encoding)
+                *encoding = TextEncoding::Windows1254;
+        } else {
+            result = decodeKeepingBytes(bytes);
+        }
+    }
     ::close(fd);
 
     trimBlanks(result);

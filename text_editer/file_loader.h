@@ -1,8 +1,10 @@
 #pragma once
 // Reads a text file for the editing box. The file is read in records of 10000 bytes, the layout
-// the editor has always used, and turned into text by one decoder over all records, so a
-// character cut by a record boundary arrives whole. The loader never reports anything: what it
+// the editor has always used, and turned into text as one stream, so a character cut by a record
+// boundary arrives whole. The loader never reports anything: what it
 // could not read is simply missing from the result.
+
+#include "toolkit/textcodec.h"
 
 #include <QString>
 
@@ -20,6 +22,10 @@ inline qint64 recordCount(qint64 fileBytes)
 // The text of the file at `path`, without the blanks (code 32 only) at its start and end.
 // A path that names nothing is created as an empty file; an existing file is only read. A
 // record that fails to read ends the reading, keeping what came before it.
-QString loadTextFile(const QString &path);
+//
+// The bytes are read as UTF-8 when they are valid UTF-8; otherwise as Windows-1254 when they read
+// cleanly as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save
+// writes it back. `encoding`, when given, receives the encoding chosen, for the save.
+QString loadTextFile(const QString &path, TextEncoding *encoding = nullptr);
 
 } // namespace texteditor

@@ -5,14 +5,17 @@
 
 namespace texteditor {
 
-bool saveTextFile(const QString &path, QStringView text)
+bool saveTextFile(const QString &path, QStringView text, TextEncoding encoding)
 {
     // The whole content is known before the file is touched, so a target written in place can
-    // have its space reserved first. The line end goes through the encoder too, which flushes a
-    // lone high surrogate left at the end of the text as the replacement character.
-    TextEncoder encoder;
-    QByteArray bytes = encoder.encode(text);
-    bytes += encoder.encode(u"\r\n");
+    // have its space reserved first. A text the file's own code page cannot hold (a character
+    // typed or pasted since) is written as UTF-8, so nothing typed is lost; UTF-8 writes each
+    // byte stand-in back as its byte.
+    std::optional<QByteArray> encoded;
+    if (encoding == TextEncoding::Windows1254)
+        encoded = encodeWindows1254(text);
+    QByteArray bytes = encoded ? std::move(*encoded) : encodeKeepingBytes(text);
+    bytes += "\r\n";
     // One file, the user's own work: it reaches the disk before it replaces the old one.
     return fsops::writeFile(path, bytes, true);
 }

@@ -1,13 +1,16 @@
 #pragma once
-// Writes the editing box's text to a file: the text through the text encoding, then one
+// Writes the editing box's text to a file: the text in the file's encoding, then one
 // carriage return and line feed, by the replace rule of fsops (a failed save leaves the old file
 // whole, and the file keeps its owner, group, mode and hard links).
+
+#include "toolkit/textcodec.h"
 
 #include <QString>
 
 namespace texteditor {
 
 // False when the file could not be written; the target is then as it was.
-bool saveTextFile(const QString &path, QStringView text);
+bool saveTextFile(const QString &path, QStringView text,
+                  TextEncoding encoding = TextEncoding::Utf8);
 
 } // namespace texteditor

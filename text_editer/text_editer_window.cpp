@@ -119,7 +119,7 @@ TextEditer::TextEditer(QWidget *parent)
 
 void TextEditer::loadFile(const QString &path)
 {
-    fileTextBox->setText(texteditor::loadTextFile(path));
+    fileTextBox->setText(texteditor::loadTextFile(path, &m_fileEncoding));
 }
 
 void TextEditer::openFile()
@@ -206,7 +206,7 @@ void TextEditer::save()
     if (!fileDialog.show(this, tk::DialogMode::Save))
         return;
     // A failed save says nothing and leaves the old file whole.
-    texteditor::saveTextFile(fileDialog.fileName(), fileTextBox->text());
+    texteditor::saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding);
 }
 
 void TextEditer::copyText()

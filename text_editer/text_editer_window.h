@@ -4,6 +4,7 @@
 // a drop and a test all run the same steps.
 
 #include "toolkit/textbox.h"
+#include "toolkit/textcodec.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolwindow.h"
 
@@ -75,4 +76,7 @@ protected:
 private:
     bool askToClose();
     void loadFile(const QString &path);
+
+    // The encoding of the file loaded last, in which a save writes (docs/platform.md).
+    TextEncoding m_fileEncoding = TextEncoding::Utf8;
 };

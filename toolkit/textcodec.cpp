@@ -17,17 +17,48 @@ QString TextDecoder::finish()
     // A character left incomplete at the very end reads as one replacement character, as a
     // one-shot decode of the whole file would give it.
     QString rest;
+    m_failed = m_failed || m_decoder.hasError() || m_decoder.heldBack() > 0;
     if (m_decoder.heldBack() > 0)
         rest = QString(QChar::ReplacementCharacter);
     m_decoder.resetState();
     return rest;
 }
 
-TextEncoder::TextEncoder() : m_encoder(QStringConverter::System, QStringConverter::Flag::Default) {}
+namespace {
+const char *const kWindows1254 = "windows-1254";
 
-QByteArray TextEncoder::encode(QStringView text)
+bool allowedControl(char16_t c)
 {
-    return m_encoder.encode(text);
+    return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
+} // namespace
+
+std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes)
+{
+    QStringDecoder decoder(kWindows1254);
+    if (!decoder.isValid())
+        return std::nullopt;
+    QString text = decoder.decode(bytes);
+    // The code page's undefined bytes decode to C1 control characters.
+    for (const QChar c : std::as_const(text)) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && !allowedControl(u)) || (u >= 0x7F && u <= 0x9F))
+            return std::nullopt;
+    }
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QByteArray> encodeWindows1254(QStringView text)
+{
+    QStringEncoder encoder(kWindows1254);
+    if (!encoder.isValid())
+        return std::nullopt;
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
 }
 
 QString joinPath(const QString &folder, const QString &name)

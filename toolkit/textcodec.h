@@ -1,6 +1,7 @@
 #pragma once
 // File bytes and text. The program's original platform used the system's "ANSI" code page; here
-// that is the locale's encoding, which Qt 6 takes as UTF-8 on this platform. One decoder keeps its
+// that is the locale's encoding, which Qt 6 takes as UTF-8 on this platform, with Windows-1254 for
+// old Turkish files and every other byte kept as a stand-in (docs/platform.md). Decoders keep their
 // state across blocks, so a multi-byte character cut by a block boundary arrives whole, and an
 // initial byte-order mark is kept as a character, so loading and saving do not strip it.
 
@@ -9,6 +10,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <optional>
+
 class TextDecoder {
 public:
     TextDecoder();
@@ -16,6 +19,8 @@ public:
     QString decode(QByteArrayView bytes);
     // Text of any bytes still held back (an incomplete character at the very end).
     QString finish();
+    // Whether the bytes so far were not all valid UTF-8 (an incomplete end counts once finished).
+    bool hasError() const { return m_failed || m_decoder.hasError(); }
 
 private:
     // QStringDecoder keeps the count of held-back bytes in its protected state.
@@ -24,16 +29,7 @@ private:
         qsizetype heldBack() const { return state.remainingChars; }
     };
     Decoder m_decoder;
-};
-
-class TextEncoder {
-public:
-    TextEncoder();
-    // A character the encoding cannot hold becomes its replacement character.
-    QByteArray encode(QStringView text);
-
-private:
-    QStringEncoder m_encoder;
+    bool m_failed = false; // kept across finish(), which resets the decoder
 };
 
 // UTF-8 that keeps every byte. Valid UTF-8 decodes as usual; each byte that is not part of valid
@@ -66,6 +62,17 @@ inline bool isByteStandIn(QChar c)
 {
     return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
 }
+
+// The encodings a text file is read and written in: UTF-8, the locale's encoding, or, for a file
+// that is not UTF-8 but reads cleanly as it, Windows-1254, the Turkish code page old files were
+// written in.
+enum class TextEncoding { Utf8, Windows1254 };
+
+// The text of `bytes` as Windows-1254, when they read cleanly as it: no byte the code page leaves
+// undefined, and no control character but tab, line feed, form feed and carriage return.
+std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes);
+// The text as Windows-1254; nothing when it holds a character the code page cannot hold.
+std::optional<QByteArray> encodeWindows1254(QStringView text);
 
 // The platform's form of "folder, separator, name": joined as they are, with no test for a
 // trailing separator ("//name" at the root, which the file system reads as "/name").

@@ -109,6 +109,51 @@ private slots:
         QTEST(readAll(path("out.txt")), "bytes");
     }
 
+    // Whatever the bytes, a load followed by a save that changed nothing writes them back, with
+    // the line end a save adds.
+    void encodingsRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text"); // null: not compared
+        QTest::addColumn<bool>("turkishCodePage");
+        const QByteArray a9999(9999, 'a');
+        QTest::newRow("utf-8, cut at 10000")
+            << a9999 + "\xC5\x9F" << QString(a9999) + QStringLiteral("ş") << false;
+        QTest::newRow("windows-1254") << QByteArray("T\xFCrk\xE7"
+                                                    "e \xFE"
+                                                    "ark\xFD\r\n")
+                                      << QStringLiteral("Türkçe şarkı\r\n") << true;
+        QTest::newRow("windows-1254 beside byte 10000")
+            << a9999 + "\xFE\xFD" << QString(a9999) + QStringLiteral("şı") << true;
+        QTest::newRow("utf-8 cut off at 10000, then ascii") << a9999 + "\xC3(" << QString() << true;
+        QTest::newRow("undefined in 1254") << QByteArray("abc\x81"
+                                                         "def")
+                                           << QString() << false;
+        QTest::newRow("binary, invalid at 10000")
+            << a9999 + QByteArray("\xF0\x9F\x00\x01\xFFz", 6) << QString() << false;
+    }
+    void encodingsRoundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, turkishCodePage);
+        writeFile(path("in.txt"), bytes);
+        TextEncoding encoding = TextEncoding::Utf8;
+        const QString loaded = texteditor::loadTextFile(path("in.txt"), &encoding);
+        if (!text.isNull())
+            QCOMPARE(loaded, text);
+        QCOMPARE(encoding == TextEncoding::Windows1254, turkishCodePage);
+        QVERIFY(texteditor::saveTextFile(path("out.txt"), loaded, encoding));
+        QCOMPARE(readAll(path("out.txt")), bytes + "\r\n");
+    }
+
+    void turkishFileTakesUtf8ForWhatItCannotHold()
+    {
+        QVERIFY(texteditor::saveTextFile(path("out.txt"), QStringLiteral("şarkı \U0001F600"),
+                                         TextEncoding::Windows1254));
+        QCOMPARE(readAll(path("out.txt")), QStringLiteral("şarkı \U0001F600\r\n").toUtf8());
+    }
+
     void failedSaveKeepsOldFile()
     {
         // A file size limit makes the write fail half way, as a full disk would.
