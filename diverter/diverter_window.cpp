@@ -17,76 +17,75 @@ const QString kAllFiles = QStringLiteral("*.*");
 
 Diverter::Diverter(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's diverter"), 7815, 4890, tk::SystemColour::MenuText,
-                      QStringLiteral("diverter"), false},
+                      QStringLiteral("diverter"), false,
+                      // Twenty-five controls share 521 x 326 pixels: the layout was drawn for a
+                      // small type, and grows from there with the desktop's font.
+                      8},
                      parent)
 {
     QWidget *c = client();
-    // Twenty-five controls share 521 x 326 pixels: a smaller type keeps every caption whole.
-    QFont font = c->font();
-    font.setPointSizeF(8);
-    c->setFont(font);
     const QColor background = tk::systemColour(tk::SystemColour::MenuText);
     QPalette onBackground = c->palette();
-    onBackground.setColor(QPalette::WindowText, Qt::white);
+    onBackground.setColor(QPalette::WindowText, tk::readableOn(background, Qt::white));
 
     auto label = [&](const QString &caption, int x, int y, int w) {
         auto *l = new QLabel(caption, c);
         l->setPalette(onBackground);
-        l->setGeometry(x, y, w, 14);
+        place(l, x, y, w, 14);
         return l;
     };
     auto button = [&](const QString &caption, int x, int y, int w, int h) {
         auto *b = new QPushButton(caption, c);
-        b->setGeometry(x, y, w, h);
+        place(b, x, y, w, h);
         return b;
     };
 
     // Left column: the folder path, the folder list, the drive list.
     folderPathLabel = label(QStringLiteral("Aktif Klasör:"), 4, 2, 142);
     folderPathBox = new QLineEdit(c);
-    folderPathBox->setGeometry(4, 17, 142, 21);
+    place(folderPathBox, 4, 17, 142, 21);
     folderList = new FolderList(c);
-    folderList->setGeometry(4, 41, 142, 170);
+    place(folderList, 4, 41, 142, 170);
     driveList = new DriveList(c);
-    driveList->setGeometry(4, 214, 142, 22);
+    place(driveList, 4, 214, 142, 22);
 
     // Middle column: the filter, the file list and two rows of buttons.
     filterLabel = label(QStringLiteral("Filtre:"), 150, 2, 168);
     filterBox = new QLineEdit(c);
-    filterBox->setGeometry(150, 17, 168, 21);
+    place(filterBox, 150, 17, 168, 21);
     fileList = new FileList(c);
-    fileList->setGeometry(150, 41, 168, 139);
+    place(fileList, 150, 41, 168, 139);
     copyButton = button(QStringLiteral("&Kopyala"), 150, 183, 54, 25);
     refreshButton = button(QStringLiteral("F5 "), 207, 183, 54, 25);
     appendButton = button(QStringLiteral("&Ekle"), 264, 183, 54, 25);
     resetButton = button(QStringLiteral("&Temizle"), 150, 211, 54, 25);
     sizesCheck = new QCheckBox(QStringLiteral("Boyut"), c);
     sizesCheck->setPalette(onBackground);
-    sizesCheck->setGeometry(209, 211, 54, 25);
+    place(sizesCheck, 209, 211, 54, 25);
     transferButton = button(QStringLiteral("&Aktar"), 264, 211, 54, 25);
 
     // Right: the big text box.
     listingBox = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
-    listingBox->setGeometry(322, 4, 195, 232);
+    place(listingBox, 322, 4, 195, 232);
 
     // Bottom row.
     oldTextLabel = label(QStringLiteral("eski:"), 4, 242, 72);
     oldTextBox = new QLineEdit(c);
-    oldTextBox->setGeometry(4, 257, 72, 24);
+    place(oldTextBox, 4, 257, 72, 24);
     newTextLabel = label(QStringLiteral("yeni:"), 80, 242, 72);
     newTextBox = new QLineEdit(c);
-    newTextBox->setGeometry(80, 257, 72, 24);
+    place(newTextBox, 80, 257, 72, 24);
     renameButton = button(QStringLiteral("Yeniden Adlandir"), 157, 256, 100, 26);
     createButton = button(QStringLiteral("Yeni &Olustur"), 260, 256, 84, 26);
     deleteButton = button(QStringLiteral("Sil"), 347, 256, 36, 26);
     nameSeparatorLabel = label(QStringLiteral("Ayraç:"), 389, 242, 62);
     nameSeparatorBox = new MultiLineBox(c);
-    nameSeparatorBox->setGeometry(389, 257, 62, 24);
+    place(nameSeparatorBox, 389, 257, 62, 24);
     sizeSeparatorLabel = label(QStringLiteral("Ayraç:"), 455, 242, 62);
     sizeSeparatorBox = new MultiLineBox(c);
-    sizeSeparatorBox->setGeometry(455, 257, 62, 24);
-    siteLabel = site::makeSiteLabel(c, background);
-    siteLabel->setGeometry(157, 290, 226, 18);
+    place(sizeSeparatorBox, 455, 257, 62, 24);
+    siteLabel = site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
+    place(siteLabel, 157, 290, 226, 18);
     siteLabel->setAlignment(Qt::AlignCenter);
 
     tk::setTip(folderList, QStringLiteral("Aktif sürücünün içerigi"));

@@ -22,10 +22,10 @@ FileEditer::FileEditer(QWidget *parent)
     auto field = [&](int y, const QString &caption, QLabel *&label, QLineEdit *&box,
                      QPushButton *&browse) {
         label = new tk::ClickLabel(caption, c, menuText);
-        label->setGeometry(8, y, 58, 24);
+        place(label, 8, y, 58, 24);
 
         box = new QLineEdit(c);
-        box->setGeometry(70, y, 240, 24);
+        place(box, 70, y, 240, 24);
         QPalette bp = box->palette();
         bp.setColor(QPalette::Base, tk::kDarkGreen);
         bp.setColor(QPalette::Text, menuText);
@@ -35,7 +35,7 @@ FileEditer::FileEditer(QWidget *parent)
         box->installEventFilter(this);
 
         browse = new QPushButton(QStringLiteral("Ara..."), c);
-        browse->setGeometry(318, y - 2, 81, 28);
+        place(browse, 318, y - 2, 81, 28);
         // Two buttons share one caption; a screen reader tells them apart by their field.
         browse->setAccessibleDescription(caption);
     };
@@ -43,15 +43,15 @@ FileEditer::FileEditer(QWidget *parent)
     field(46, QStringLiteral("Dosya 2:"), targetLabel, targetBox, browseTargetButton);
 
     copyButton = new QPushButton(QStringLiteral("Kopyala"), c);
-    copyButton->setGeometry(8, 82, 127, 30);
+    place(copyButton, 8, 82, 127, 30);
     renameButton = new QPushButton(QStringLiteral("Yeniden Adlandir"), c);
-    renameButton->setGeometry(140, 82, 127, 30);
+    place(renameButton, 140, 82, 127, 30);
     deleteButton = new QPushButton(QStringLiteral("Dosya 1'i Sil"), c);
-    deleteButton->setGeometry(272, 82, 127, 30);
+    place(deleteButton, 272, 82, 127, 30);
 
     siteLabel = site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
     const int siteWidth = siteLabel->sizeHint().width();
-    siteLabel->setGeometry((c->width() - siteWidth) / 2, 122, siteWidth, 20);
+    siteLabel->setGeometry((c->width() - siteWidth) / 2, px(122), siteWidth, px(20));
 
     tk::setTabChain({sourceBox, targetBox, browseSourceButton, browseTargetButton, copyButton,
                      renameButton, deleteButton});

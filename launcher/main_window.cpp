@@ -15,9 +15,9 @@ MainWindow::MainWindow(QWidget *parent)
     auto row = [&](int y, const QString &caption, const QString &text, const QColor &labelBg,
                    QPushButton *&button, QLabel *&label) {
         button = new QPushButton(caption, c);
-        button->setGeometry(12, y, 96, 30);
+        place(button, 12, y, 96, 30);
         label = new tk::ClickLabel(text, c, labelBg);
-        label->setGeometry(116, y, 190, 30);
+        place(label, 116, y, 190, 30);
         label->setWordWrap(true);
         label->setAccessibleDescription(text);
     };

@@ -20,31 +20,37 @@ TextEditer::TextEditer(QWidget *parent)
 {
     QWidget *c = client();
     const QColor background = tk::systemColour(tk::SystemColour::WindowFrame);
-    const QColor labelText(Qt::white);
+    const QColor labelText = tk::readableOn(background, Qt::white);
 
     auto label = [&](const QString &caption, int x, int y, int w) {
         auto *l = new tk::ClickLabel(caption, c, background, labelText);
-        l->setGeometry(x, y, w, 16);
+        place(l, x, y, w, 16);
         return l;
     };
     auto button = [&](const QString &caption, int x, int y, int w, int h = 26) {
         auto *b = new QPushButton(caption, c);
-        b->setGeometry(x, y, w, h);
+        place(b, x, y, w, h);
         b->setAutoDefault(false);
         return b;
     };
     auto answerBox = [&](int x, int y, int w) {
         auto *e = new QLineEdit(c);
-        e->setGeometry(x, y, w, 22);
+        place(e, x, y, w, 22);
         e->setMaxLength(std::numeric_limits<int>::max());
         e->setEnabled(false);
+        // Disabled, it takes no focus and no typing, but its answer must still read.
+        QPalette p = e->palette();
+        p.setColor(QPalette::Disabled, QPalette::Text,
+                   tk::readableOn(p.color(QPalette::Disabled, QPalette::Base),
+                                  p.color(QPalette::Disabled, QPalette::Text)));
+        e->setPalette(p);
         return e;
     };
 
     // Left column: the search.
     wordLabel = label(QStringLiteral("aranacak text"), 8, 8, 92);
     wordBox = new MultiLineBox(c);
-    wordBox->setGeometry(8, 26, 92, 48);
+    place(wordBox, 8, 26, 92, 48);
     searchButton = button(QStringLiteral("&Arat"), 8, 80, 92);
     foundLabel = label(QStringLiteral("bulunuyor mu?"), 8, 116, 92);
     foundBox = answerBox(8, 134, 92);
@@ -54,7 +60,7 @@ TextEditer::TextEditer(QWidget *parent)
     // Middle: the file text and the clipboard row.
     openButton = button(QStringLiteral("&Dosyadan Aç..."), 108, 8, 184);
     fileTextBox = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
-    fileTextBox->setGeometry(108, 40, 184, 212);
+    place(fileTextBox, 108, 40, 184, 212);
     copyLabel = label(QStringLiteral("Dosya:"), 108, 258, 60);
     cutLabel = label(QStringLiteral("Dosya:"), 170, 258, 60);
     pasteLabel = label(QStringLiteral("Dosya:"), 232, 258, 60);
@@ -75,15 +81,15 @@ TextEditer::TextEditer(QWidget *parent)
     // Bottom row: removal and replacement.
     oldTextLabel = label(QStringLiteral("eski"), 8, 314, 100);
     oldTextBox = new MultiLineBox(c);
-    oldTextBox->setGeometry(8, 332, 100, 40);
+    place(oldTextBox, 8, 332, 100, 40);
     removeButton = button(QStringLiteral("&Sil"), 114, 339, 58);
     newTextLabel = label(QStringLiteral("yeni"), 178, 314, 110);
     newTextBox = new MultiLineBox(c);
-    newTextBox->setGeometry(178, 332, 110, 40);
+    place(newTextBox, 178, 332, 110, 40);
     replaceButton = button(QStringLiteral("Ye&rlestir"), 294, 339, 77);
 
-    siteLabel = site::makeSiteLabel(c, background);
-    siteLabel->setGeometry(8, 379, 363, 16);
+    siteLabel = site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
+    place(siteLabel, 8, 379, 363, 16);
 
     tk::nameByLabel(wordBox, wordLabel);
     tk::nameByLabel(foundBox, foundLabel);

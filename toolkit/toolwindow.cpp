@@ -1,11 +1,15 @@
 #include "toolkit/toolwindow.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 // The icons live in the library; a static library's resources must be registered by hand.
 static void registerResources()
@@ -26,6 +30,61 @@ QColor systemColour(SystemColour colour)
     case SystemColour::WindowFrame: return palette.color(QPalette::WindowText);
     }
     return Qt::black;
+}
+
+namespace {
+qreal luminance(const QColor &c)
+{
+    const auto channel = [](qreal v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+           0.0722 * channel(c.blueF());
+}
+constexpr qreal kReadable = 4.5;
+} // namespace
+
+qreal contrastRatio(const QColor &a, const QColor &b)
+{
+    const qreal la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor &background, const QColor &preferred)
+{
+    if (contrastRatio(background, preferred) >= kReadable)
+        return preferred;
+    // Towards black on a light background, towards white on a dark one, keeping the hue; one of
+    // the two ends always reads, since black and white cannot both fall short of 4.5:1.
+    const QColor end = contrastRatio(background, Qt::black) >= contrastRatio(background, Qt::white)
+                           ? QColor(Qt::black)
+                           : QColor(Qt::white);
+    for (int step = 1; step <= 20; ++step) {
+        const qreal t = step / 20.0;
+        const QColor shade = QColor::fromRgbF(
+            float(preferred.redF() + (end.redF() - preferred.redF()) * t),
+            float(preferred.greenF() + (end.greenF() - preferred.greenF()) * t),
+            float(preferred.blueF() + (end.blueF() - preferred.blueF()) * t));
+        if (contrastRatio(background, shade) >= kReadable)
+            return shade;
+    }
+    return end;
+}
+
+qreal layoutScale(const QFont &font, qreal designPointSize)
+{
+    // Both the line height and the width of the letters, as dialog units measure them: small
+    // sizes of a font do not grow in proportion to their point size.
+    static const QString letters =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZçğıöşüÇĞİÖŞÜ");
+    QFont design(kDesignFamily);
+    design.setPointSizeF(designPointSize);
+    const QFontMetricsF drawn(design), now(font);
+    if (drawn.height() <= 0 || drawn.horizontalAdvance(letters) <= 0)
+        return 1;
+    const qreal taller = now.height() / drawn.height();
+    const qreal wider = now.horizontalAdvance(letters) / drawn.horizontalAdvance(letters);
+    return std::max<qreal>({1, taller, wider});
 }
 
 void setTabChain(std::initializer_list<QWidget *> controls)
@@ -59,12 +118,18 @@ ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     }
     // Only the client area takes the window's colour: the menu bar keeps the system's.
     m_client = new QWidget(this);
-    m_client->setFixedSize(twips(look.clientWidthTwips), twips(look.clientHeightTwips));
+    m_scale = layoutScale(m_client->font(), look.designPointSize);
+    m_client->setFixedSize(px(twips(look.clientWidthTwips)), px(twips(look.clientHeightTwips)));
     m_client->setAutoFillBackground(true);
     QPalette palette = m_client->palette();
     palette.setColor(QPalette::Window, systemColour(look.background));
     m_client->setPalette(palette);
     layout->addWidget(m_client);
+}
+
+void ToolWindow::place(QWidget *control, int x, int y, int width, int height) const
+{
+    control->setGeometry(px(x), px(y), px(width), px(height));
 }
 
 void ToolWindow::closeEvent(QCloseEvent *event)

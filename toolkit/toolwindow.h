@@ -1,8 +1,9 @@
 #pragma once
 // The frame every window of the program shares: a fixed client area sized in twips (15 to a
-// pixel at 96 dpi; Qt scales on high-dpi screens), a caption, an icon of its own, a close box
-// and no minimize or maximize button, centred on the screen when first shown, and a background
-// taken from one of the system colours. Controls stand on client() at fixed positions.
+// pixel at 96 dpi; Qt scales on high-dpi screens), grown with the desktop's font (layoutScale),
+// a caption, an icon of its own, a close box and no minimize or maximize button, centred on the
+// screen when first shown, and a background taken from one of the system colours. Controls stand
+// on client() at fixed positions, given as drawn and scaled by place().
 
 #include <QLabel>
 #include <QPalette>
@@ -20,6 +21,13 @@ enum class SystemColour { ButtonText, WindowFrame, MenuText };
 QColor systemColour(SystemColour colour);
 inline const QColor kDarkGreen{0, 128, 0};
 
+// The contrast of two colours as WCAG measures it, from 1 (the same) to 21 (black on white).
+qreal contrastRatio(const QColor &a, const QColor &b);
+// `preferred` when it reads on `background` (a contrast of at least 4.5:1), else the nearest
+// shade of it, made lighter or darker, that does. For every text whose colour is not fixed: the
+// system colours of the backgrounds follow the desktop's theme, light or dark.
+QColor readableOn(const QColor &background, const QColor &preferred);
+
 struct WindowLook {
     QString caption;
     int clientWidthTwips = 0;
@@ -27,7 +35,17 @@ struct WindowLook {
     SystemColour background = SystemColour::ButtonText;
     QString icon; // base name of the icon pair in the resources (":/icons/<icon>-32.png")
     bool menuBar = false;
+    // The size of the type the window's layout was drawn for, in points of kDesignFamily.
+    qreal designPointSize = 9;
 };
+
+// The family the layouts were drawn with, at 96 dpi and the sizes their windows name.
+inline const QString kDesignFamily = QStringLiteral("DejaVu Sans");
+
+// How much larger than drawn a window's layout must be for the font it uses, as dialog units
+// grow with a dialog's font: the ratio of the font's line height to the design font's, and
+// never below 1, so the twip sizes stay the smallest a window gets.
+qreal layoutScale(const QFont &font, qreal designPointSize);
 
 // Sets the tab order: each control in the list is followed by the next.
 void setTabChain(std::initializer_list<QWidget *> controls);
@@ -45,6 +63,12 @@ public:
     QWidget *client() const { return m_client; }
     QMenuBar *menuBar() const { return m_menuBar; }
 
+    // Layout pixels as drawn, turned into pixels for the window's font.
+    qreal scale() const { return m_scale; }
+    int px(int drawn) const { return qRound(drawn * m_scale); }
+    // Places a control on the client area at a position and size given as drawn.
+    void place(QWidget *control, int x, int y, int width, int height) const;
+
 protected:
     // Asked when the window is about to close; false keeps it open.
     virtual bool confirmClose() { return true; }
@@ -54,6 +78,7 @@ protected:
 private:
     QWidget *m_client = nullptr;
     QMenuBar *m_menuBar = nullptr;
+    qreal m_scale = 1;
     bool m_centred = false;
 };
 

@@ -6,8 +6,11 @@
 #include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -74,6 +77,8 @@ private slots:
     void siteLink_data();
     void siteLink();
     void captionsAndLook();
+    void textReadsUnderAnyPalette_data();
+    void textReadsUnderAnyPalette();
     // Leaves the event loop; kept last.
     void kapatEndsAtOnceAskingNoWindow();
 };
@@ -265,6 +270,63 @@ void Launcher::captionsAndLook()
              main.textEditer(), main.fileEditer(), main.diverter()})
         QCOMPARE(w->client()->palette().color(QPalette::Window), QColor(Qt::black));
     QVERIFY(!main.windowIcon().pixmap(16, 16).isNull());
+}
+
+void Launcher::textReadsUnderAnyPalette_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("classic") << QApplication::palette();
+    QPalette light = QApplication::style()->standardPalette();
+    QTest::newRow("light") << light;
+    // A dark theme turns the system colours that are black in the classic scheme light.
+    QPalette dark;
+    for (const auto &[role, colour] : {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
+                                       {QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0)},
+                                       {QPalette::Base, QColor(0x2A, 0x2A, 0x2A)},
+                                       {QPalette::Text, QColor(0xF0, 0xF0, 0xF0)},
+                                       {QPalette::Button, QColor(0x40, 0x40, 0x40)},
+                                       {QPalette::ButtonText, QColor(0xF0, 0xF0, 0xF0)}})
+        dark.setColor(role, colour);
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6E, 0x6E, 0x6E));
+    dark.setColor(QPalette::Disabled, QPalette::Base, QColor(0x35, 0x35, 0x35));
+    QTest::newRow("dark") << dark;
+}
+
+// Every text whose colour is left open reads at 4.5:1 at least against the background it gets;
+// the dark green the main window and the File Editer fix for their labels is kept as it is.
+void Launcher::textReadsUnderAnyPalette()
+{
+    QFETCH(QPalette, palette);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(palette);
+    MainWindow main;
+    main.openTextEditer();
+    main.openFileEditer();
+    main.openDiverter();
+    const QList<tk::ToolWindow *> tools{main.textEditer(), main.diverter()};
+    for (tk::ToolWindow *w : tools) {
+        const QColor background = w->client()->palette().color(QPalette::Window);
+        for (QWidget *c : w->client()->findChildren<QWidget *>()) {
+            QColor text, under = background;
+            if (qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c)) {
+                text = c->palette().color(QPalette::WindowText);
+                if (c->autoFillBackground())
+                    under = c->palette().color(QPalette::Window);
+            } else if (auto *box = qobject_cast<QLineEdit *>(c); box && !box->isEnabled()) {
+                text = box->palette().color(QPalette::Disabled, QPalette::Text);
+                under = box->palette().color(QPalette::Disabled, QPalette::Base);
+            } else {
+                continue;
+            }
+            QVERIFY2(tk::contrastRatio(text, under) >= 4.5,
+                     qPrintable(w->windowTitle() + u' ' + c->accessibleName() + u' ' + text.name() +
+                                u'/' + under.name()));
+        }
+    }
+    for (QLabel *fixed : {main.textEditerLabel, main.fileEditerLabel, main.diverterLabel,
+                          main.fileEditer()->sourceLabel, main.fileEditer()->targetLabel})
+        QCOMPARE(fixed->palette().color(QPalette::WindowText), tk::kDarkGreen);
+    QApplication::setPalette(before);
 }
 
 void Launcher::kapatEndsAtOnceAskingNoWindow()
