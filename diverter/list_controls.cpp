@@ -3,6 +3,7 @@
 #include "diverter/folder_reading.h"
 #include "toolkit/filenames.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
@@ -32,9 +33,37 @@ QVariant NameListModel::data(const QModelIndex &index, int role) const
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+// On Linux Qt names a combo box by its current text, so the drive list would be announced as
+// "/". It keeps its own name, "Sürücüler", and reports the drive as its value.
+class DriveListAccessible : public QAccessibleWidget {
+public:
+    explicit DriveListAccessible(QWidget *list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return static_cast<QComboBox *>(widget())->currentText();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *driveListAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("DriveList") && object && object->isWidgetType())
+        return new DriveListAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+} // namespace
+
 DriveList::DriveList(QWidget *parent) : QComboBox(parent), m_source(&drives::mountedDrives)
 {
+    static const bool accessibleInstalled = (QAccessible::installFactory(driveListAccessible), true);
+    Q_UNUSED(accessibleInstalled);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        if (QAccessible::isActive()) {
+            QAccessibleValueChangeEvent event(this, currentText());
+            QAccessible::updateAccessibility(&event);
+        }
         if (!m_quiet)
             emit changed();
     });

@@ -30,7 +30,6 @@ TextEditer::TextEditer(QWidget *parent)
     auto button = [&](const QString &caption, int x, int y, int w, int h = 26) {
         auto *b = new QPushButton(caption, c);
         place(b, x, y, w, h);
-        b->setAutoDefault(false);
         return b;
     };
     auto answerBox = [&](int x, int y, int w) {
@@ -96,6 +95,14 @@ TextEditer::TextEditer(QWidget *parent)
     tk::nameByLabel(countBox, countLabel);
     tk::nameByLabel(oldTextBox, oldTextLabel);
     tk::nameByLabel(newTextBox, newTextLabel);
+    // Two "Temizle" and three "Dosya:" buttons: the label above each tells it apart.
+    tk::describeByLabel(clearFileTextButton, fileTextLabel);
+    tk::describeByLabel(clearAllButton, allLabel);
+    tk::describeByLabel(saveButton, saveLabel);
+    tk::describeByLabel(closeProgramButton, programLabel);
+    tk::describeByLabel(copyButton, copyLabel);
+    tk::describeByLabel(cutButton, cutLabel);
+    tk::describeByLabel(pasteButton, pasteLabel);
     // The big box has no label of its own; it holds the file's text.
     fileTextBox->setAccessibleName(QStringLiteral("Dosya"));
 

@@ -243,6 +243,14 @@ void nameByLabel(QWidget *control, QLabel *label)
     control->setAccessibleName(name.trimmed());
 }
 
+void describeByLabel(QWidget *control, QLabel *label)
+{
+    label->setBuddy(control);
+    QString text = label->text();
+    text.remove(u'&');
+    control->setAccessibleDescription(text.trimmed());
+}
+
 void setTip(QWidget *control, const QString &tip)
 {
     control->setToolTip(tip);

@@ -86,6 +86,9 @@ void endProgram();
 
 // Makes a label name the control it stands for (its buddy) for screen readers and access keys.
 void nameByLabel(QWidget *control, QLabel *label);
+// Ties a label to the control below it, whose caption is shared with another control: the label
+// becomes its description for screen readers.
+void describeByLabel(QWidget *control, QLabel *label);
 // Sets a tooltip, which also serves screen readers as the control's description.
 void setTip(QWidget *control, const QString &tip);
 

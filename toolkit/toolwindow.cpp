@@ -1,6 +1,8 @@
 #include "toolkit/toolwindow.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QPushButton>
 #include <QFontMetricsF>
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -42,6 +44,8 @@ qreal luminance(const QColor &c)
            0.0722 * channel(c.blueF());
 }
 constexpr qreal kReadable = 4.5;
+// A colour that has to change anyway goes on to a comfortable contrast, not just past the limit.
+constexpr qreal kComfortable = 7;
 } // namespace
 
 qreal contrastRatio(const QColor &a, const QColor &b)
@@ -65,7 +69,7 @@ QColor readableOn(const QColor &background, const QColor &preferred)
             float(preferred.redF() + (end.redF() - preferred.redF()) * t),
             float(preferred.greenF() + (end.greenF() - preferred.greenF()) * t),
             float(preferred.blueF() + (end.blueF() - preferred.blueF()) * t));
-        if (contrastRatio(background, shade) >= kReadable)
+        if (contrastRatio(background, shade) >= kComfortable)
             return shade;
     }
     return end;
@@ -97,11 +101,24 @@ void setTabChain(std::initializer_list<QWidget *> controls)
     }
 }
 
+namespace {
+// Screen readers take a top-level window for a frame only when it says so; a plain widget would
+// be a filler.
+QAccessibleInterface *frameRole(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("tk::ToolWindow") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+} // namespace
+
 ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
 {
     registerResources();
+    static const bool frameRoleInstalled = (QAccessible::installFactory(frameRole), true);
+    Q_UNUSED(frameRoleInstalled);
     setWindowTitle(look.caption);
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/%1-32.png").arg(look.icon), QSize(32, 32));
@@ -146,6 +163,10 @@ void ToolWindow::showEvent(QShowEvent *event)
     if (m_centred)
         return;
     m_centred = true;
+    // Enter presses the focused button, as Space does; outside a dialog this makes no button the
+    // window's default.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     if (QScreen *screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

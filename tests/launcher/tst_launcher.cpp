@@ -5,6 +5,7 @@
 #include "toolkit/site.h"
 #include "toolkit/toolkit_testing.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -79,6 +80,7 @@ private slots:
     void captionsAndLook();
     void textReadsUnderAnyPalette_data();
     void textReadsUnderAnyPalette();
+    void keyboardAndScreenReaders();
     // Leaves the event loop; kept last.
     void kapatEndsAtOnceAskingNoWindow();
 };
@@ -327,6 +329,34 @@ void Launcher::textReadsUnderAnyPalette()
                           main.fileEditer()->sourceLabel, main.fileEditer()->targetLabel})
         QCOMPARE(fixed->palette().color(QPalette::WindowText), tk::kDarkGreen);
     QApplication::setPalette(before);
+}
+
+void Launcher::keyboardAndScreenReaders()
+{
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    // Enter presses the focused button, as Space does.
+    main.fileEditerButton->setFocus();
+    QTest::keyClick(main.fileEditerButton, Qt::Key_Return);
+    QVERIFY(main.fileEditer());
+
+    main.openTextEditer();
+    main.openDiverter();
+    for (QWidget *w : {static_cast<QWidget *>(&main), static_cast<QWidget *>(main.textEditer()),
+                       static_cast<QWidget *>(main.diverter())})
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
+    // Same captions, told apart by the label above each.
+    TextEditer *te = main.textEditer();
+    QCOMPARE(te->clearFileTextButton->text(), QStringLiteral("Te&mizle"));
+    QCOMPARE(te->clearFileTextButton->accessibleDescription(), QStringLiteral("Dosya:"));
+    QCOMPARE(te->clearAllButton->accessibleDescription(), QStringLiteral("Hepsi:"));
+    QCOMPARE(te->pasteButton->accessibleDescription(), QStringLiteral("Dosya:"));
+    // The drive list is named by its role and reports the drive as its value.
+    QAccessibleInterface *drives =
+        QAccessible::queryAccessibleInterface(main.diverter()->driveList);
+    QCOMPARE(drives->text(QAccessible::Name), QStringLiteral("Sürücüler"));
+    QCOMPARE(drives->text(QAccessible::Value), main.diverter()->driveList->currentText());
 }
 
 void Launcher::kapatEndsAtOnceAskingNoWindow()
