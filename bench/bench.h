@@ -26,3 +26,4 @@ double peakMemoryMiB();
 
 int runDiverterBench();
 int runTextEditerBench();
+int runEncodingBench();

@@ -23,7 +23,9 @@ int main(int argc, char *argv[])
     int rc = 0;
     if (wanted("diverter"))
         rc |= runDiverterBench();
-    if (wanted("text"))
+    if (wanted("text")) {
         rc |= runTextEditerBench();
+        rc |= runEncodingBench();
+    }
     return rc;
 }
