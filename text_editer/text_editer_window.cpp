@@ -119,7 +119,7 @@ TextEditer::TextEditer(QWidget *parent)
 
 void TextEditer::loadFile(const QString &path)
 {
-    fileTextBox->setText(texteditor::loadTextFile(path));
+    fileTextBox->setTextFresh(texteditor::loadTextFile(path));
 }
 
 void TextEditer::openFile()

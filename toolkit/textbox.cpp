@@ -476,7 +476,10 @@ const MultiLineBox::Laid &MultiLineBox::layout(qsizetype unit) const
     l.setFont(font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setTextDirection(Qt::LayoutDirectionAuto);
+    // A line that begins right-to-left reads from the right edge, as in Qt's own editors.
+    const bool rightToLeft = l.text().isRightToLeft();
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
     l.setTextOption(option);
     l.setCacheEnabled(true);
     if (!m_preedit.isEmpty() && m_caret >= start && m_caret <= end &&
