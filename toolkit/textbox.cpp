@@ -315,33 +315,16 @@ void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
     m_top.row = std::min(m_top.row, layout(m_top.unit).layout.lineCount() - 1);
 
     if (QAccessible::isActive()) {
-        // Only the part that differs is reported; a whole-text change often keeps a long head
-        // or tail (an appended listing, a replacement near the end).
-        const QString &removed = change.removed;
-        const QString &inserted = change.inserted;
-        qsizetype head = 0;
-        qsizetype tail = 0;
-        if (change.wholeText) {
-            const qsizetype shorter = std::min(removed.size(), inserted.size());
-            head = std::mismatch(removed.constData(), removed.constData() + shorter,
-                                 inserted.constData())
-                       .first -
-                   removed.constData();
-            while (tail < shorter - head &&
-                   removed[removed.size() - 1 - tail] == inserted[inserted.size() - 1 - tail])
-                ++tail;
-        }
-        const QString gone = removed.mid(head, removed.size() - head - tail);
-        const QString come = inserted.mid(head, inserted.size() - head - tail);
-        const int at = int(change.position + head);
-        if (gone.isEmpty() && !come.isEmpty()) {
-            QAccessibleTextInsertEvent event(this, at, come);
+        const TextLines::Change part = TextLines::narrowed(change);
+        const int at = int(part.position);
+        if (part.removed.isEmpty() && !part.inserted.isEmpty()) {
+            QAccessibleTextInsertEvent event(this, at, part.inserted);
             QAccessible::updateAccessibility(&event);
-        } else if (!gone.isEmpty() && come.isEmpty()) {
-            QAccessibleTextRemoveEvent event(this, at, gone);
+        } else if (!part.removed.isEmpty() && part.inserted.isEmpty()) {
+            QAccessibleTextRemoveEvent event(this, at, part.removed);
             QAccessible::updateAccessibility(&event);
-        } else if (!gone.isEmpty()) {
-            QAccessibleTextUpdateEvent event(this, at, gone, come);
+        } else if (!part.removed.isEmpty()) {
+            QAccessibleTextUpdateEvent event(this, at, part.removed, part.inserted);
             QAccessible::updateAccessibility(&event);
         }
     }

@@ -282,6 +282,23 @@ TextLines::Change TextLines::swap(Step &step)
     return change;
 }
 
+TextLines::Change TextLines::narrowed(const Change &change)
+{
+    const QString &removed = change.removed;
+    const QString &inserted = change.inserted;
+    const qsizetype shorter = std::min(removed.size(), inserted.size());
+    const qsizetype head =
+        std::mismatch(removed.constData(), removed.constData() + shorter, inserted.constData())
+            .first -
+        removed.constData();
+    qsizetype tail = 0;
+    while (tail < shorter - head &&
+           removed[removed.size() - 1 - tail] == inserted[inserted.size() - 1 - tail])
+        ++tail;
+    return {change.position + head, removed.mid(head, removed.size() - head - tail),
+            inserted.mid(head, inserted.size() - head - tail), false};
+}
+
 std::optional<TextLines::Change> TextLines::undo()
 {
     if (m_undo.empty())

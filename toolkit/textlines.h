@@ -47,6 +47,10 @@ public:
         bool wholeText = false;
     };
 
+    // The part of a change that differs, as a screen reader is told of it: a whole-text change
+    // often keeps a long head or tail (an appended listing, a replacement near the end).
+    static Change narrowed(const Change &change);
+
     // Edits that merge with the previous one into one undo step: characters typed one after
     // another, or deleted one after another, until closeStep().
     enum class Merge { No, Typing, Deleting };
