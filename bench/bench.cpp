@@ -57,6 +57,19 @@ void report(const char *what, double ours, const char *tool, double theirs)
     std::fflush(stdout);
 }
 
+void goal(const char *what, double ours, double theirs, double limit)
+{
+    std::printf("  %-42s ratio %5.2f  (goal: within %.2fx) %s\n", what, ours / theirs, limit,
+                ours <= theirs * limit ? "met" : "NOT MET");
+    std::fflush(stdout);
+}
+
+void reference(const char *what, double seconds)
+{
+    std::printf("reference: %-33s      %8.3f s\n", what, seconds);
+    std::fflush(stdout);
+}
+
 double peakMemoryMiB()
 {
     struct rusage usage {};

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -105,6 +106,37 @@ int runDiverterBench()
                                 QStringLiteral(" "));
     });
     bench::report("  of which the text, sizes read", textOnly, "find -printf '%f %s\\n'", findTime);
+    bench::goal("listing with sizes against find -printf", sized, findTime, 1.5);
+    {
+        // Qt's own editor taking the same listing, names only, one a line.
+        const QString listing =
+            diverter::listingPieces(big, w.fileList->items(), QStringLiteral("\r\n"), false, {});
+        QPlainTextEdit reference;
+        reference.resize(w.listingBox->size());
+        reference.show();
+        bench::reference("setPlainText of the names-only listing",
+                         bench::timed(
+                             [&] {
+                                 reference.setPlainText({});
+                                 QApplication::processEvents();
+                             },
+                             [&] {
+                                 reference.setPlainText(listing);
+                                 QApplication::processEvents();
+                             }));
+    }
+    // The default separator is empty: every name on one line of over a million characters.
+    w.sizesCheck->setChecked(false);
+    w.nameSeparatorBox->setText({});
+    const double oneLine = bench::seconds([&] {
+        w.transferListing();
+        QApplication::processEvents();
+    });
+    bench::report("listing transfer, empty separator", oneLine, "the same, line-break separator",
+                  plain);
+    std::printf("  one line of %lld characters\n", qint64(w.listingBox->text().size()));
+    bench::goal("empty separator against line breaks", oneLine, plain, 2.0);
+    w.listingBox->setText({});
 
     // One keystroke: the list re-reads the folder with the new pattern and is repainted.
     for (const auto &[before, typed] : {std::pair{"*.tx", "t"}, std::pair{"*.", "*"}}) {

@@ -661,13 +661,13 @@ MultiLineBox::Row MultiLineBox::lastTop() const
     return row;
 }
 
-void MultiLineBox::setTop(Row top)
+void MultiLineBox::setTop(Row top, bool fromScrollBar)
 {
     const Row last = lastTop();
     if (before({last.unit, last.row}, {top.unit, top.row}))
         top = last;
     m_top = top;
-    updateScrollBar();
+    updateScrollBar(!fromScrollBar);
     viewport()->update();
 }
 
@@ -683,32 +683,51 @@ void MultiLineBox::scrollRows(int rows)
     setTop(top);
 }
 
-void MultiLineBox::updateScrollBar()
+// The scroll bar counts units (lines, for ordinary text), each in a few steps shared out among
+// its rows, so that a line wrapped taller than the box can still be scrolled by the bar.
+int MultiLineBox::stepsPerUnit() const
+{
+    return int(std::clamp<qsizetype>(INT_MAX / (m_lines.unitCount() + 1), 1, 64));
+}
+
+int MultiLineBox::scrollValue(Row row) const
+{
+    const int steps = stepsPerUnit();
+    return int(row.unit * steps + row.row * steps / layout(row.unit).layout.lineCount());
+}
+
+MultiLineBox::Row MultiLineBox::rowOfScrollValue(int value) const
+{
+    const int steps = stepsPerUnit();
+    const qsizetype unit = std::min<qsizetype>(value / steps, m_lines.unitCount() - 1);
+    const int rows = layout(unit).layout.lineCount();
+    return {unit, std::min(rows - 1, int(qint64(value % steps) * rows / steps))};
+}
+
+void MultiLineBox::updateScrollBar(bool setValue)
 {
     QScrollBar *bar = verticalScrollBar();
     const QSignalBlocker blocker(bar);
-    const qsizetype last = lastTop().unit;
-    bar->setRange(0, int(std::min<qsizetype>(last, INT_MAX)));
+    bar->setRange(0, scrollValue(lastTop()));
     qsizetype shown = 0;
-    for (Row r = m_top; rowTop(r) < viewport()->height() && shown < 1000;) {
+    int y = kMargin - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
+    for (qsizetype unit = m_top.unit; unit < m_lines.unitCount() && y < viewport()->height();
+         ++unit) {
         ++shown;
-        const qsizetype unit = r.unit;
-        while (r.unit == unit)
-            if (!nextRow(r))
-                break;
-        if (r.unit == unit)
-            break;
+        y += layout(unit).height;
     }
-    bar->setPageStep(int(std::max<qsizetype>(1, shown)));
-    bar->setValue(int(m_top.unit));
+    bar->setSingleStep(stepsPerUnit());
+    bar->setPageStep(int(std::max<qsizetype>(1, shown - 1) * stepsPerUnit()));
+    if (setValue)
+        bar->setValue(scrollValue(m_top));
 }
 
 void MultiLineBox::scrollContentsBy(int, int)
 {
-    // The scroll bar moved by the user: its value is the top unit.
-    const qsizetype unit = verticalScrollBar()->value();
-    if (unit != m_top.unit)
-        setTop({unit, 0});
+    // The scroll bar moved by the user.
+    const Row row = rowOfScrollValue(verticalScrollBar()->value());
+    if (row.unit != m_top.unit || row.row != m_top.row)
+        setTop(row, true);
 }
 
 void MultiLineBox::ensureVisible(qsizetype position)

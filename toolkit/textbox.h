@@ -126,11 +126,14 @@ private:
 
     // Scrolling by rows of laid-out text; the scroll bar shows the top unit.
     void scrollRows(int rows);
-    void setTop(Row top);
+    void setTop(Row top, bool fromScrollBar = false);
     Row lastTop() const;
     void ensureVisible(qsizetype position);
     void pageMove(int direction, bool keepAnchor);
-    void updateScrollBar();
+    void updateScrollBar(bool setValue = true);
+    int stepsPerUnit() const;
+    int scrollValue(Row row) const;
+    Row rowOfScrollValue(int value) const;
     void restartBlink();
     void notifyCaret();
     bool isOwnKey(QKeyEvent *event) const;
