@@ -1,11 +1,11 @@
 #include "bench/bench.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace bench {
 
@@ -72,9 +72,16 @@ void reference(const char *what, double seconds)
 
 double peakMemoryMiB()
 {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    // VmHWM, not getrusage: a process started by this one would inherit this one's peak through
+    // fork and keep it across exec.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 } // namespace bench

@@ -37,7 +37,8 @@ QString withLineBreaks(QString text, const QString &lineBreak)
 }
 
 // What typing a key inserts, if it types at all: printable text without Ctrl (AltGr may come
-// with Ctrl and Alt together on some keyboards).
+// with Ctrl and Alt together on some keyboards). Tab is not typed; it moves the focus, as
+// everywhere else in the windows.
 QString typedText(const QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers();
@@ -45,7 +46,7 @@ QString typedText(const QKeyEvent *event)
         return {};
     const QString text = event->text();
     for (const QChar c : text) {
-        if (!c.isPrint() && c != u'\t')
+        if (!c.isPrint())
             return {};
     }
     return text;

@@ -100,6 +100,21 @@ private slots:
         QTEST(int(box.cursorPosition()), "caretAfter");
     }
 
+    void tabMovesFocus()
+    {
+        QWidget window;
+        auto *first = new MultiLineBox(&window);
+        auto *second = new MultiLineBox(&window);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        first->setFocus();
+        QTest::keyClick(first, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), second);
+        QTest::keyClick(second, Qt::Key_Tab);
+        QCOMPARE(first->text() + second->text(), QString());
+    }
+
     void wholeTextChangeIsOneUndoStep()
     {
         MultiLineBox box;

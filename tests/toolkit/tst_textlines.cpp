@@ -93,7 +93,7 @@ private slots:
             return s;
         };
         TextLines lines = made(QStringLiteral("one\r\ntwo\rthree\nfour"));
-        for (int round = 0; round < 3000; ++round) {
+        for (int round = 0; round < 2000; ++round) {
             const qsizetype at = random.bounded(int(lines.size()) + 1);
             const qsizetype length = std::min<qsizetype>(random.bounded(8), lines.size() - at);
             lines.replace(at, length, piece());
