@@ -710,15 +710,17 @@ void MultiLineBox::updateScrollBar(bool setValue)
     QScrollBar *bar = verticalScrollBar();
     const QSignalBlocker blocker(bar);
     bar->setRange(0, scrollValue(lastTop()));
-    qsizetype shown = 0;
-    int y = kMargin - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
-    for (qsizetype unit = m_top.unit; unit < m_lines.unitCount() && y < viewport()->height();
-         ++unit) {
-        ++shown;
-        y += layout(unit).height;
+    // A page is what the view shows: from the top row to the last row that fits.
+    Row bottom = m_top;
+    int y = kMargin + rowHeight(bottom);
+    for (Row next = bottom; nextRow(next);) {
+        y += rowHeight(next);
+        if (y > viewport()->height())
+            break;
+        bottom = next;
     }
     bar->setSingleStep(stepsPerUnit());
-    bar->setPageStep(int(std::max<qsizetype>(1, shown - 1) * stepsPerUnit()));
+    bar->setPageStep(std::max(1, scrollValue(bottom) - scrollValue(m_top)));
     if (setValue)
         bar->setValue(scrollValue(m_top));
 }
