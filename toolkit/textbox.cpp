@@ -435,6 +435,13 @@ void MultiLineBox::selectAll()
 
 // --- Layout and geometry ------------------------------------------------------------------------
 
+// The blank above the text belongs to its start, as a document margin does: scrolled down, the
+// top row sits at the top edge, and no sliver of the row above shows through the margin.
+int MultiLineBox::topMargin() const
+{
+    return m_top.unit == 0 && m_top.row == 0 ? kMargin : 0;
+}
+
 int MultiLineBox::contentWidth() const
 {
     return std::max(1, viewport()->width() - 2 * kMargin);
@@ -527,7 +534,7 @@ int MultiLineBox::rowTop(Row row) const
 {
     const int limit = viewport()->height();
     const auto lineY = [&](Row r) { return qRound(layout(r.unit).layout.lineAt(r.row).y()); };
-    int y = kMargin - lineY(m_top);
+    int y = topMargin() - lineY(m_top);
     if (before({row.unit, row.row}, {m_top.unit, m_top.row})) {
         for (qsizetype u = m_top.unit - 1; u >= row.unit; --u) {
             y -= layout(u).height;
@@ -712,7 +719,7 @@ void MultiLineBox::updateScrollBar(bool setValue)
     bar->setRange(0, scrollValue(lastTop()));
     // A page is what the view shows: from the top row to the last row that fits.
     Row bottom = m_top;
-    int y = kMargin + rowHeight(bottom);
+    int y = topMargin() + rowHeight(bottom);
     for (Row next = bottom; nextRow(next);) {
         y += rowHeight(next);
         if (y > viewport()->height())
@@ -1088,7 +1095,7 @@ void MultiLineBox::paintEvent(QPaintEvent *)
     selected.setForeground(pal.brush(group, QPalette::HighlightedText));
     painter.setPen(pal.color(group, QPalette::Text));
 
-    int y = kMargin - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
+    int y = topMargin() - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
     for (qsizetype unit = m_top.unit; unit < m_lines.unitCount() && y < height; ++unit) {
         const Laid &laid = layout(unit);
         QList<QTextLayout::FormatRange> selections;

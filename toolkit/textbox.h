@@ -111,6 +111,7 @@ private:
     const Laid &layout(qsizetype unit) const;
     void dropLayouts() const;
     int contentWidth() const;
+    int topMargin() const;
     Row rowAt(qsizetype position) const;
     bool nextRow(Row &row) const;
     bool previousRow(Row &row) const;

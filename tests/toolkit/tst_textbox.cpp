@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
 
@@ -98,6 +99,40 @@ private slots:
         QTEST(box.text(), "after");
         QTEST(int(box.anchorPosition()), "anchorAfter");
         QTEST(int(box.cursorPosition()), "caretAfter");
+    }
+
+    void readOnlyRefusesEdits()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("ab\r\ncd"));
+        box.setText(QStringLiteral("ab\r\ncd"));
+        box.setReadOnly(true);
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        press(box, {"\"x", "Backspace", "Return", "Ctrl+V", "Ctrl+Z", "Shift+Right"});
+        QCOMPARE(box.text(), QStringLiteral("ab\r\ncd"));
+        QCOMPARE(box.selectedText(), QStringLiteral("a"));
+        QVERIFY(box.canUndo());
+    }
+
+    // Dead keys and compose arrive as commit strings; a commit may also replace text before the
+    // caret, as some input methods do when they correct what was typed.
+    void inputMethodCommits()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("arki"));
+        QInputMethodEvent compose(QStringLiteral("\u00B8"), {});
+        QApplication::sendEvent(&box, &compose);
+        QCOMPARE(box.text(), QStringLiteral("arki")); // only shown while composing
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("\u015F"));
+        QApplication::sendEvent(&box, &commit);
+        QCOMPARE(box.text(), QStringLiteral("\u015Farki"));
+        box.setSelection(5, 5);
+        QInputMethodEvent correct;
+        correct.setCommitString(QStringLiteral("\u0131"), -1, 1);
+        QApplication::sendEvent(&box, &correct);
+        QCOMPARE(box.text(), QStringLiteral("\u015Fark\u0131"));
+        QCOMPARE(box.cursorPosition(), 5);
     }
 
     void tabMovesFocus()
