@@ -271,7 +271,6 @@ MultiLineBox::MultiLineBox(QWidget *parent, ScrollBar scrollBar) : QAbstractScro
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
-    verticalScrollBar()->setSingleStep(1);
     updateScrollBar();
 }
 

@@ -125,7 +125,7 @@ private:
     std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
     std::pair<qsizetype, qsizetype> rowRange(qsizetype position) const;
 
-    // Scrolling by rows of laid-out text; the scroll bar shows the top unit.
+    // Scrolling by rows of laid-out text; the scroll bar shows the top row, in steps per unit.
     void scrollRows(int rows);
     void setTop(Row top, bool fromScrollBar = false);
     Row lastTop() const;
