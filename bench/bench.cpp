@@ -1,11 +1,11 @@
 #include "bench/bench.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace bench {
 
@@ -57,11 +57,31 @@ void report(const char *what, double ours, const char *tool, double theirs)
     std::fflush(stdout);
 }
 
+void goal(const char *what, double ours, double theirs, double limit)
+{
+    std::printf("  %-42s ratio %5.2f  (goal: within %.2fx) %s\n", what, ours / theirs, limit,
+                ours <= theirs * limit ? "met" : "NOT MET");
+    std::fflush(stdout);
+}
+
+void reference(const char *what, double seconds)
+{
+    std::printf("reference: %-33s      %8.3f s\n", what, seconds);
+    std::fflush(stdout);
+}
+
 double peakMemoryMiB()
 {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    // VmHWM, not getrusage: a process started by this one would inherit this one's peak through
+    // fork and keep it across exec.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 } // namespace bench

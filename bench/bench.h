@@ -19,6 +19,10 @@ void runShell(const QString &shellCommand);
 QString quoted(const QString &path);
 // Prints one line: what, our time, the tool's time and our time divided by the tool's.
 void report(const char *what, double ours, const char *tool, double theirs);
+// Prints one goal line: our time over theirs against the limit, and whether it is met.
+void goal(const char *what, double ours, double theirs, double limit);
+// Prints a reference figure: the same work done by Qt's own editor, in the same run.
+void reference(const char *what, double seconds);
 // Peak resident memory of this process so far, in MiB.
 double peakMemoryMiB();
 
@@ -27,3 +31,6 @@ double peakMemoryMiB();
 int runDiverterBench();
 int runTextEditerBench();
 int runEncodingBench();
+// Opens one file in the Text Editer and prints the seconds, the peak and the empty window's peak
+// memory in MiB; the text section runs it as a process of its own.
+int runOpenFile(const QString &path);

@@ -20,6 +20,8 @@ int main(int argc, char *argv[])
         }
         return false;
     };
+    if (argc == 3 && std::strcmp(argv[1], "open") == 0)
+        return runOpenFile(QString::fromLocal8Bit(argv[2]));
     int rc = 0;
     if (wanted("diverter"))
         rc |= runDiverterBench();

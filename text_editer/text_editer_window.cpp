@@ -132,7 +132,7 @@ TextEditer::TextEditer(QWidget *parent)
 
 void TextEditer::loadFile(const QString &path)
 {
-    fileTextBox->setText(texteditor::loadTextFile(path, &m_fileEncoding));
+    fileTextBox->setTextFresh(texteditor::loadTextFile(path, &m_fileEncoding));
 }
 
 void TextEditer::openFile()

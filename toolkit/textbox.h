@@ -1,28 +1,162 @@
 #pragma once
-// The multi-line text box. The windows were designed around a box whose line break is carriage
-// return + line feed (Enter types CR LF, a line break counts two in lengths), while Qt's editor
-// keeps bare LF. This box reports CR LF, except that a box whose text was last set from a text
-// with bare LF line breaks reports bare LF, so a Unix text file loads and saves unchanged.
-// Text set by code and not edited since is returned exactly as it was set.
+// The multi-line text box, used for every multi-line box of the program. The windows were
+// designed around a box whose line break is carriage return + line feed (Enter types CR LF, a
+// line break counts two in lengths). This box reports CR LF, except that a box whose text was
+// last set from a text with bare LF line breaks reports bare LF, so a Unix text file loads and
+// saves unchanged. The text is kept exactly as set or typed (tk::TextLines), so text set by code
+// reads back as it was set, lone CRs and all.
+//
+// Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
+// of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
 
-#include <QPlainTextEdit>
+#include "toolkit/textlines.h"
 
-class MultiLineBox : public QPlainTextEdit {
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QTextLayout>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+class MultiLineBoxAccessible;
+
+class MultiLineBox : public QAbstractScrollArea {
     Q_OBJECT
 public:
     enum class ScrollBar { None, Vertical };
     explicit MultiLineBox(QWidget *parent = nullptr, ScrollBar scrollBar = ScrollBar::None);
+    ~MultiLineBox() override;
 
-    QString text() const;
+    // The text as it stands, shared with the box: reading it copies nothing.
+    const QString &text() const { return m_lines.text(); }
+    // Replaces the whole text as one undo step.
     void setText(const QString &text);
+    // Replaces the whole text and starts a new undo history, as loading a file does.
+    void setTextFresh(const QString &text);
     // The line break this box reports: "\r\n" or "\n".
     QString lineBreak() const { return m_bareLf ? QStringLiteral("\n") : QStringLiteral("\r\n"); }
 
-private:
-    void onContentsChange();
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly);
 
-    QString m_setText; // the text as last set by code
-    bool m_edited = false;
+    // The caret is at cursorPosition(); the selection runs from anchorPosition() to it.
+    qsizetype cursorPosition() const { return m_caret; }
+    qsizetype anchorPosition() const { return m_anchor; }
+    void setSelection(qsizetype anchor, qsizetype caret);
+    QString selectedText() const;
+
+    bool canUndo() const { return m_lines.canUndo(); }
+    bool canRedo() const { return m_lines.canRedo(); }
+    void undo();
+    void redo();
+    void cut();
+    void copy() const;
+    void paste();
+    void deleteSelection();
+    void selectAll();
+
+    QSize sizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    friend class MultiLineBoxAccessible;
+
+    // A place in the view: a row of a unit's layout.
+    struct Row {
+        qsizetype unit = 0;
+        int row = 0;
+    };
+
+    // Text changes, all through here: the caret, the layouts, the scroll bar, screen readers.
+    void edit(qsizetype start, qsizetype end, const QString &with,
+              tk::TextLines::Merge merge = tk::TextLines::Merge::No);
+    void wholeText(const QString &text, bool freshHistory);
+    void changed(const tk::TextLines::Change &change, qsizetype caret);
+    void insertTyped(const QString &typed, tk::TextLines::Merge merge);
+
+    // Caret moves; with keepAnchor the selection grows, otherwise it collapses.
+    void moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX = false);
+    qsizetype selectionStart() const { return std::min(m_caret, m_anchor); }
+    qsizetype selectionEnd() const { return std::max(m_caret, m_anchor); }
+    bool hasSelection() const { return m_caret != m_anchor; }
+
+    // A unit laid out at the box's width; rows are whole pixels high, so scrolling is exact.
+    struct Laid {
+        QTextLayout layout;
+        qsizetype start = 0; // where the unit begins in the text
+        qsizetype end = 0;
+        int height = 0;
+    };
+
+    // Layouts and geometry, in viewport coordinates.
+    const Laid &layout(qsizetype unit) const;
+    void dropLayouts() const;
+    int contentWidth() const;
+    int topMargin() const;
+    Row rowAt(qsizetype position) const;
+    bool nextRow(Row &row) const;
+    bool previousRow(Row &row) const;
+    int rowHeight(Row row) const;
+    int rowTop(Row row) const; // from the top row; past the bottom of the view when it is below
+    qsizetype positionAt(QPoint point) const;
+    qsizetype positionInRow(Row row, qreal x) const;
+    QRect caretRect() const;
+    qsizetype nextPosition(qsizetype position, QTextLayout::CursorMode mode) const;
+    qsizetype previousPosition(qsizetype position, QTextLayout::CursorMode mode) const;
+    std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
+    std::pair<qsizetype, qsizetype> rowRange(qsizetype position) const;
+
+    // Scrolling by rows of laid-out text; the scroll bar shows the top row, in steps per unit.
+    void scrollRows(int rows);
+    void setTop(Row top, bool fromScrollBar = false);
+    Row lastTop() const;
+    void ensureVisible(qsizetype position);
+    void pageMove(int direction, bool keepAnchor);
+    void updateScrollBar(bool setValue = true);
+    int stepsPerUnit() const;
+    int scrollValue(Row row) const;
+    Row rowOfScrollValue(int value) const;
+    void restartBlink();
+    void notifyCaret();
+    bool isOwnKey(QKeyEvent *event) const;
+    bool moveByKey(QKeyEvent *event);
+
+    tk::TextLines m_lines;
     bool m_bareLf = false;
-    bool m_setting = false;
+    bool m_readOnly = false;
+    qsizetype m_caret = 0;
+    qsizetype m_anchor = 0;
+    qreal m_goalX = -1; // the x that Up and Down keep, or -1 for the caret's own
+    Row m_top;
+    QString m_preedit;
+    int m_preeditCursor = 0;
+    bool m_caretShown = true;
+    bool m_selectingWords = false;
+    std::pair<qsizetype, qsizetype> m_anchorWord;
+    std::pair<qsizetype, qsizetype> m_notifiedSelection{-1, -1};
+    int m_wheelRemainder = 0;
+    bool m_dragging = false;
+    QBasicTimer m_blink;
+    QBasicTimer m_autoScroll;
+    mutable std::unordered_map<qsizetype, std::unique_ptr<Laid>> m_layouts;
+    mutable std::optional<Row> m_lastTop;
 };

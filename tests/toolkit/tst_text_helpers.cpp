@@ -269,13 +269,13 @@ void TextHelpers::editedTextKeepsItsLineBreakKind()
     MultiLineBox box;
     box.show();
     box.setText(QStringLiteral("a\nb"));
-    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_Return);
     QTest::keyClicks(&box, QStringLiteral("c\u00A0"));
     QCOMPARE(box.text(), QStringLiteral("a\nb\nc\u00A0"));
 
     box.setText(QStringLiteral("a\r\nb"));
-    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_Return);
     QCOMPARE(box.text(), QStringLiteral("a\r\nb\r\n"));
 }

@@ -1,0 +1,243 @@
+// The multi-line box where its keys, mouse and screen-reader reports carry logic of their own: line
+// breaks of two characters, rows of wrapped lines, undo of whole-text changes, ranges reported.
+
+#include "toolkit/textbox.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+// Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
+// after a '"'.
+void press(MultiLineBox &box, const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        if (key.startsWith(u'"')) {
+            QTest::keyClicks(&box, key.mid(1));
+            continue;
+        }
+        const QKeySequence sequence(key);
+        QTest::keyClick(&box, sequence[0].key(), sequence[0].keyboardModifiers());
+    }
+}
+
+} // namespace
+
+class TextBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9)); }
+
+    void keys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("anchorAfter");
+        QTest::addColumn<int>("caretAfter");
+        const QString crlf = QStringLiteral("ab\r\ncd");
+        QTest::newRow("Right steps over CR LF at once")
+            << crlf << 2 << QStringList{"Right"} << crlf << 4 << 4;
+        QTest::newRow("Left steps back over it")
+            << crlf << 4 << QStringList{"Left"} << crlf << 2 << 2;
+        QTest::newRow("Backspace at a line start takes the whole break")
+            << crlf << 4 << QStringList{"Backspace"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("Delete before a break takes it whole")
+            << crlf << 2 << QStringList{"Del"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("lone CR is a break too")
+            << QStringLiteral("ab\rcd") << 3 << QStringList{"Backspace"} << QStringLiteral("abcd")
+            << 2 << 2;
+        QTest::newRow("Shift+Right selects, typing replaces the selection")
+            << crlf << 1 << QStringList{"Shift+Right", "Shift+Right", "\"X"}
+            << QStringLiteral("aXcd") << 2 << 2;
+        QTest::newRow("Left with a selection goes to its start")
+            << crlf << 0 << QStringList{"Shift+Right", "Shift+Right", "Left"} << crlf << 0 << 0;
+        QTest::newRow("Ctrl+Right goes to the next word")
+            << QStringLiteral("one two") << 0 << QStringList{"Ctrl+Right"}
+            << QStringLiteral("one two") << 4 << 4;
+        QTest::newRow("Down keeps the column over a shorter line")
+            << QStringLiteral("abcdef\r\nab\r\nabcdef") << 5 << QStringList{"Down", "Down"}
+            << QStringLiteral("abcdef\r\nab\r\nabcdef") << 17 << 17;
+        QTest::newRow("Down on the last line goes to the end")
+            << crlf << 4 << QStringList{"Down"} << crlf << 6 << 6;
+        QTest::newRow("Ctrl+Shift+Home selects to the start")
+            << crlf << 5 << QStringList{"Ctrl+Shift+Home"} << crlf << 5 << 0;
+        QTest::newRow("End then Home on a line")
+            << crlf << 4 << QStringList{"End", "Shift+Home"} << crlf << 6 << 4;
+        QTest::newRow("Enter types CR LF") << QStringLiteral("ab") << 1 << QStringList{"Return"}
+                                           << QStringLiteral("a\r\nb") << 3 << 3;
+        QTest::newRow("Ctrl+Backspace takes the word")
+            << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Backspace"}
+            << QStringLiteral("one ") << 4 << 4;
+        QTest::newRow("typing is one undo step")
+            << crlf << 6 << QStringList{"\"xyz", "Ctrl+Z"} << crlf << 6 << 6;
+        QTest::newRow("undo after a caret move keeps the first typing")
+            << crlf << 6 << QStringList{"\"x", "Left", "Right", "\"y", "Ctrl+Z"}
+            << QStringLiteral("ab\r\ncdx") << 7 << 7;
+        QTest::newRow("redo") << crlf << 6 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"}
+                              << QStringLiteral("ab\r\ncdx") << 7 << 7;
+        QTest::newRow("Ctrl+A, Ctrl+X")
+            << crlf << 0 << QStringList{"Ctrl+A", "Ctrl+X"} << QString() << 0 << 0;
+    }
+    void keys()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QStringList, keys);
+        MultiLineBox box;
+        box.resize(300, 200);
+        box.show();
+        box.setTextFresh(text);
+        box.setSelection(caret, caret);
+        press(box, keys);
+        QTEST(box.text(), "after");
+        QTEST(int(box.anchorPosition()), "anchorAfter");
+        QTEST(int(box.cursorPosition()), "caretAfter");
+    }
+
+    void readOnlyRefusesEdits()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("ab\r\ncd"));
+        box.setText(QStringLiteral("ab\r\ncd"));
+        box.setReadOnly(true);
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        press(box, {"\"x", "Backspace", "Return", "Ctrl+V", "Ctrl+Z", "Shift+Right"});
+        QCOMPARE(box.text(), QStringLiteral("ab\r\ncd"));
+        QCOMPARE(box.selectedText(), QStringLiteral("a"));
+        QVERIFY(box.canUndo());
+    }
+
+    // Dead keys and compose arrive as commit strings; a commit may also replace text before the
+    // caret, as some input methods do when they correct what was typed.
+    void inputMethodCommits()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("arki"));
+        QInputMethodEvent compose(QStringLiteral("\u00B8"), {});
+        QApplication::sendEvent(&box, &compose);
+        QCOMPARE(box.text(), QStringLiteral("arki")); // only shown while composing
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("\u015F"));
+        QApplication::sendEvent(&box, &commit);
+        QCOMPARE(box.text(), QStringLiteral("\u015Farki"));
+        box.setSelection(5, 5);
+        QInputMethodEvent correct;
+        correct.setCommitString(QStringLiteral("\u0131"), -1, 1);
+        QApplication::sendEvent(&box, &correct);
+        QCOMPARE(box.text(), QStringLiteral("\u015Fark\u0131"));
+        QCOMPARE(box.cursorPosition(), 5);
+    }
+
+    void tabMovesFocus()
+    {
+        QWidget window;
+        auto *first = new MultiLineBox(&window);
+        auto *second = new MultiLineBox(&window);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        first->setFocus();
+        QTest::keyClick(first, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), second);
+        QTest::keyClick(second, Qt::Key_Tab);
+        QCOMPARE(first->text() + second->text(), QString());
+    }
+
+    void wholeTextChangeIsOneUndoStep()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("old\ntext"));
+        box.setText(QStringLiteral("new\r\ntext"));
+        QCOMPARE(box.lineBreak(), QStringLiteral("\r\n"));
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box.text(), QStringLiteral("old\ntext"));
+        // The old text's line break comes back with it.
+        QCOMPARE(box.lineBreak(), QStringLiteral("\n"));
+        QVERIFY(!box.canUndo());
+    }
+
+    void pasteTakesTheBoxLineBreak()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("a\nb"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n2\r3"));
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box.text(), QStringLiteral("1\n2\n3a\nb"));
+    }
+
+    // Pages move the caret and the view together; Ctrl+End shows the last line.
+    void pagesAndEnd()
+    {
+        MultiLineBox box(nullptr, MultiLineBox::ScrollBar::Vertical);
+        box.resize(200, 120);
+        box.show();
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines << QStringLiteral("line %1").arg(i);
+        box.setTextFresh(lines.join(QStringLiteral("\r\n")));
+        QCOMPARE(box.verticalScrollBar()->value(), 0);
+        QTest::keyClick(&box, Qt::Key_PageDown);
+        const qsizetype afterPage = box.cursorPosition();
+        QVERIFY(afterPage > 0);
+        QVERIFY(box.verticalScrollBar()->value() > 0);
+        QTest::keyClick(&box, Qt::Key_PageUp);
+        QCOMPARE(box.cursorPosition(), 0);
+        QCOMPARE(box.verticalScrollBar()->value(), 0);
+        QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
+        QVERIFY(box.verticalScrollBar()->maximum() > 250);
+    }
+
+    // A click in the second row lands after the line break; a double-click takes the word; a
+    // Shift+click stretches the selection.
+    void mouse()
+    {
+        MultiLineBox box;
+        box.resize(300, 200);
+        box.show();
+        box.setTextFresh(QStringLiteral("one two\r\nthree four"));
+        const int row = box.fontMetrics().height();
+        QWidget *view = box.viewport();
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, 4 + row + row / 2));
+        QCOMPARE(box.cursorPosition(), 9);
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(12, 4 + row + row / 2));
+        QCOMPARE(box.selectedText(), QStringLiteral("three"));
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, 4 + row / 2));
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(250, 4 + row / 2));
+        QCOMPARE(box.selectedText(), QStringLiteral("one two"));
+    }
+
+    // A screen reader reads by character and by row, and may edit.
+    void screenReaderInterface()
+    {
+        MultiLineBox box;
+        box.setTextFresh(QStringLiteral("a.txt\r\nB.txt\r\nc.txt"));
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&box);
+        QCOMPARE(iface->role(), QAccessible::EditableText);
+        QVERIFY(iface->state().multiLine);
+        QAccessibleTextInterface *text = iface->textInterface();
+        QVERIFY(text);
+        int start = -1;
+        int end = -1;
+        QCOMPARE(text->textAtOffset(9, QAccessible::LineBoundary, &start, &end),
+                 QStringLiteral("B.txt\r\n"));
+        QCOMPARE(start, 7);
+        QCOMPARE(text->textAfterOffset(1, QAccessible::CharBoundary, &start, &end),
+                 QStringLiteral("t"));
+        QCOMPARE(text->characterCount(), 19);
+        iface->editableTextInterface()->replaceText(7, 8, QStringLiteral("b"));
+        QCOMPARE(box.text(), QStringLiteral("a.txt\r\nb.txt\r\nc.txt"));
+        box.setReadOnly(true);
+        QVERIFY(!iface->editableTextInterface());
+    }
+};
+
+QTEST_MAIN(TextBoxTest)
+#include "tst_textbox.moc"

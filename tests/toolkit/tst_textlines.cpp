@@ -1,0 +1,236 @@
+// The text model of the multi-line box: the line index under edits, the three kinds of line
+// break, the long-line pieces the view lays out, and the undo history.
+
+#include "toolkit/textlines.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using tk::TextLines;
+
+namespace {
+
+// The index a fresh model builds, as (start, end) per line.
+QList<std::pair<qsizetype, qsizetype>> lineTable(const TextLines &lines)
+{
+    QList<std::pair<qsizetype, qsizetype>> table;
+    for (qsizetype i = 0; i < lines.lineCount(); ++i)
+        table.append({lines.lineStart(i), lines.lineEnd(i)});
+    return table;
+}
+
+QList<std::pair<qsizetype, qsizetype>> unitTable(const TextLines &lines)
+{
+    QList<std::pair<qsizetype, qsizetype>> table;
+    for (qsizetype u = 0; u < lines.unitCount(); ++u)
+        table.append(lines.unitRange(u));
+    return table;
+}
+
+TextLines made(const QString &text)
+{
+    TextLines lines;
+    lines.setText(text, true);
+    return lines;
+}
+
+} // namespace
+
+class TextLinesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void lineBreaks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<qsizetype>>("starts");
+        QTest::addColumn<QList<qsizetype>>("ends");
+        QTest::addColumn<bool>("bareLf");
+        QTest::newRow("empty") << QString() << QList<qsizetype>{0} << QList<qsizetype>{0} << false;
+        QTest::newRow("all three kinds")
+            << QStringLiteral("a\r\nb\nc\rd") << QList<qsizetype>{0, 3, 5, 7}
+            << QList<qsizetype>{1, 4, 6, 8} << true;
+        QTest::newRow("break at the end opens an empty line")
+            << QStringLiteral("a\r\n") << QList<qsizetype>{0, 3} << QList<qsizetype>{1, 3} << false;
+        QTest::newRow("LF CR is two breaks") << QStringLiteral("\n\r") << QList<qsizetype>{0, 1, 2}
+                                             << QList<qsizetype>{0, 1, 2} << true;
+        QTest::newRow("CR CR LF is two breaks")
+            << QStringLiteral("x\r\r\ny") << QList<qsizetype>{0, 2, 4} << QList<qsizetype>{1, 2, 5}
+            << false;
+    }
+    void lineBreaks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<qsizetype>, starts);
+        QFETCH(QList<qsizetype>, ends);
+        const TextLines lines = made(text);
+        QCOMPARE(lines.text(), text);
+        QList<qsizetype> gotStarts, gotEnds;
+        for (const auto &[start, end] : lineTable(lines)) {
+            gotStarts << start;
+            gotEnds << end;
+        }
+        QCOMPARE(gotStarts, starts);
+        QCOMPARE(gotEnds, ends);
+        QTEST(lines.hadBareLf(), "bareLf");
+        for (qsizetype i = 0; i < starts.size(); ++i)
+            QCOMPARE(lines.lineOf(starts[i]), i);
+    }
+
+    // Random edits made of letters, blanks, CRs and LFs, sometimes a long run, against a model
+    // built afresh from the same text: the kept index must agree line for line and unit for unit.
+    void indexUnderEdits()
+    {
+        QRandomGenerator random(20261207);
+        const auto piece = [&]() {
+            static const char16_t alphabet[] = u"ab \r\n\r\n";
+            QString s;
+            const int length =
+                random.bounded(100) < 3 ? 2500 + random.bounded(3000) : random.bounded(6);
+            for (int i = 0; i < length; ++i)
+                s += QChar(alphabet[random.bounded(int(std::size(alphabet)) - 1)]);
+            if (length > 100)
+                s.replace(u'\r', u'x').replace(u'\n', u'y');
+            return s;
+        };
+        TextLines lines = made(QStringLiteral("one\r\ntwo\rthree\nfour"));
+        for (int round = 0; round < 2000; ++round) {
+            const qsizetype at = random.bounded(int(lines.size()) + 1);
+            const qsizetype length = std::min<qsizetype>(random.bounded(8), lines.size() - at);
+            lines.replace(at, length, piece());
+            const TextLines fresh = made(lines.text());
+            QCOMPARE(lineTable(lines), lineTable(fresh));
+            QCOMPARE(unitTable(lines), unitTable(fresh));
+            const qsizetype probe = random.bounded(int(lines.size()) + 1);
+            QCOMPARE(lines.unitOf(probe), fresh.unitOf(probe));
+        }
+    }
+
+    // A line of megabytes is laid out a piece at a time: the pieces follow each other, none is
+    // longer than the limit, each position belongs to the piece that holds it, and a surrogate
+    // pair is never cut.
+    void longLinePieces()
+    {
+        QString line;
+        while (line.size() < 3 * TextLines::kUnitChars)
+            line += QStringLiteral("file.txt\U0001F600");
+        const TextLines lines = made(QStringLiteral("head\r\n") + line + QStringLiteral("\ntail"));
+        QCOMPARE(lines.lineCount(), 3);
+        const qsizetype units = lines.unitCount();
+        QVERIFY(units >= 5);
+        QCOMPARE(lines.firstUnitOfLine(2), units - 1);
+        qsizetype expectedStart = 6;
+        for (qsizetype u = 1; u < units - 1; ++u) {
+            const auto [start, end] = lines.unitRange(u);
+            QCOMPARE(start, expectedStart);
+            QVERIFY(end - start <= TextLines::kUnitChars);
+            QVERIFY(!lines.text()[end].isLowSurrogate());
+            QCOMPARE(lines.lineOfUnit(u), 1);
+            for (qsizetype p = start; p < end; p += 97)
+                QCOMPARE(lines.unitOf(p), u);
+            expectedStart = end;
+        }
+        QCOMPARE(expectedStart, lines.lineEnd(1));
+        QCOMPARE(lines.unitOf(lines.lineEnd(1)), units - 2);
+    }
+
+    void undo_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        // Each step of a script: "t<c>" types c at the end, "b" Backspace at the end, "d" deletes
+        // the first character, "c" closes the step, "s<text>" sets the whole text, "u" undo,
+        // "r" redo; steps are separated by '|'.
+        QTest::newRow("typing merges into one step") << "ta|tb|tc|u"
+                                                     << "start";
+        QTest::newRow("a caret move closes the step") << "ta|tb|c|tc|u"
+                                                      << "startab";
+        QTest::newRow("backspaces merge") << "b|b|b|u"
+                                          << "start";
+        QTest::newRow("deletes merge") << "d|d|u"
+                                       << "start";
+        QTest::newRow("typing then deleting are two steps") << "ta|b|u"
+                                                            << "starta";
+        QTest::newRow("whole text is one step") << "ta|snew|u"
+                                                << "starta";
+        QTest::newRow("undo then redo") << "ta|snew|u|u|r|r"
+                                        << "new";
+        QTest::newRow("an edit after undo drops the redo") << "snew|u|tx|r"
+                                                           << "startx";
+        QTest::newRow("nothing left to undo") << "u|u"
+                                              << "start";
+    }
+    void undo()
+    {
+        QFETCH(QString, script);
+        TextLines lines = made(QStringLiteral("start"));
+        QVERIFY(!lines.canUndo());
+        for (const QString &step : script.split(u'|')) {
+            const QString arg = step.mid(1);
+            switch (step[0].unicode()) {
+            case u't': lines.replace(lines.size(), 0, arg, TextLines::Merge::Typing); break;
+            case u'b': lines.replace(lines.size() - 1, 1, {}, TextLines::Merge::Deleting); break;
+            case u'd': lines.replace(0, 1, {}, TextLines::Merge::Deleting); break;
+            case u'c': lines.closeStep(); break;
+            case u's': lines.setText(arg); break;
+            case u'u': lines.undo(); break;
+            case u'r': lines.redo(); break;
+            }
+        }
+        QTEST(lines.text(), "expected");
+        QCOMPARE(lineTable(lines), lineTable(made(lines.text())));
+    }
+
+    void narrowedChange_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<qsizetype>("position");
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QString>("inserted");
+        QTest::newRow("appended") << "a\r\nb"
+                                  << "a\r\nb\r\nc" << qsizetype(4) << ""
+                                  << "\r\nc";
+        QTest::newRow("one letter changed") << "a.txt b.txt"
+                                            << "a.txt B.txt" << qsizetype(6) << "b"
+                                            << "B";
+        QTest::newRow("head and tail overlap") << "aa"
+                                               << "aaa" << qsizetype(2) << ""
+                                               << "a";
+        QTest::newRow("cleared") << "abc"
+                                 << "" << qsizetype(0) << "abc"
+                                 << "";
+    }
+    void narrowedChange()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        TextLines lines = made(before);
+        const TextLines::Change part = TextLines::narrowed(lines.setText(after));
+        QTEST(part.position, "position");
+        QTEST(part.removed, "removed");
+        QTEST(part.inserted, "inserted");
+    }
+
+    // Undoing a whole-text change hands back the old text itself, shared rather than copied, and
+    // reports the change as whole-text so the view can go back to the top.
+    void wholeTextUndoSharesTheOldText()
+    {
+        const QString old = QStringLiteral("a\nb\nc");
+        TextLines lines = made(old);
+        QVERIFY(lines.hadBareLf());
+        lines.setText(QStringLiteral("x\r\ny"));
+        QVERIFY(!lines.hadBareLf());
+        const auto change = lines.undo();
+        QVERIFY(change && change->wholeText);
+        QCOMPARE(lines.text().constData(), old.constData());
+        QVERIFY(lines.hadBareLf());
+        QCOMPARE(lines.lineCount(), 3);
+
+        lines.setText(QStringLiteral("loaded"), true);
+        QVERIFY(!lines.canUndo());
+        QVERIFY(!lines.canRedo());
+    }
+};
+
+QTEST_APPLESS_MAIN(TextLinesTest)
+#include "tst_textlines.moc"

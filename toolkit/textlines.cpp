@@ -1,0 +1,326 @@
+#include "toolkit/textlines.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace tk {
+
+namespace {
+
+// The history keeps old texts by implicit sharing, but a step that is the only holder of a big
+// text keeps it alive. Past this many characters the oldest steps go; the newest always stays,
+// so the last whole-text change can be undone whatever its size.
+constexpr qsizetype kHistoryChars = qsizetype(64) * 1024 * 1024;
+
+bool endsBreak(const QChar *s, qsizetype size, qsizetype at)
+{
+    const char16_t c = s[at].unicode();
+    return c == u'\n' || (c == u'\r' && (at + 1 >= size || s[at + 1] != u'\n'));
+}
+
+// True when some 16-bit lane of w is below 0x0E, so may be a CR or LF. Lets the index scan skip
+// four characters at a time through ordinary text.
+bool mayHoldBreak(std::uint64_t w)
+{
+    return ((w - 0x000E000E000E000EULL) & ~w & 0x8000800080008000ULL) != 0;
+}
+
+} // namespace
+
+TextLines::TextLines() = default;
+
+qsizetype TextLines::lineEnd(qsizetype line) const
+{
+    if (line + 1 >= lineCount())
+        return m_text.size();
+    const qsizetype next = m_starts[size_t(line + 1)];
+    if (m_text[next - 1] == u'\n' && next - 2 >= m_starts[size_t(line)] &&
+        m_text[next - 2] == u'\r')
+        return next - 2;
+    return next - 1;
+}
+
+qsizetype TextLines::lineOf(qsizetype position) const
+{
+    const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), position);
+    return qsizetype(it - m_starts.begin()) - 1;
+}
+
+qsizetype TextLines::unitsOfLine(qsizetype line) const
+{
+    const qsizetype length = lineEnd(line) - lineStart(line);
+    return std::max<qsizetype>(1, (length + kUnitChars - 1) / kUnitChars);
+}
+
+// Where piece `piece` (from 1) of a long line begins: after a blank shortly before the nominal
+// place when there is one, so that words are rarely cut, and never inside a surrogate pair or
+// before a combining mark.
+qsizetype TextLines::unitBoundary(qsizetype lineStart, qsizetype piece) const
+{
+    const qsizetype nominal = lineStart + piece * kUnitChars;
+    const QChar *s = m_text.constData();
+    for (qsizetype b = nominal; b > nominal - kUnitChars / 8; --b) {
+        if (s[b - 1] == u' ' || s[b - 1] == u'\t')
+            return b;
+    }
+    qsizetype b = nominal;
+    while (b > nominal - 8 && (s[b].isLowSurrogate() || s[b].isMark()))
+        --b;
+    return b;
+}
+
+qsizetype TextLines::firstUnitOfLine(qsizetype line) const
+{
+    const auto it = std::lower_bound(m_long.begin(), m_long.end(), line,
+                                     [](const LongLine &l, qsizetype v) { return l.line < v; });
+    if (it == m_long.begin())
+        return line;
+    const LongLine &before = *(it - 1);
+    return line + before.unitsBefore + before.units - 1;
+}
+
+qsizetype TextLines::lineOfUnit(qsizetype unit) const
+{
+    const auto it =
+        std::upper_bound(m_long.begin(), m_long.end(), unit,
+                         [](qsizetype v, const LongLine &l) { return v < l.line + l.unitsBefore; });
+    if (it == m_long.begin())
+        return unit;
+    const LongLine &l = *(it - 1);
+    if (unit < l.line + l.unitsBefore + l.units)
+        return l.line;
+    return unit - (l.unitsBefore + l.units - 1);
+}
+
+qsizetype TextLines::unitOf(qsizetype position) const
+{
+    const qsizetype line = lineOf(position);
+    const qsizetype first = firstUnitOfLine(line);
+    const qsizetype units = unitsOfLine(line);
+    if (units == 1)
+        return first;
+    const qsizetype start = lineStart(line);
+    position = std::min(position, lineEnd(line));
+    qsizetype piece = std::min(units - 1, (position - start) / kUnitChars);
+    if (piece > 0 && unitBoundary(start, piece) > position)
+        --piece;
+    else if (piece + 1 < units && unitBoundary(start, piece + 1) <= position)
+        ++piece;
+    return first + piece;
+}
+
+std::pair<qsizetype, qsizetype> TextLines::unitRange(qsizetype unit) const
+{
+    const qsizetype line = lineOfUnit(unit);
+    const qsizetype piece = unit - firstUnitOfLine(line);
+    const qsizetype units = unitsOfLine(line);
+    const qsizetype start = lineStart(line);
+    return {piece == 0 ? start : unitBoundary(start, piece),
+            piece + 1 == units ? lineEnd(line) : unitBoundary(start, piece + 1)};
+}
+
+void TextLines::recountLongLines(size_t from)
+{
+    qsizetype extra = from == 0 ? 0 : m_long[from - 1].unitsBefore + m_long[from - 1].units - 1;
+    for (size_t i = from; i < m_long.size(); ++i) {
+        m_long[i].unitsBefore = extra;
+        extra += m_long[i].units - 1;
+    }
+    m_extraUnits = extra;
+}
+
+void TextLines::rebuild()
+{
+    m_starts.clear();
+    m_starts.reserve(size_t(m_text.size() / 32 + 1));
+    m_starts.push_back(0);
+    m_bareLf = false;
+    const QChar *s = m_text.constData();
+    const qsizetype n = m_text.size();
+    for (qsizetype i = 0; i < n;) {
+        if (i + 4 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, s + i, sizeof w);
+            if (!mayHoldBreak(w)) {
+                i += 4;
+                continue;
+            }
+        }
+        if (s[i] == u'\n' && (i == 0 || s[i - 1] != u'\r'))
+            m_bareLf = true;
+        if (endsBreak(s, n, i))
+            m_starts.push_back(i + 1);
+        ++i;
+    }
+    m_long.clear();
+    for (qsizetype line = 0; line < lineCount(); ++line) {
+        const qsizetype units = unitsOfLine(line);
+        if (units > 1)
+            m_long.push_back({line, units, 0});
+    }
+    recountLongLines(0);
+}
+
+// Only the line starts between the character before the edit and its end can change: a CR just
+// before it may pair with an inserted LF, and an inserted CR with a LF just after it. Starts
+// further on move by the change in length.
+void TextLines::apply(qsizetype position, qsizetype length, const QString &with)
+{
+    if (position == 0 && length == m_text.size()) {
+        m_text = with;
+        rebuild();
+        return;
+    }
+    const auto first =
+        std::lower_bound(m_starts.begin(), m_starts.end(), std::max<qsizetype>(1, position));
+    const auto last = std::upper_bound(first, m_starts.end(), position + length);
+    const qsizetype i0 = qsizetype(first - m_starts.begin());
+    const qsizetype removedStarts = qsizetype(last - first);
+
+    m_text.replace(position, length, with);
+    const QChar *s = m_text.constData();
+    const qsizetype n = m_text.size();
+    std::vector<qsizetype> added;
+    for (qsizetype p = std::max<qsizetype>(0, position - 1); p < position + with.size(); ++p) {
+        if (endsBreak(s, n, p))
+            added.push_back(p + 1);
+    }
+    const qsizetype addedStarts = qsizetype(added.size());
+    const auto at = m_starts.erase(first, last);
+    const auto after = m_starts.insert(at, added.begin(), added.end()) + addedStarts;
+    const qsizetype delta = with.size() - length;
+    for (auto it = after; it != m_starts.end(); ++it)
+        *it += delta;
+
+    // Lines i0-1 .. i0-1+removedStarts were replaced by lines i0-1 .. i0-1+addedStarts.
+    const qsizetype firstLine = i0 - 1;
+    const auto byLine = [](const LongLine &l, qsizetype v) { return l.line < v; };
+    const auto from = std::lower_bound(m_long.begin(), m_long.end(), firstLine, byLine);
+    const auto to = std::lower_bound(from, m_long.end(), firstLine + removedStarts + 1, byLine);
+    const size_t fromIndex = size_t(from - m_long.begin());
+    auto keep = m_long.erase(from, to);
+    for (auto it = keep; it != m_long.end(); ++it)
+        it->line += addedStarts - removedStarts;
+    std::vector<LongLine> changed;
+    for (qsizetype line = firstLine; line <= firstLine + addedStarts; ++line) {
+        const qsizetype units = unitsOfLine(line);
+        if (units > 1)
+            changed.push_back({line, units, 0});
+    }
+    m_long.insert(keep, changed.begin(), changed.end());
+    recountLongLines(fromIndex);
+}
+
+void TextLines::push(Step step)
+{
+    for (const Step &s : m_redo)
+        m_historyChars -= s.other.size();
+    m_redo.clear();
+    m_historyChars += step.other.size();
+    m_undo.push_back(std::move(step));
+    size_t dropped = 0;
+    while (m_historyChars > kHistoryChars && m_undo.size() - dropped > 1)
+        m_historyChars -= m_undo[dropped++].other.size();
+    m_undo.erase(m_undo.begin(), m_undo.begin() + qsizetype(dropped));
+}
+
+TextLines::Change TextLines::setText(const QString &text, bool freshHistory)
+{
+    Change change{0, m_text, text, true};
+    if (freshHistory) {
+        m_undo.clear();
+        m_redo.clear();
+        m_historyChars = 0;
+    } else {
+        push({0, text.size(), m_text, true, Merge::No});
+    }
+    m_mergeOpen = false;
+    apply(0, m_text.size(), text);
+    return change;
+}
+
+TextLines::Change TextLines::replace(qsizetype position, qsizetype length, const QString &with,
+                                     Merge merge)
+{
+    Change change{position, m_text.mid(position, length), with, false};
+    // An open merge means nothing was undone since, so the redo list is already empty.
+    bool merged = false;
+    if (merge != Merge::No && m_mergeOpen && !m_undo.empty() && m_undo.back().merge == merge) {
+        Step &last = m_undo.back();
+        if (merge == Merge::Typing && length == 0 && last.position + last.length == position) {
+            last.length += with.size();
+            merged = true;
+        } else if (merge == Merge::Deleting && with.isEmpty() && last.length == 0) {
+            if (position + length == last.position) { // backwards, as Backspace deletes
+                last.other.prepend(change.removed);
+                last.position = position;
+                merged = true;
+            } else if (position == last.position) { // forwards, as Delete deletes
+                last.other.append(change.removed);
+                merged = true;
+            }
+            if (merged)
+                m_historyChars += length;
+        }
+    }
+    if (!merged)
+        push({position, with.size(), change.removed, false, merge});
+    m_mergeOpen = merge != Merge::No;
+    apply(position, length, with);
+    return change;
+}
+
+TextLines::Change TextLines::swap(Step &step)
+{
+    QString current = step.wholeText ? m_text : m_text.mid(step.position, step.length);
+    Change change{step.position, current, step.other, step.wholeText};
+    apply(step.position, step.length, step.other);
+    m_historyChars += current.size() - step.other.size();
+    step.length = step.other.size();
+    step.other = std::move(current);
+    return change;
+}
+
+TextLines::Change TextLines::narrowed(const Change &change)
+{
+    const QString &removed = change.removed;
+    const QString &inserted = change.inserted;
+    const qsizetype shorter = std::min(removed.size(), inserted.size());
+    const qsizetype head =
+        std::mismatch(removed.constData(), removed.constData() + shorter, inserted.constData())
+            .first -
+        removed.constData();
+    qsizetype tail = 0;
+    while (tail < shorter - head &&
+           removed[removed.size() - 1 - tail] == inserted[inserted.size() - 1 - tail])
+        ++tail;
+    return {change.position + head, removed.mid(head, removed.size() - head - tail),
+            inserted.mid(head, inserted.size() - head - tail), false};
+}
+
+std::optional<TextLines::Change> TextLines::undo()
+{
+    if (m_undo.empty())
+        return std::nullopt;
+    Step step = std::move(m_undo.back());
+    m_undo.pop_back();
+    m_mergeOpen = false;
+    Change change = swap(step);
+    m_redo.push_back(std::move(step));
+    return change;
+}
+
+std::optional<TextLines::Change> TextLines::redo()
+{
+    if (m_redo.empty())
+        return std::nullopt;
+    Step step = std::move(m_redo.back());
+    m_redo.pop_back();
+    m_mergeOpen = false;
+    Change change = swap(step);
+    m_undo.push_back(std::move(step));
+    return change;
+}
+
+} // namespace tk

@@ -1,0 +1,106 @@
+#pragma once
+// The text of a multi-line box, apart from any widget: one QString exactly as set or typed, an
+// index of where each line starts, and the undo history. CR LF, bare LF and bare CR each end a
+// line, and the text keeps them as they are.
+//
+// The view lays out "units", not lines: a line is one unit, except that a line longer than
+// kUnitChars is cut into pieces of at most that many characters, so a single line of megabytes
+// is laid out a piece at a time. The scroll bar counts units, which for ordinary text are lines.
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace tk {
+
+class TextLines {
+public:
+    static constexpr qsizetype kUnitChars = 2000;
+
+    TextLines();
+
+    const QString &text() const { return m_text; }
+    qsizetype size() const { return m_text.size(); }
+
+    qsizetype lineCount() const { return qsizetype(m_starts.size()); }
+    qsizetype lineStart(qsizetype line) const { return m_starts[size_t(line)]; }
+    // Where the line's break begins, or the end of the text for the last line.
+    qsizetype lineEnd(qsizetype line) const;
+    qsizetype lineOf(qsizetype position) const;
+    // Whether the text, when last set whole, held a LF not preceded by CR.
+    bool hadBareLf() const { return m_bareLf; }
+
+    qsizetype unitCount() const { return lineCount() + m_extraUnits; }
+    qsizetype unitOf(qsizetype position) const;
+    qsizetype firstUnitOfLine(qsizetype line) const;
+    qsizetype lineOfUnit(qsizetype unit) const;
+    // The characters of a unit, without any line break: [start, end).
+    std::pair<qsizetype, qsizetype> unitRange(qsizetype unit) const;
+
+    // What an edit changed, for the view and for screen readers. A whole-text change carries the
+    // old and new text by implicit sharing, so it costs no copy.
+    struct Change {
+        qsizetype position = 0;
+        QString removed;
+        QString inserted;
+        bool wholeText = false;
+    };
+
+    // The part of a change that differs, as a screen reader is told of it: a whole-text change
+    // often keeps a long head or tail (an appended listing, a replacement near the end).
+    static Change narrowed(const Change &change);
+
+    // Edits that merge with the previous one into one undo step: characters typed one after
+    // another, or deleted one after another, until closeStep().
+    enum class Merge { No, Typing, Deleting };
+
+    // A whole-text change: one undo step, or, with freshHistory, the start of a new history.
+    Change setText(const QString &text, bool freshHistory = false);
+    Change replace(qsizetype position, qsizetype length, const QString &with,
+                   Merge merge = Merge::No);
+    void closeStep() { m_mergeOpen = false; }
+
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    std::optional<Change> undo();
+    std::optional<Change> redo();
+
+private:
+    // One history step, stored as what must be put back: the other side's text at `position`
+    // and the length that the current side occupies there. Undoing swaps the two, so a
+    // whole-text step keeps only the text that is not on screen.
+    struct Step {
+        qsizetype position = 0;
+        qsizetype length = 0;
+        QString other;
+        bool wholeText = false;
+        Merge merge = Merge::No;
+    };
+    struct LongLine {
+        qsizetype line;
+        qsizetype units;
+        qsizetype unitsBefore; // extra units of the long lines before this one
+    };
+
+    void rebuild();
+    void apply(qsizetype position, qsizetype length, const QString &with);
+    Change swap(Step &step);
+    void push(Step step);
+    qsizetype unitsOfLine(qsizetype line) const;
+    qsizetype unitBoundary(qsizetype lineStart, qsizetype piece) const;
+    void recountLongLines(size_t from);
+
+    QString m_text;
+    std::vector<qsizetype> m_starts{0};
+    std::vector<LongLine> m_long;
+    qsizetype m_extraUnits = 0;
+    bool m_bareLf = false;
+
+    std::vector<Step> m_undo;
+    std::vector<Step> m_redo;
+    qsizetype m_historyChars = 0;
+    bool m_mergeOpen = false;
+};
+
+} // namespace tk
