@@ -69,8 +69,14 @@ void ProgressWindow::setTotal(qint64 total)
     // Application modal: while the bar's updates let events in, no other window of the program
     // can start work of its own or close the window whose handler is running.
     m_dialog->setWindowModality(Qt::ApplicationModal);
-    if (m_parent)
-        m_dialog->setWindowTitle(m_parent->window()->windowTitle());
+    if (m_parent) {
+        // The window's own title; the dialog is made wide enough for its title bar to show it.
+        const QString title = m_parent->window()->windowTitle();
+        m_dialog->setWindowTitle(title);
+        QFont titleFont = m_dialog->font();
+        titleFont.setBold(true);
+        m_dialog->setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(title) + 140);
+    }
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
     m_dialog->setMinimumDuration(kShowAfterMs);
