@@ -2,6 +2,7 @@
 
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
+#include "toolkit/feedback.h"
 #include "toolkit/filenames.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
@@ -12,6 +13,8 @@ namespace {
 
 const QString kSizeSeparator = QStringLiteral(" ");
 const QString kAllFiles = QStringLiteral("*.*");
+// A batch over this many files may run for a while on a slow or network file system.
+constexpr qint64 kBigBatch = 2000;
 
 } // namespace
 
@@ -162,6 +165,7 @@ Diverter::Diverter(QWidget *parent)
 
 void Diverter::driveChanged()
 {
+    const tk::BusyCursor busy;
     // A drive that is not ready leaves both lists where they were; the drive list keeps
     // showing the chosen drive.
     const QString folder = driveList->currentFolder();
@@ -172,12 +176,14 @@ void Diverter::driveChanged()
 
 void Diverter::folderChanged()
 {
+    const tk::BusyCursor busy;
     fileList->setPath(folderList->path());
     folderPathBox->setText(folderList->path());
 }
 
 void Diverter::goToTypedFolder()
 {
+    const tk::BusyCursor busy;
     // Each step runs the change handler of the list it sets before the next one.
     if (!folderList->setPath(folderPathBox->text()))
         return;
@@ -186,11 +192,13 @@ void Diverter::goToTypedFolder()
 
 void Diverter::applyFilter()
 {
+    const tk::BusyCursor busy;
     fileList->setPattern(filterBox->text());
 }
 
 void Diverter::refreshFiles()
 {
+    const tk::BusyCursor busy;
     fileList->refresh();
 }
 
@@ -207,6 +215,7 @@ void Diverter::resetFields()
 
 void Diverter::writeListing(bool replace)
 {
+    const tk::BusyCursor busy;
     const bool withSizes = sizesCheck->isChecked();
     const QString sizeSeparator = withSizes ? sizeSeparatorBox->text() : QString();
     const QString pieces = diverter::listingPieces(
@@ -235,14 +244,18 @@ void Diverter::copyListing()
 
 void Diverter::renameAll()
 {
+    const tk::BusyCursor busy;
+    tk::ProgressWindow progress(this, kBigBatch);
     diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
-                        oldTextBox->text(), newTextBox->text());
+                        oldTextBox->text(), newTextBox->text(), &progress);
 }
 
 void Diverter::createAll()
 {
+    const tk::BusyCursor busy;
+    tk::ProgressWindow progress(this, kBigBatch);
     diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(), oldTextBox->text(),
-                      newTextBox->text());
+                      newTextBox->text(), &progress);
 }
 
 void Diverter::deleteAll()
@@ -260,5 +273,7 @@ void Diverter::deleteAll()
                        tk::Buttons::YesNo, tk::Icon::Exclamation, title,
                        tk::Answer::Yes) != tk::Answer::Yes)
         return;
-    diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items());
+    const tk::BusyCursor busy;
+    tk::ProgressWindow progress(this, kBigBatch);
+    diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress);
 }

@@ -54,21 +54,29 @@ enum class Outcome { Pending, Done, Failed };
 // be lost under the new content).
 template <class Act>
 int runInBatchOrder(const QStringList &names, const QString &oldText, const QString &newText,
-                    bool blockOnFailure, Act act)
+                    bool blockOnFailure, tk::Progress *progress, Act act)
 {
     QStringList newNames;
     newNames.reserve(names.size());
     for (const QString &name : names)
         newNames << newNameOf(name, oldText, newText);
     std::vector<Outcome> outcome(size_t(names.size()), Outcome::Pending);
+    const std::vector<BatchStep> order = batchOrder(names, newNames);
+    if (progress)
+        progress->setTotal(qint64(order.size()));
     int done = 0;
-    for (const BatchStep &step : batchOrder(names, newNames)) {
+    qint64 handled = 0;
+    for (const BatchStep &step : order) {
         const size_t i = size_t(step.entry);
         const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
                                                   outcome[size_t(step.after)] != Outcome::Done);
         const bool ok = !blocked && act(names[step.entry], newNames[step.entry]);
         outcome[i] = ok ? Outcome::Done : Outcome::Failed;
         done += ok;
+        // Stopping between two steps is always safe: an entry that waited for one not yet
+        // handled simply never acts.
+        if (progress && !progress->advance(++handled))
+            break;
     }
     return done;
 }
@@ -129,42 +137,48 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
 }
 
 int renameAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, const QString &oldText, const QString &newText)
+              const QStringList &names, const QString &oldText, const QString &newText,
+              tk::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
         return 0;
     // A rename never replaces, so an entry may try even when the one it waited for failed.
     return runInBatchOrder(
-        names, oldText, newText, false, [&](const QString &name, const QString &newName) {
+        names, oldText, newText, false, progress, [&](const QString &name, const QString &newName) {
             const fsops::Place from = dir.place(name);
             return dir.holdsFile(from) && fsops::renameNoReplace(from, dir.place(newName));
         });
 }
 
 int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
-            const QString &oldText, const QString &newText)
+            const QString &oldText, const QString &newText, tk::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
         return 0;
-    return runInBatchOrder(names, oldText, newText, true,
+    return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
                                return fsops::copyFile(dir.place(name), dir.place(newName));
                            });
 }
 
 int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names)
+              const QStringList &names, tk::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
         return 0;
+    if (progress)
+        progress->setTotal(names.size());
     int done = 0;
+    qint64 handled = 0;
     for (const QString &name : names) {
         const fsops::Place entry = dir.place(name);
         if (dir.holdsFile(entry) && fsops::removeFile(entry))
             ++done;
+        if (progress && !progress->advance(++handled))
+            break;
     }
     return done;
 }

@@ -5,8 +5,12 @@
 // entry by its own bytes within it, re-checked at the moment of acting: it must still be a
 // regular file or a link to one. A failing entry is skipped silently and the loop goes on; the
 // counts they return are for tests and benchmarks, since the window reports nothing.
+//
+// Each loop may be given a progress, told the number of entries it will act on and each one
+// handled; when it asks to stop, the loop ends after the entry at hand, and what was done stays.
 
 #include "diverter/folder_reading.h"
+#include "toolkit/progress.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,17 +35,18 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
 // Gives each listed file its new name; never replaces an existing file. Returns how many files
 // got a name other than their own.
 int renameAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, const QString &oldText, const QString &newText);
+              const QStringList &names, const QString &oldText, const QString &newText,
+              tk::Progress *progress = nullptr);
 
 // Copies each listed file under its new name by the replace rule; a file whose new name is its
 // own is left untouched, and no copy lands on a listed file whose own copy has not been made.
 // Returns how many copies were made.
 int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
-            const QString &oldText, const QString &newText);
+            const QString &oldText, const QString &newText, tk::Progress *progress = nullptr);
 
 // Deletes each listed file for good; read-only files, folders and special files stay, links go
 // as links. Returns how many were deleted.
 int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names);
+              const QStringList &names, tk::Progress *progress = nullptr);
 
 } // namespace diverter

@@ -1,6 +1,7 @@
 #include "file_editer/file_editer_window.h"
 
 #include "file_editer/file_operations.h"
+#include "toolkit/feedback.h"
 #include "toolkit/fileops.h"
 #include "toolkit/site.h"
 
@@ -146,7 +147,7 @@ void FileEditer::copyFile()
     const QString target = targetBox->text();
     if (!requiredFieldsFilled({source, target}))
         return;
-    if (fsops::copyFile(source, target))
+    if (tk::whileBusy([&] { return fsops::copyFile(source, target); }))
         succeeded(QStringLiteral("Basariyla Kopyalandi!"));
 }
 
@@ -156,7 +157,7 @@ void FileEditer::renameFile()
     const QString to = targetBox->text();
     if (!requiredFieldsFilled({from, to}))
         return;
-    if (fsops::renameNoReplace(from, to))
+    if (tk::whileBusy([&] { return fsops::renameNoReplace(from, to); }))
         succeeded(QStringLiteral("Basariyla Yeniden Adlandirildi!"));
 }
 
@@ -165,7 +166,7 @@ void FileEditer::deleteFile()
     const QString path = sourceBox->text();
     if (!requiredFieldsFilled({path}))
         return;
-    if (fileediter::deleteFiles(path))
+    if (tk::whileBusy([&] { return fileediter::deleteFiles(path); }))
         succeeded(QStringLiteral("Basariyla Silindi!"));
 }
 

@@ -54,45 +54,62 @@ void trimBlanks(QString &text)
         text.remove(0, start);
 }
 
-} // namespace
-
-QString loadTextFile(const QString &path, TextEncoding *encoding)
+std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Progress *progress)
 {
     QString result;
-    if (encoding)
-        *encoding = TextEncoding::Utf8;
+    TextEncoding chosen = TextEncoding::Utf8;
+    const auto finished = [&]() -> std::optional<QString> {
+        if (encoding)
+            *encoding = chosen;
+        trimBlanks(result);
+        return std::move(result);
+    };
     const QByteArray nativePath = fsname::toNative(path);
     if (nativePath.isEmpty())
-        return result;
+        return finished();
     const int fd = openForLoading(nativePath);
     if (fd < 0)
-        return result;
+        return finished();
 
     // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed gives
     // nothing, as a file that cannot be opened does.
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return result;
+        return finished();
     }
     const qint64 blocks = recordCount(st.st_size);
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
+    if (progress)
+        progress->setTotal(st.st_size);
+    qint64 bytesRead = 0;
+    const auto goOn = [&](qint64 got) {
+        bytesRead += got;
+        return !progress || progress->advance(bytesRead);
+    };
 
     // Most files are UTF-8, read in one pass by Qt's decoder. The first byte that is not part of
     // valid UTF-8 sends the loader back to read the bytes as they are and choose again.
     result.reserve(qsizetype(st.st_size)); // never more characters than bytes
     TextDecoder decoder;
+    bool cancelled = false;
     for (qint64 n = 1; n <= blocks && !decoder.hasError(); ++n) {
         qint64 got = 0;
         const bool failed = !readRecord(fd, buffer.data(), got);
         result += decoder.decode(QByteArrayView(buffer.constData(), got));
         if (failed)
             break;
+        if (!goOn(got)) {
+            cancelled = true;
+            break;
+        }
     }
     result += decoder.finish();
 
-    if (decoder.hasError()) {
+    if (decoder.hasError() && !cancelled) {
         result = QString();
+        if (progress)
+            progress->setTotal(st.st_size + bytesRead);
         QByteArray bytes;
         bytes.reserve(qsizetype(st.st_size));
         if (lseek(fd, 0, SEEK_SET) == 0) {
@@ -102,20 +119,38 @@ QString loadTextFile(const QString &path, TextEncoding *encoding)
                 bytes.append(buffer.constData(), got);
                 if (failed)
                     break;
+                if (!goOn(got)) {
+                    cancelled = true;
+                    break;
+                }
             }
         }
-        if (std::optional<QString> turkish = decodeCleanWindows1254(bytes)) {
-            result = std::move(*turkish);
-            if (encoding)
-                *encoding = TextEncoding::Windows1254;
-        } else {
-            result = decodeKeepingBytes(bytes);
+        if (!cancelled) {
+            if (std::optional<QString> turkish = decodeCleanWindows1254(bytes)) {
+                result = std::move(*turkish);
+                chosen = TextEncoding::Windows1254;
+            } else {
+                result = decodeKeepingBytes(bytes);
+            }
         }
     }
     ::close(fd);
+    if (cancelled)
+        return std::nullopt;
+    return finished();
+}
 
-    trimBlanks(result);
-    return result;
+} // namespace
+
+QString loadTextFile(const QString &path, TextEncoding *encoding)
+{
+    return *load(path, encoding, nullptr);
+}
+
+std::optional<QString> loadTextFile(const QString &path, TextEncoding *encoding,
+                                    tk::Progress &progress)
+{
+    return load(path, encoding, &progress);
 }
 
 } // namespace texteditor

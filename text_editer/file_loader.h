@@ -4,9 +4,12 @@
 // boundary arrives whole. The loader never reports anything: what it
 // could not read is simply missing from the result.
 
+#include "toolkit/progress.h"
 #include "toolkit/textcodec.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace texteditor {
 
@@ -27,5 +30,11 @@ inline qint64 recordCount(qint64 fileBytes)
 // cleanly as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save
 // writes it back. `encoding`, when given, receives the encoding chosen, for the save.
 QString loadTextFile(const QString &path, TextEncoding *encoding = nullptr);
+
+// The same, telling `progress` the bytes read; a file read twice (to choose its encoding again)
+// counts twice. Nothing when `progress` asked to stop: then `encoding` is left as it was, and
+// a file that did not exist may already have been created empty.
+std::optional<QString> loadTextFile(const QString &path, TextEncoding *encoding,
+                                    tk::Progress &progress);
 
 } // namespace texteditor

@@ -3,6 +3,7 @@
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_search.h"
+#include "toolkit/feedback.h"
 #include "toolkit/site.h"
 #include "toolkit/textmatch.h"
 
@@ -11,6 +12,8 @@
 namespace {
 const QString kCloseQuestion = QStringLiteral("Emin misiniz?");
 const QString kCloseTitle = QStringLiteral("Kapamak...");
+// A file this big may take more than a moment to read from a slow disk.
+constexpr qint64 kBigFileBytes = 20'000'000;
 } // namespace
 
 TextEditer::TextEditer(QWidget *parent)
@@ -132,7 +135,18 @@ TextEditer::TextEditer(QWidget *parent)
 
 void TextEditer::loadFile(const QString &path)
 {
-    fileTextBox->setTextFresh(texteditor::loadTextFile(path, &m_fileEncoding));
+    const tk::BusyCursor busy;
+    TextEncoding encoding;
+    std::optional<QString> text;
+    {
+        tk::ProgressWindow progress(this, kBigFileBytes);
+        text = texteditor::loadTextFile(path, &encoding, progress);
+    }
+    // A cancelled load leaves the box, and the encoding a save writes, as they were.
+    if (!text)
+        return;
+    m_fileEncoding = encoding;
+    fileTextBox->setTextFresh(*text);
 }
 
 void TextEditer::openFile()
@@ -179,6 +193,7 @@ void TextEditer::search()
         tk::messageBox(this, QStringLiteral("Aranacak kelime girin"));
         return;
     }
+    const tk::BusyCursor busy;
     const texteditor::SearchAnswer answer = texteditor::searchWord(
         fileTextBox->text(), texteditor::withLineBreak(word, fileTextBox->lineBreak()));
     foundBox->setText(answer.found);
@@ -187,12 +202,14 @@ void TextEditer::search()
 
 void TextEditer::removeOldText()
 {
+    const tk::BusyCursor busy;
     const QString old = texteditor::withLineBreak(oldTextBox->text(), fileTextBox->lineBreak());
     fileTextBox->setText(match::removeAll(fileTextBox->text(), old));
 }
 
 void TextEditer::replaceOldText()
 {
+    const tk::BusyCursor busy;
     const QString lineBreak = fileTextBox->lineBreak();
     const QString old = texteditor::withLineBreak(oldTextBox->text(), lineBreak);
     const QString replacement = texteditor::withLineBreak(newTextBox->text(), lineBreak);
@@ -219,6 +236,7 @@ void TextEditer::save()
     if (!fileDialog.show(this, tk::DialogMode::Save))
         return;
     // A failed save says nothing and leaves the old file whole.
+    const tk::BusyCursor busy;
     texteditor::saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding);
 }
 

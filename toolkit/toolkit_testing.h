@@ -3,6 +3,7 @@
 // one, scripts the answers, runs a handler and then reads what was shown. Without a scripted
 // answer a message box answers its default button and a file dialog is cancelled.
 
+#include "toolkit/feedback.h"
 #include "toolkit/toolkit.h"
 
 #include <deque>
@@ -79,6 +80,24 @@ public:
 private:
     friend void tk::endProgram();
     int m_count = 0;
+};
+
+// Stands in for progress windows: records the total of each one a handler makes (work over its
+// window's size), and answers Cancel once the work reports `cancelAt` steps done.
+class ScriptedProgress {
+public:
+    ScriptedProgress();
+    ~ScriptedProgress();
+    ScriptedProgress(const ScriptedProgress &) = delete;
+    ScriptedProgress &operator=(const ScriptedProgress &) = delete;
+
+    void cancelAt(qint64 done) { m_cancelAt = done; }
+    const std::vector<qint64> &shown() const { return m_shown; }
+
+private:
+    friend class tk::ProgressWindow;
+    qint64 m_cancelAt = -1;
+    std::vector<qint64> m_shown;
 };
 
 } // namespace tk::testing

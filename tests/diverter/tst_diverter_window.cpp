@@ -6,6 +6,7 @@
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -445,6 +446,48 @@ private slots:
         m_w->deleteButton->click();
         QCOMPARE(int(boxes.shown().size()), 2);
         QCOMPARE(filesIn(t), left);
+    }
+
+    // Over 2,000 files a batch gets a progress window; its Cancel stops the loop after the file
+    // at hand, and the files already handled stay handled.
+    void bigBatchCancelled_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<int>("handled");
+        QTest::newRow("rename, 2001 files") << "rename" << 2001 << true << 5;
+        QTest::newRow("create, 2001 files") << "create" << 2001 << true << 5;
+        QTest::newRow("delete, 2001 files") << "delete" << 2001 << true << 5;
+        QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000;
+    }
+    void bigBatchCancelled()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, files);
+        QFETCH(bool, window);
+        QFETCH(int, handled);
+        for (int i = 0; i < files; ++i)
+            writeNative(QFile::encodeName(t) + "/f" + QByteArray::number(i), {});
+        m_w->filterBox->setText("f*");
+        QCOMPARE(m_w->fileList->count(), files);
+
+        tk::testing::ScriptedBoxes boxes;
+        tk::testing::ScriptedProgress progress;
+        progress.cancelAt(5);
+        m_w->oldTextBox->setText("f");
+        m_w->newTextBox->setText("g");
+        (button == "rename"   ? m_w->renameButton
+         : button == "create" ? m_w->createButton
+                              : m_w->deleteButton)
+            ->click();
+
+        QCOMPARE(progress.shown(), window ? std::vector<qint64>{files} : std::vector<qint64>{});
+        const int f = int(QDir(t).entryList({"f*"}, QDir::Files).size());
+        const int g = int(QDir(t).entryList({"g*"}, QDir::Files).size());
+        QCOMPARE(f, button == "create" ? files : files - handled);
+        QCOMPARE(g, button == "delete" ? 0 : handled);
+        QVERIFY(!QApplication::overrideCursor());
     }
 };
 

@@ -147,6 +147,49 @@ private slots:
         QCOMPARE(readAll(path("out.txt")), bytes + "\r\n");
     }
 
+    // The loader tells its progress the bytes read, a second pass counted again, and stops
+    // where it is asked to, returning nothing.
+    void loaderStopsWhenAsked_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("stopAt"); // -1: never
+        QTest::addColumn<QList<qint64>>("totals");
+        QTest::addColumn<bool>("loaded");
+        const QByteArray turkish = numbered(29999) + "\xFE"; // found not UTF-8 in its last record
+        QTest::newRow("stopped in the first pass")
+            << numbered(30000) << qint64(10000) << QList<qint64>{30000} << false;
+        QTest::newRow("stopped in the second pass")
+            << turkish << qint64(30001) << QList<qint64>{30000, 60000} << false;
+        QTest::newRow("read to the end")
+            << turkish << qint64(-1) << QList<qint64>{30000, 60000} << true;
+    }
+    void loaderStopsWhenAsked()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, stopAt);
+        QFETCH(QList<qint64>, totals);
+        QFETCH(bool, loaded);
+        struct Recorder : tk::Progress {
+            qint64 stopAt = -1;
+            QList<qint64> totals;
+            qint64 done = 0;
+            void setTotal(qint64 total) override { totals << total; }
+            bool advance(qint64 n) override
+            {
+                done = n;
+                return stopAt < 0 || n < stopAt;
+            }
+        } progress;
+        progress.stopAt = stopAt;
+        writeFile(path("in.txt"), bytes);
+        const std::optional<QString> text =
+            texteditor::loadTextFile(path("in.txt"), nullptr, progress);
+        QCOMPARE(progress.totals, totals);
+        QCOMPARE(text.has_value(), loaded);
+        if (loaded)
+            QCOMPARE(progress.done, totals.last());
+    }
+
     void turkishFileTakesUtf8ForWhatItCannotHold()
     {
         QVERIFY(texteditor::saveTextFile(path("out.txt"), QStringLiteral("şarkı \U0001F600"),
@@ -273,6 +316,32 @@ private slots:
         w.openFile();
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("caf\uFFFD.txt"))));
+    }
+
+    // A file over 20 MB gets a progress window, a smaller one none; a cancelled load leaves the
+    // box, and the encoding a save writes, as they were.
+    void bigLoadCancelled()
+    {
+        writeFile(path("small.txt"), "\xFE"
+                                     "ark\xFD");
+        QFile big(path("big.txt")); // sparse: nothing to write
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(20'000'001));
+        big.close();
+        TextEditer w;
+        ScriptedFileDialogs dialogs;
+        tk::testing::ScriptedProgress progress;
+        progress.cancelAt(1);
+        dialogs.choose(path("small.txt"));
+        w.openFile();
+        QVERIFY(progress.shown().empty());
+        w.dropFiles({path("big.txt")});
+        QCOMPARE(progress.shown(), std::vector<qint64>{20'000'001});
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
+        dialogs.choose(path("out.txt"));
+        w.save();
+        QCOMPARE(readAll(path("out.txt")), QByteArray("\xFE"
+                                                      "ark\xFD\r\n"));
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void dropFiles()

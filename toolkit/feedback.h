@@ -1,0 +1,60 @@
+#pragma once
+// What a window shows while a handler works: the busy cursor, and for work big enough to take a
+// while, a progress window with a Cancel button.
+
+#include "toolkit/progress.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace tk {
+
+// The busy cursor over every window of the program for as long as it lives. Scope it to the work
+// alone: a message box or file dialog shown afterwards gets the ordinary cursor back.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Runs `work` under the busy cursor and returns what it returns.
+template <class Work> auto whileBusy(Work &&work)
+{
+    const BusyCursor busy;
+    return work();
+}
+
+// The progress window of one piece of work. Nothing is made unless the work's total is more
+// than `bigAbove` steps; then a modal window with a bar and "İptal" appears once the work has
+// run half a second. Until then, and between its updates, advance() costs a clock read.
+class ProgressWindow : public Progress {
+public:
+    ProgressWindow(QWidget *parent, qint64 bigAbove);
+    ~ProgressWindow() override;
+    ProgressWindow(const ProgressWindow &) = delete;
+    ProgressWindow &operator=(const ProgressWindow &) = delete;
+
+    void setTotal(qint64 total) override;
+    bool advance(qint64 done) override;
+
+private:
+    void update(qint64 done);
+
+    QWidget *m_parent;
+    qint64 m_bigAbove;
+    qint64 m_total = 0;
+    int m_shift = 0; // the bar counts in int: large totals are scaled down by 2^m_shift
+    bool m_cancelled = false;
+    bool m_cursorPushed = false;
+    bool m_scripted = false;
+    std::unique_ptr<QProgressDialog> m_dialog;
+    QElapsedTimer m_sinceUpdate;
+};
+
+} // namespace tk
