@@ -143,6 +143,27 @@ private slots:
         QCOMPARE(diverter::sizeText(t + "/missing"), QString());
     }
 
+    // A big folder's sizes are read by two threads: each entry still gets its own size, and one
+    // that has gone since the listing gets none.
+    void sizesOfABigFolder()
+    {
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        QStringList names;
+        QString expected;
+        for (int i = 0; i < 5000; ++i) {
+            const QString name = QStringLiteral("f%1").arg(i, 4, 10, QLatin1Char('0'));
+            names << name;
+            if (i == 4321) {
+                expected += u',' + name + u'=';
+                continue;
+            }
+            writeFile(t + u'/' + name, QByteArray(i % 13, 'x'));
+            expected += u',' + name + u'=' + QString::number(i % 13);
+        }
+        QCOMPARE(diverter::listingPieces(t, names, ",", true, "="), expected);
+    }
+
     // A folder path that ends in a separator, as the root's does: every path holds "//".
     void trailingSeparatorJoin()
     {
