@@ -1122,6 +1122,13 @@ void MultiLineBox::paintEvent(QPaintEvent *)
         }
         y += laid.height;
     }
+    // The style draws no focus frame for a scroll area; the box with the keyboard shows one, as
+    // a line edit does.
+    if (hasFocus()) {
+        painter.setPen(QPen(pal.color(group, QPalette::Highlight), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
+    }
 }
 
 void MultiLineBox::resizeEvent(QResizeEvent *event)
