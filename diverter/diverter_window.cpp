@@ -176,14 +176,12 @@ void Diverter::driveChanged()
 
 void Diverter::folderChanged()
 {
-    const tk::BusyCursor busy;
     fileList->setPath(folderList->path());
     folderPathBox->setText(folderList->path());
 }
 
 void Diverter::goToTypedFolder()
 {
-    const tk::BusyCursor busy;
     // Each step runs the change handler of the list it sets before the next one.
     if (!folderList->setPath(folderPathBox->text()))
         return;
@@ -192,13 +190,11 @@ void Diverter::goToTypedFolder()
 
 void Diverter::applyFilter()
 {
-    const tk::BusyCursor busy;
     fileList->setPattern(filterBox->text());
 }
 
 void Diverter::refreshFiles()
 {
-    const tk::BusyCursor busy;
     fileList->refresh();
 }
 

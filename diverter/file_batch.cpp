@@ -25,7 +25,7 @@ public:
         m_fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat st;
         if (m_fd >= 0 &&
-            (fstat(m_fd, &st) != 0 || st.st_dev != listed.device || st.st_ino != listed.inode)) {
+            (fstat(m_fd, &st) != 0 || folders::FolderIdentity{st.st_dev, st.st_ino} != listed)) {
             close(m_fd);
             m_fd = -1;
         }
@@ -40,8 +40,6 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     fsops::Place place(const QString &name) const { return {m_fd, fsname::toNative(name)}; }
-    // The entry as listed: still a regular file or a link to one.
-    bool holdsFile(const fsops::Place &entry) const { return fsops::isRegularFile(entry); }
 
 private:
     int m_fd = -1;
@@ -147,7 +145,8 @@ int renameAll(const QString &folder, const folders::FolderIdentity &listed,
     return runInBatchOrder(
         names, oldText, newText, false, progress, [&](const QString &name, const QString &newName) {
             const fsops::Place from = dir.place(name);
-            return dir.holdsFile(from) && fsops::renameNoReplace(from, dir.place(newName));
+            // Still a regular file or a link to one, as it was listed.
+            return fsops::isRegularFile(from) && fsops::renameNoReplace(from, dir.place(newName));
         });
 }
 
@@ -175,7 +174,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     qint64 handled = 0;
     for (const QString &name : names) {
         const fsops::Place entry = dir.place(name);
-        if (dir.holdsFile(entry) && fsops::removeFile(entry))
+        if (fsops::isRegularFile(entry) && fsops::removeFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
             break;

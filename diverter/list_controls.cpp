@@ -1,6 +1,7 @@
 #include "diverter/list_controls.h"
 
 #include "diverter/folder_reading.h"
+#include "toolkit/feedback.h"
 #include "toolkit/filenames.h"
 
 #include <QAccessibleWidget>
@@ -57,7 +58,8 @@ QAccessibleInterface *driveListAccessible(const QString &className, QObject *obj
 
 DriveList::DriveList(QWidget *parent) : QComboBox(parent), m_source(&drives::mountedDrives)
 {
-    static const bool accessibleInstalled = (QAccessible::installFactory(driveListAccessible), true);
+    static const bool accessibleInstalled =
+        (QAccessible::installFactory(driveListAccessible), true);
     Q_UNUSED(accessibleInstalled);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (QAccessible::isActive()) {
@@ -205,6 +207,8 @@ FolderList::FolderList(QWidget *parent) : QListView(parent), m_model(new Model(t
 
 bool FolderList::setPath(const QString &typed)
 {
+    // Reading a folder may take a while: every caller, the user's click or a handler, shows it.
+    const tk::BusyCursor busy;
     const QString folder = folders::resolveFolder(typed, fsname::currentFolder());
     if (folder.isEmpty())
         return false;
@@ -261,6 +265,7 @@ void FileList::setPattern(const QString &pattern)
 
 void FileList::refresh()
 {
+    const tk::BusyCursor busy;
     m_identity = {};
     m_model->setNames(m_path.isEmpty() ? QStringList()
                                        : folders::fileNames(m_path, m_pattern, &m_identity));

@@ -41,6 +41,26 @@ bool readRecord(int fd, char *buffer, qint64 &got)
     return true;
 }
 
+// Reads `blocks` records from where the file stands, ending after one that failed to read. Each
+// record goes to `take`, which returns false once it needs no more; `goOn` then hears how many
+// bytes came. False when `goOn` asked to stop.
+template <class Take, class GoOn>
+bool readRecords(int fd, qint64 blocks, QByteArray &buffer, Take take, GoOn goOn)
+{
+    for (qint64 n = 1; n <= blocks; ++n) {
+        qint64 got = 0;
+        const bool failed = !readRecord(fd, buffer.data(), got);
+        const bool more = take(QByteArrayView(buffer.constData(), got));
+        if (failed)
+            return true;
+        if (!goOn(got))
+            return false;
+        if (!more)
+            return true;
+    }
+    return true;
+}
+
 void trimBlanks(QString &text)
 {
     qsizetype end = text.size();
@@ -92,18 +112,13 @@ std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Pro
     // valid UTF-8 sends the loader back to read the bytes as they are and choose again.
     result.reserve(qsizetype(st.st_size)); // never more characters than bytes
     TextDecoder decoder;
-    bool cancelled = false;
-    for (qint64 n = 1; n <= blocks && !decoder.hasError(); ++n) {
-        qint64 got = 0;
-        const bool failed = !readRecord(fd, buffer.data(), got);
-        result += decoder.decode(QByteArrayView(buffer.constData(), got));
-        if (failed)
-            break;
-        if (!goOn(got)) {
-            cancelled = true;
-            break;
-        }
-    }
+    bool cancelled = !readRecords(
+        fd, blocks, buffer,
+        [&](QByteArrayView record) {
+            result += decoder.decode(record);
+            return !decoder.hasError();
+        },
+        goOn);
     result += decoder.finish();
 
     if (decoder.hasError() && !cancelled) {
@@ -113,17 +128,13 @@ std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Pro
         QByteArray bytes;
         bytes.reserve(qsizetype(st.st_size));
         if (lseek(fd, 0, SEEK_SET) == 0) {
-            for (qint64 n = 1; n <= blocks; ++n) {
-                qint64 got = 0;
-                const bool failed = !readRecord(fd, buffer.data(), got);
-                bytes.append(buffer.constData(), got);
-                if (failed)
-                    break;
-                if (!goOn(got)) {
-                    cancelled = true;
-                    break;
-                }
-            }
+            cancelled = !readRecords(
+                fd, blocks, buffer,
+                [&](QByteArrayView record) {
+                    bytes.append(record);
+                    return true;
+                },
+                goOn);
         }
         if (!cancelled) {
             if (std::optional<QString> turkish = decodeCleanWindows1254(bytes)) {

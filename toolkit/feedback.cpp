@@ -1,5 +1,6 @@
 #include "toolkit/feedback.h"
 
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
@@ -73,9 +74,7 @@ void ProgressWindow::setTotal(qint64 total)
         // The window's own title; the dialog is made wide enough for its title bar to show it.
         const QString title = m_parent->window()->windowTitle();
         m_dialog->setWindowTitle(title);
-        QFont titleFont = m_dialog->font();
-        titleFont.setBold(true);
-        m_dialog->setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(title) + 140);
+        m_dialog->setMinimumWidth(titleBarWidth(m_dialog.get(), title));
     }
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);

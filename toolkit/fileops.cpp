@@ -425,6 +425,11 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
     return false;
 }
 
+Place placeOf(const QString &path)
+{
+    return {AT_FDCWD, fsname::toNative(path)};
+}
+
 // Both paths name one directory entry: the same name in the same folder.
 bool sameEntry(const Place &a, const Place &b)
 {
@@ -436,11 +441,6 @@ bool sameEntry(const Place &a, const Place &b)
 }
 
 } // namespace
-
-Place placeOf(const QString &path)
-{
-    return {AT_FDCWD, fsname::toNative(path)};
-}
 
 bool isReadOnly(const QString &path)
 {

@@ -35,7 +35,6 @@ struct Place {
     int folder = AT_FDCWD;
     QByteArray path;
 };
-Place placeOf(const QString &path);
 
 // The file (a link followed) exists and its mode gives this user no write permission.
 bool isReadOnly(const QString &path);

@@ -377,24 +377,23 @@ void MultiLineBox::setReadOnly(bool readOnly)
 
 void MultiLineBox::undo()
 {
-    if (m_readOnly)
-        return;
-    if (const auto change = m_lines.undo()) {
-        if (change->wholeText)
-            m_bareLf = m_lines.hadBareLf();
-        changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
-    }
+    if (!m_readOnly)
+        replayed(m_lines.undo());
 }
 
 void MultiLineBox::redo()
 {
-    if (m_readOnly)
+    if (!m_readOnly)
+        replayed(m_lines.redo());
+}
+
+void MultiLineBox::replayed(const std::optional<TextLines::Change> &change)
+{
+    if (!change)
         return;
-    if (const auto change = m_lines.redo()) {
-        if (change->wholeText)
-            m_bareLf = m_lines.hadBareLf();
-        changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
-    }
+    if (change->wholeText)
+        m_bareLf = m_lines.hadBareLf();
+    changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
 }
 
 void MultiLineBox::copy() const

@@ -91,6 +91,8 @@ private:
               tk::TextLines::Merge merge = tk::TextLines::Merge::No);
     void wholeText(const QString &text, bool freshHistory);
     void changed(const tk::TextLines::Change &change, qsizetype caret);
+    // Shows a step taken back or again from the history.
+    void replayed(const std::optional<tk::TextLines::Change> &change);
     void insertTyped(const QString &typed, tk::TextLines::Merge merge);
 
     // Caret moves; with keepAnchor the selection grows, otherwise it collapses.

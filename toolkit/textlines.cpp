@@ -299,28 +299,26 @@ TextLines::Change TextLines::narrowed(const Change &change)
             inserted.mid(head, inserted.size() - head - tail), false};
 }
 
-std::optional<TextLines::Change> TextLines::undo()
+std::optional<TextLines::Change> TextLines::replay(std::vector<Step> &from, std::vector<Step> &to)
 {
-    if (m_undo.empty())
+    if (from.empty())
         return std::nullopt;
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
+    Step step = std::move(from.back());
+    from.pop_back();
     m_mergeOpen = false;
     Change change = swap(step);
-    m_redo.push_back(std::move(step));
+    to.push_back(std::move(step));
     return change;
+}
+
+std::optional<TextLines::Change> TextLines::undo()
+{
+    return replay(m_undo, m_redo);
 }
 
 std::optional<TextLines::Change> TextLines::redo()
 {
-    if (m_redo.empty())
-        return std::nullopt;
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
-    m_mergeOpen = false;
-    Change change = swap(step);
-    m_undo.push_back(std::move(step));
-    return change;
+    return replay(m_redo, m_undo);
 }
 
 } // namespace tk

@@ -86,6 +86,8 @@ private:
     void rebuild();
     void apply(qsizetype position, qsizetype length, const QString &with);
     Change swap(Step &step);
+    // Takes the newest step of `from` back or again, and keeps it on `to`.
+    std::optional<Change> replay(std::vector<Step> &from, std::vector<Step> &to);
     void push(Step step);
     qsizetype unitsOfLine(qsizetype line) const;
     qsizetype unitBoundary(qsizetype lineStart, qsizetype piece) const;

@@ -35,9 +35,7 @@ template <class T> void install(T *&slot, T *standIn)
 // or the buttons rebuilds the box's layout.
 void fitTitle(QMessageBox &box)
 {
-    QFont titleFont = box.font();
-    titleFont.setBold(true);
-    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 140;
+    const int width = titleBarWidth(&box, box.windowTitle());
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                       grid->rowCount(), 0, 1, grid->columnCount());
@@ -233,6 +231,13 @@ void endProgram()
     }
     // exit(), not quit(): quit() sends close events that a window may refuse.
     QCoreApplication::exit(0);
+}
+
+int titleBarWidth(const QWidget *window, const QString &title)
+{
+    QFont titleFont = window->font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(title) + 140;
 }
 
 void nameByLabel(QWidget *control, QLabel *label)

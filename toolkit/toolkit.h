@@ -84,6 +84,10 @@ bool launch(const QString &program, const QStringList &arguments);
 // Ends the program at once: no window is asked whether it may close.
 void endProgram();
 
+// The width a window needs for its title bar to show `title` whole: the title in the bold type
+// title bars use, with room for the window's icon and the title bar's buttons.
+int titleBarWidth(const QWidget *window, const QString &title);
+
 // Makes a label name the control it stands for (its buddy) for screen readers and access keys.
 void nameByLabel(QWidget *control, QLabel *label);
 // Ties a label to the control below it, whose caption is shared with another control: the label

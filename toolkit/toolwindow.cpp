@@ -2,11 +2,11 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QPushButton>
-#include <QFontMetricsF>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -40,8 +40,7 @@ qreal luminance(const QColor &c)
     const auto channel = [](qreal v) {
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-           0.0722 * channel(c.blueF());
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 constexpr qreal kReadable = 4.5;
 // A colour that has to change anyway goes on to a comfortable contrast, not just past the limit.
@@ -65,10 +64,10 @@ QColor readableOn(const QColor &background, const QColor &preferred)
                            : QColor(Qt::white);
     for (int step = 1; step <= 20; ++step) {
         const qreal t = step / 20.0;
-        const QColor shade = QColor::fromRgbF(
-            float(preferred.redF() + (end.redF() - preferred.redF()) * t),
-            float(preferred.greenF() + (end.greenF() - preferred.greenF()) * t),
-            float(preferred.blueF() + (end.blueF() - preferred.blueF()) * t));
+        const QColor shade =
+            QColor::fromRgbF(float(preferred.redF() + (end.redF() - preferred.redF()) * t),
+                             float(preferred.greenF() + (end.greenF() - preferred.greenF()) * t),
+                             float(preferred.blueF() + (end.blueF() - preferred.blueF()) * t));
         if (contrastRatio(background, shade) >= kComfortable)
             return shade;
     }

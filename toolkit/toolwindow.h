@@ -24,8 +24,8 @@ inline const QColor kDarkGreen{0, 128, 0};
 // The contrast of two colours as WCAG measures it, from 1 (the same) to 21 (black on white).
 qreal contrastRatio(const QColor &a, const QColor &b);
 // `preferred` when it reads on `background` (a contrast of at least 4.5:1), else the nearest
-// shade of it, made lighter or darker, that reads comfortably (7:1). For every text whose colour is not fixed: the
-// system colours of the backgrounds follow the desktop's theme, light or dark.
+// shade of it, made lighter or darker, that reads comfortably (7:1). For every text whose colour is
+// not fixed: the system colours of the backgrounds follow the desktop's theme, light or dark.
 QColor readableOn(const QColor &background, const QColor &preferred);
 
 struct WindowLook {

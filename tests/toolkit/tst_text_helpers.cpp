@@ -180,7 +180,8 @@ void TextHelpers::encodingRoundTrip()
     // A character the encoding cannot hold (a surrogate that stands for no byte) is replaced,
     // never dropped silently with what follows it.
     bool clean = true;
-    QCOMPARE(encodeKeepingBytes(QString(QChar(0xD800)) + u'x', &clean), QByteArray("\xEF\xBF\xBDx"));
+    QCOMPARE(encodeKeepingBytes(QString(QChar(0xD800)) + u'x', &clean),
+             QByteArray("\xEF\xBF\xBDx"));
     QVERIFY(!clean);
     // An incomplete character at the very end becomes one replacement character.
     TextDecoder decoder;
