@@ -8,8 +8,8 @@
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
-#include "toolkit/textlines.h"
-#include "toolkit/textmatch.h"
+#include "core/textlines.h"
+#include "core/textmatch.h"
 #include "toolkit/toolkit_testing.h"
 
 #include <QApplication>

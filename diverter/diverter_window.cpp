@@ -3,7 +3,7 @@
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
 #include "toolkit/feedback.h"
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
 

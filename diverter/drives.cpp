@@ -1,6 +1,6 @@
 #include "diverter/drives.h"
 
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "diverter/file_batch.h"
 
-#include "toolkit/filenames.h"
-#include "toolkit/fileops.h"
-#include "toolkit/textmatch.h"
+#include "core/filenames.h"
+#include "core/fileops.h"
+#include "core/textmatch.h"
 
 #include <QHash>
 

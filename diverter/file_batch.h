@@ -10,7 +10,7 @@
 // handled; when it asks to stop, the loop ends after the entry at hand, and what was done stays.
 
 #include "diverter/folder_reading.h"
-#include "toolkit/progress.h"
+#include "core/progress.h"
 
 #include <QString>
 #include <QStringList>

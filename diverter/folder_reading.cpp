@@ -1,7 +1,7 @@
 #include "diverter/folder_reading.h"
 
-#include "toolkit/filenames.h"
-#include "toolkit/wildcard.h"
+#include "core/filenames.h"
+#include "core/wildcard.h"
 
 #include <QDir>
 

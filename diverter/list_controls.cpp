@@ -2,7 +2,7 @@
 
 #include "diverter/folder_reading.h"
 #include "toolkit/feedback.h"
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "diverter/listing.h"
 
-#include "toolkit/filenames.h"
-#include "toolkit/textcodec.h"
+#include "core/filenames.h"
+#include "core/textcodec.h"
 
 #include <charconv>
 #include <string>

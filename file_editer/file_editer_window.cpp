@@ -2,7 +2,7 @@
 
 #include "file_editer/file_operations.h"
 #include "toolkit/feedback.h"
-#include "toolkit/fileops.h"
+#include "core/fileops.h"
 #include "toolkit/site.h"
 
 #include <QKeyEvent>

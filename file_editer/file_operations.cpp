@@ -1,9 +1,9 @@
 #include "file_editer/file_operations.h"
 
-#include "toolkit/fileops.h"
-#include "toolkit/wildcard.h"
+#include "core/fileops.h"
+#include "core/wildcard.h"
 
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "text_editer/file_loader.h"
 
-#include "toolkit/filenames.h"
-#include "toolkit/textcodec.h"
+#include "core/filenames.h"
+#include "core/textcodec.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -4,8 +4,8 @@
 // boundary arrives whole. The loader never reports anything: what it
 // could not read is simply missing from the result.
 
-#include "toolkit/progress.h"
-#include "toolkit/textcodec.h"
+#include "core/progress.h"
+#include "core/textcodec.h"
 
 #include <QString>
 

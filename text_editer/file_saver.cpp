@@ -1,7 +1,7 @@
 #include "text_editer/file_saver.h"
 
-#include "toolkit/fileops.h"
-#include "toolkit/textcodec.h"
+#include "core/fileops.h"
+#include "core/textcodec.h"
 
 namespace texteditor {
 

@@ -3,7 +3,7 @@
 // carriage return and line feed, by the replace rule of fsops (a failed save leaves the old file
 // whole, and the file keeps its owner, group, mode and hard links).
 
-#include "toolkit/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QString>
 

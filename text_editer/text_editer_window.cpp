@@ -5,7 +5,7 @@
 #include "text_editer/text_search.h"
 #include "toolkit/feedback.h"
 #include "toolkit/site.h"
-#include "toolkit/textmatch.h"
+#include "core/textmatch.h"
 
 #include <limits>
 

@@ -4,7 +4,7 @@
 // a drop and a test all run the same steps.
 
 #include "toolkit/textbox.h"
-#include "toolkit/textcodec.h"
+#include "core/textcodec.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolwindow.h"
 

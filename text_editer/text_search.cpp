@@ -1,6 +1,6 @@
 #include "text_editer/text_search.h"
 
-#include "toolkit/textmatch.h"
+#include "core/textmatch.h"
 
 namespace texteditor {
 

@@ -2,7 +2,7 @@
 // What a window shows while a handler works: the busy cursor, and for work big enough to take a
 // while, a progress window with a Cancel button.
 
-#include "toolkit/progress.h"
+#include "core/progress.h"
 
 #include <QElapsedTimer>
 

@@ -9,7 +9,7 @@
 // Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
 // of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
 
-#include "toolkit/textlines.h"
+#include "core/textlines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

@@ -1,6 +1,6 @@
 #include "toolkit/toolkit.h"
 
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 #include "toolkit/toolkit_testing.h"
 
 #include <QAbstractScrollArea>

@@ -7,7 +7,7 @@
 #include "diverter/folder_reading.h"
 #include "diverter/listing.h"
 #include "tests/test_files.h"
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
 #include <QDir>
 #include <QFile>

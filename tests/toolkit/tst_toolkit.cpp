@@ -54,6 +54,10 @@ private slots:
     void cancelKeepsRememberedName();
     void dropsDeliverLocalPathsOnly();
     void untitledBoxShowsProgramTitle();
+    void typedLineBreakCountsTwo();
+    void textSetByCodeReadsBackAsSet_data();
+    void textSetByCodeReadsBackAsSet();
+    void editedTextKeepsItsLineBreakKind();
 };
 
 void ToolkitLayer::fileTypeListsEveryPattern()
@@ -151,6 +155,51 @@ void ToolkitLayer::untitledBoxShowsProgramTitle()
     QCOMPARE(boxes.shown()[0].title, QStringLiteral("tarnwick's Toolkit"));
     QCOMPARE(boxes.shown()[0].defaultButton, tk::Answer::Yes);
     QCOMPARE(boxes.shown()[1].buttons, tk::Buttons::Ok);
+}
+
+void ToolkitLayer::typedLineBreakCountsTwo()
+{
+    MultiLineBox box;
+    box.show();
+    box.setFocus();
+    QTest::keyClicks(&box, QStringLiteral("ab"));
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c"));
+    QCOMPARE(box.text(), QStringLiteral("ab\r\nc"));
+    QCOMPARE(box.text().size(), 5);
+}
+
+void ToolkitLayer::textSetByCodeReadsBackAsSet_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("LF") << QStringLiteral("one\ntwo\n");
+    QTest::newRow("CR LF") << QStringLiteral("one\r\ntwo\r\n");
+    QTest::newRow("mixed, lone CR, no-break space") << QStringLiteral("a\rb\r\nc\nd\u00A0e");
+    QTest::newRow("empty") << QString();
+}
+
+void ToolkitLayer::textSetByCodeReadsBackAsSet()
+{
+    QFETCH(QString, text);
+    MultiLineBox box;
+    box.setText(text);
+    QCOMPARE(box.text(), text);
+}
+
+void ToolkitLayer::editedTextKeepsItsLineBreakKind()
+{
+    MultiLineBox box;
+    box.show();
+    box.setText(QStringLiteral("a\nb"));
+    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c\u00A0"));
+    QCOMPARE(box.text(), QStringLiteral("a\nb\nc\u00A0"));
+
+    box.setText(QStringLiteral("a\r\nb"));
+    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QCOMPARE(box.text(), QStringLiteral("a\r\nb\r\n"));
 }
 
 QTEST_MAIN(ToolkitLayer)

@@ -2,8 +2,8 @@
 // damages its source or leaves a half-written target, and read-only files stay.
 
 #include "tests/test_files.h"
-#include "toolkit/filenames.h"
-#include "toolkit/fileops.h"
+#include "core/filenames.h"
+#include "core/fileops.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,8 @@
-// The shared text helpers: the matching rule, file name patterns, decoding in blocks and the
-// multi-line box's line breaks.
+// The shared text helpers: the matching rule, file name patterns, and decoding in blocks.
 
-#include "toolkit/textbox.h"
-#include "toolkit/textcodec.h"
-#include "toolkit/textmatch.h"
-#include "toolkit/wildcard.h"
+#include "core/textcodec.h"
+#include "core/textmatch.h"
+#include "core/wildcard.h"
 
 #include <QTest>
 
@@ -20,10 +18,6 @@ private slots:
     void encodingRoundTrip();
     void bytesKeptThroughText_data();
     void bytesKeptThroughText();
-    void typedLineBreakCountsTwo();
-    void textSetByCodeReadsBackAsSet_data();
-    void textSetByCodeReadsBackAsSet();
-    void editedTextKeepsItsLineBreakKind();
 };
 
 void TextHelpers::matchingRule_data()
@@ -236,50 +230,5 @@ void TextHelpers::bytesKeptThroughText()
     }
 }
 
-void TextHelpers::typedLineBreakCountsTwo()
-{
-    MultiLineBox box;
-    box.show();
-    box.setFocus();
-    QTest::keyClicks(&box, QStringLiteral("ab"));
-    QTest::keyClick(&box, Qt::Key_Return);
-    QTest::keyClicks(&box, QStringLiteral("c"));
-    QCOMPARE(box.text(), QStringLiteral("ab\r\nc"));
-    QCOMPARE(box.text().size(), 5);
-}
-
-void TextHelpers::textSetByCodeReadsBackAsSet_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("LF") << QStringLiteral("one\ntwo\n");
-    QTest::newRow("CR LF") << QStringLiteral("one\r\ntwo\r\n");
-    QTest::newRow("mixed, lone CR, no-break space") << QStringLiteral("a\rb\r\nc\nd\u00A0e");
-    QTest::newRow("empty") << QString();
-}
-
-void TextHelpers::textSetByCodeReadsBackAsSet()
-{
-    QFETCH(QString, text);
-    MultiLineBox box;
-    box.setText(text);
-    QCOMPARE(box.text(), text);
-}
-
-void TextHelpers::editedTextKeepsItsLineBreakKind()
-{
-    MultiLineBox box;
-    box.show();
-    box.setText(QStringLiteral("a\nb"));
-    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClick(&box, Qt::Key_Return);
-    QTest::keyClicks(&box, QStringLiteral("c\u00A0"));
-    QCOMPARE(box.text(), QStringLiteral("a\nb\nc\u00A0"));
-
-    box.setText(QStringLiteral("a\r\nb"));
-    QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClick(&box, Qt::Key_Return);
-    QCOMPARE(box.text(), QStringLiteral("a\r\nb\r\n"));
-}
-
-QTEST_MAIN(TextHelpers)
+QTEST_GUILESS_MAIN(TextHelpers)
 #include "tst_text_helpers.moc"

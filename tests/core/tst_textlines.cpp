@@ -1,7 +1,7 @@
 // The text model of the multi-line box: the line index under edits, the three kinds of line
 // break, the long-line pieces the view lays out, and the undo history.
 
-#include "toolkit/textlines.h"
+#include "core/textlines.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "toolkit/fileops.h"
+#include "core/fileops.h"
 
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
 #include <QRandomGenerator>
 

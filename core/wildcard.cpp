@@ -1,4 +1,4 @@
-#include "toolkit/wildcard.h"
+#include "core/wildcard.h"
 
 bool wildcardMatch(QStringView pattern, QStringView name)
 {

@@ -1,4 +1,4 @@
-#include "toolkit/textlines.h"
+#include "core/textlines.h"
 
 #include <algorithm>
 #include <cstdint>

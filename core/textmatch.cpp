@@ -1,4 +1,4 @@
-#include "toolkit/textmatch.h"
+#include "core/textmatch.h"
 
 namespace match {
 

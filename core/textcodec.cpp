@@ -1,4 +1,4 @@
-#include "toolkit/textcodec.h"
+#include "core/textcodec.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "toolkit/filenames.h"
+#include "core/filenames.h"
 
-#include "toolkit/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QUrl>
 
