@@ -48,10 +48,10 @@ public:
     }
 };
 
-QAccessibleInterface *driveListAccessible(const QString &className, QObject *object)
+QAccessibleInterface *driveListAccessible(const QString &, QObject *object)
 {
-    if (className == QLatin1String("DriveList") && object && object->isWidgetType())
-        return new DriveListAccessible(static_cast<QWidget *>(object));
+    if (auto *list = qobject_cast<DriveList *>(object))
+        return new DriveListAccessible(list);
     return nullptr;
 }
 } // namespace

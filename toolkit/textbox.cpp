@@ -239,10 +239,10 @@ private:
 
 namespace {
 
-QAccessibleInterface *accessibleBox(const QString &className, QObject *object)
+QAccessibleInterface *accessibleBox(const QString &, QObject *object)
 {
-    if (className == QLatin1String("MultiLineBox") && object && object->isWidgetType())
-        return new MultiLineBoxAccessible(static_cast<MultiLineBox *>(object));
+    if (auto *box = qobject_cast<MultiLineBox *>(object))
+        return new MultiLineBoxAccessible(box);
     return nullptr;
 }
 

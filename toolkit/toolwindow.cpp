@@ -102,11 +102,11 @@ void setTabChain(std::initializer_list<QWidget *> controls)
 
 namespace {
 // Screen readers take a top-level window for a frame only when it says so; a plain widget would
-// be a filler.
-QAccessibleInterface *frameRole(const QString &className, QObject *object)
+// be a filler. The class is told by its type, not its name, so a rename cannot switch this off.
+QAccessibleInterface *frameRole(const QString &, QObject *object)
 {
-    if (className == QLatin1String("tk::ToolWindow") && object && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    if (auto *window = qobject_cast<ToolWindow *>(object))
+        return new QAccessibleWidget(window, QAccessible::Window);
     return nullptr;
 }
 } // namespace
