@@ -67,7 +67,7 @@ int runDiverterBench()
     }
     std::printf("Diverter: %d files listed, %d files renamed and copied\n", kListed, kBatch);
 
-    Diverter w;
+    diverter::DiverterWindow w;
     w.show();
     QApplication::processEvents();
     // Under a desktop session with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 the screen-reader bridge

@@ -53,10 +53,10 @@ int roundTrip(const QTemporaryDir &tmp, const char *what, const QByteArray &byte
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return 1;
     file.close();
-    TextEncoding encoding = TextEncoding::Utf8;
+    core::TextEncoding encoding = core::TextEncoding::Utf8;
     const double ours = bench::seconds([&] {
-        const QString text = texteditor::loadTextFile(in, &encoding);
-        texteditor::saveTextFile(out, text, encoding);
+        const QString text = text_editer::loadTextFile(in, &encoding);
+        text_editer::saveTextFile(out, text, encoding);
     });
     const double cp = bench::commandSeconds(
         QStringLiteral("cp %1 %2").arg(bench::quoted(in), bench::quoted(out + ".cp")));

@@ -4,12 +4,12 @@
 
 #include "bench/bench.h"
 
+#include "core/textlines.h"
+#include "core/textmatch.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
-#include "core/textlines.h"
-#include "core/textmatch.h"
 #include "toolkit/toolkit_testing.h"
 
 #include <QApplication>
@@ -66,7 +66,7 @@ bool makeLog(const QString &path, bool ascii = false, qint64 bytes = kFileBytes)
 
 int runOpenFile(const QString &path)
 {
-    TextEditer w;
+    text_editer::TextEditerWindow w;
     w.show();
     QApplication::processEvents();
     const double before = bench::peakMemoryMiB();
@@ -97,7 +97,7 @@ int runTextEditerBench()
     // Warm the page cache so every reader starts from the same place.
     bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(file), 1);
     QString text;
-    const double load = bench::seconds([&] { text = texteditor::loadTextFile(log); });
+    const double load = bench::seconds([&] { text = text_editer::loadTextFile(log); });
     const double cat = bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(file));
     bench::report("load (10000-byte records, decode, trim)", load, "cat FILE >/dev/null", cat);
     {
@@ -105,7 +105,7 @@ int runTextEditerBench()
         const QString asciiFile = bench::quoted(asciiLog);
         if (makeLog(asciiLog, true)) {
             bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(asciiFile), 1);
-            const double asciiLoad = bench::seconds([&] { texteditor::loadTextFile(asciiLog); });
+            const double asciiLoad = bench::seconds([&] { text_editer::loadTextFile(asciiLog); });
             const double asciiCat =
                 bench::commandSeconds(QStringLiteral("cat %1 >/dev/null").arg(asciiFile));
             bench::report("  the same, ASCII-only file", asciiLoad, "cat FILE >/dev/null",
@@ -121,8 +121,8 @@ int runTextEditerBench()
         }
     }
 
-    texteditor::SearchAnswer answer;
-    const double count = bench::seconds([&] { answer = texteditor::searchWord(text, u"ERROR"); });
+    text_editer::SearchAnswer answer;
+    const double count = bench::seconds([&] { answer = text_editer::searchWord(text, u"ERROR"); });
     const QString grepCommand = QStringLiteral("grep -o ERROR %1 | wc -l").arg(file);
     const double grep = bench::commandSeconds(grepCommand);
     bench::report("count ERROR", count, "grep -o ERROR FILE | wc -l", grep);
@@ -130,20 +130,20 @@ int runTextEditerBench()
 
     QString replaced;
     const double replace =
-        bench::seconds([&] { replaced = match::replaceAll(text, u"ERROR", u"WARN"); });
+        bench::seconds([&] { replaced = core::match::replaceAll(text, u"ERROR", u"WARN"); });
     const double sed =
         bench::commandSeconds(QStringLiteral("sed 's/ERROR/WARN/g' %1 >/dev/null").arg(file));
     bench::report("replace ERROR by WARN (in memory)", replace, "sed 's/ERROR/WARN/g' FILE", sed);
     replaced.clear();
 
-    const double save = bench::seconds([&] { texteditor::saveTextFile(out, text); });
+    const double save = bench::seconds([&] { text_editer::saveTextFile(out, text); });
     const double cp =
         bench::commandSeconds(QStringLiteral("cp %1 %2").arg(file, bench::quoted(out + u'2')));
     bench::report("save (encode, temporary file, rename)", save, "cp FILE COPY", cp);
 
     const double pipeline = bench::seconds([&] {
-        texteditor::saveTextFile(
-            out, match::replaceAll(texteditor::loadTextFile(log), u"ERROR", u"WARN"));
+        text_editer::saveTextFile(
+            out, core::match::replaceAll(text_editer::loadTextFile(log), u"ERROR", u"WARN"));
     });
     const double sedToFile = bench::commandSeconds(
         QStringLiteral("sed 's/ERROR/WARN/g' %1 >%2").arg(file, bench::quoted(out + u'3')));
@@ -154,7 +154,7 @@ int runTextEditerBench()
 
     // The window, offscreen: whole clicks against the floor of the same work without a box, and
     // against Qt's own editor (QPlainTextEdit, the size of the file text box) taking the text.
-    TextEditer w;
+    text_editer::TextEditerWindow w;
     w.show();
     QApplication::processEvents();
     tk::testing::ScriptedFileDialogs dialogs;
@@ -192,7 +192,7 @@ int runTextEditerBench()
     }
 
     // Keys on the loaded text, each with the repaint it causes; one frame is 16 ms.
-    MultiLineBox *box = w.fileTextBox;
+    tk::MultiLineBox *box = w.fileTextBox;
     const auto key = [&](int k, Qt::KeyboardModifiers mods, const QString &typed = {}) {
         QElapsedTimer timer;
         timer.start();
@@ -219,8 +219,8 @@ int runTextEditerBench()
     const double qtReplace = bench::seconds(
         [&] { QString(text).replace(QStringLiteral("ERROR"), QStringLiteral("WARN")); });
     const double replaceFloor = bench::seconds([&] {
-        tk::TextLines lines;
-        lines.setText(match::replaceAll(text, u"ERROR", u"WARN"), true);
+        core::TextLines lines;
+        lines.setText(core::match::replaceAll(text, u"ERROR", u"WARN"), true);
     });
     bench::reference("QString::replace in memory", qtReplace);
     w.oldTextBox->setText(QStringLiteral("ERROR"));

@@ -9,7 +9,12 @@
 
 #include <vector>
 
-namespace fsname {
+namespace core::fs {
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    return folder + u'/' + name;
+}
 
 QString fromNative(QByteArrayView bytes)
 {
@@ -65,4 +70,4 @@ bool exists(const QString &path)
     return !native.isEmpty() && lstat(native.constData(), &st) == 0;
 }
 
-} // namespace fsname
+} // namespace core::fs

@@ -9,7 +9,11 @@
 
 class QUrl;
 
-namespace fsname {
+namespace core::fs {
+
+// The platform's form of "folder, separator, name": joined as they are, with no test for a
+// trailing separator ("//name" at the root, which the file system reads as "/name").
+QString joinPath(const QString &folder, const QString &name);
 
 QString fromNative(QByteArrayView bytes);
 // The bytes of `path`; empty when it can name no file: an empty text, a text holding U+0000
@@ -33,4 +37,4 @@ QString localPathOf(const QUrl &url);
 bool mayHaveLostBytes(const QString &path);
 bool exists(const QString &path);
 
-} // namespace fsname
+} // namespace core::fs

@@ -17,7 +17,7 @@
 #define RENAME_NOREPLACE (1 << 0)
 #endif
 
-namespace fsops {
+namespace core::fs {
 
 namespace {
 
@@ -427,7 +427,7 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
 
 Place placeOf(const QString &path)
 {
-    return {AT_FDCWD, fsname::toNative(path)};
+    return {AT_FDCWD, fs::toNative(path)};
 }
 
 // Both paths name one directory entry: the same name in the same folder.
@@ -444,7 +444,7 @@ bool sameEntry(const Place &a, const Place &b)
 
 bool isReadOnly(const QString &path)
 {
-    const QByteArray native = fsname::toNative(path);
+    const QByteArray native = fs::toNative(path);
     struct stat st;
     return !native.isEmpty() && stat(native.constData(), &st) == 0 && modeDeniesWrite(st);
 }
@@ -520,4 +520,4 @@ bool writeFile(const QString &path, QByteArrayView bytes, bool durable)
     return replaceContent(placeOf(path), content, 0666 & ~creationMask(), durable, nullptr);
 }
 
-} // namespace fsops
+} // namespace core::fs

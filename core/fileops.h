@@ -18,7 +18,7 @@
 // - A file whose mode gives the user no write permission counts as read-only: it is neither
 //   replaced nor deleted. This is read from the mode bits, so it holds for root too.
 //
-// Paths are the system's bytes (fsname::toNative); a path that cannot be encoded, such as one
+// Paths are the system's bytes (fs::toNative); a path that cannot be encoded, such as one
 // holding U+0000, makes the operation fail.
 
 #include <QByteArray>
@@ -27,7 +27,7 @@
 
 #include <fcntl.h>
 
-namespace fsops {
+namespace core::fs {
 
 // A path as the system calls take it: relative to an open folder, or to the working folder when
 // `folder` is AT_FDCWD (and then possibly absolute).
@@ -62,4 +62,4 @@ bool removeFile(const QString &path);
 // target's place.
 bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
 
-} // namespace fsops
+} // namespace core::fs

@@ -5,7 +5,7 @@
 
 #include <QtGlobal>
 
-namespace tk {
+namespace core {
 
 class Progress {
 public:
@@ -18,4 +18,4 @@ public:
     virtual bool advance(qint64 done) = 0;
 };
 
-} // namespace tk
+} // namespace core

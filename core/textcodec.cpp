@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace core {
+
 TextDecoder::TextDecoder()
     : m_decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom)
 {}
@@ -59,11 +61,6 @@ std::optional<QByteArray> encodeWindows1254(QStringView text)
     if (encoder.hasError())
         return std::nullopt;
     return bytes;
-}
-
-QString joinPath(const QString &folder, const QString &name)
-{
-    return folder + u'/' + name;
 }
 
 namespace {
@@ -261,3 +258,5 @@ char *encodeKeepingBytesTo(QStringView text, char *out, bool *ok)
         *ok = clean;
     return out;
 }
+
+} // namespace core

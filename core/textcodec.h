@@ -12,6 +12,8 @@
 
 #include <optional>
 
+namespace core {
+
 class TextDecoder {
 public:
     TextDecoder();
@@ -74,6 +76,4 @@ std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes);
 // The text as Windows-1254; nothing when it holds a character the code page cannot hold.
 std::optional<QByteArray> encodeWindows1254(QStringView text);
 
-// The platform's form of "folder, separator, name": joined as they are, with no test for a
-// trailing separator ("//name" at the root, which the file system reads as "/name").
-QString joinPath(const QString &folder, const QString &name);
+} // namespace core

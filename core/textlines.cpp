@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace tk {
+namespace core {
 
 namespace {
 
@@ -321,4 +321,4 @@ std::optional<TextLines::Change> TextLines::redo()
     return replay(m_redo, m_undo);
 }
 
-} // namespace tk
+} // namespace core

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-namespace tk {
+namespace core {
 
 class TextLines {
 public:
@@ -105,4 +105,4 @@ private:
     bool m_mergeOpen = false;
 };
 
-} // namespace tk
+} // namespace core

@@ -1,6 +1,6 @@
 #include "core/textmatch.h"
 
-namespace match {
+namespace core::match {
 
 qsizetype indexOf(QStringView text, QStringView pattern, qsizetype from)
 {
@@ -37,4 +37,4 @@ QString replaceAll(QStringView text, QStringView pattern, QStringView replacemen
     return out;
 }
 
-} // namespace match
+} // namespace core::match

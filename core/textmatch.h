@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace match {
+namespace core::match {
 
 // Position of the first match at or after `from`, or -1.
 qsizetype indexOf(QStringView text, QStringView pattern, qsizetype from = 0);
@@ -19,4 +19,4 @@ inline QString removeAll(QStringView text, QStringView pattern)
     return replaceAll(text, pattern, {});
 }
 
-} // namespace match
+} // namespace core::match

@@ -1,5 +1,7 @@
 #include "core/wildcard.h"
 
+namespace core {
+
 bool wildcardMatch(QStringView pattern, QStringView name)
 {
     // Greedy match that backtracks only to the last star: no recursion, at most
@@ -54,3 +56,5 @@ bool WildcardFilter::matches(QStringView name) const
     }
     return false;
 }
+
+} // namespace core

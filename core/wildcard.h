@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace core {
+
 class WildcardFilter {
 public:
     explicit WildcardFilter(const QString &patternList);
@@ -21,3 +23,5 @@ bool wildcardMatch(QStringView pattern, QStringView name);
 // One pattern against a file name, a name without a dot also taken as ending in one.
 bool fileNameMatches(QStringView pattern, QStringView name);
 bool hasWildcard(QStringView text);
+
+} // namespace core

@@ -1,13 +1,15 @@
 #include "diverter/diverter_window.h"
 
+#include "core/filenames.h"
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
 #include "toolkit/feedback.h"
-#include "core/filenames.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
 
 #include <QDir>
+
+namespace diverter {
 
 namespace {
 
@@ -18,7 +20,7 @@ constexpr qint64 kBigBatch = 2000;
 
 } // namespace
 
-Diverter::Diverter(QWidget *parent)
+DiverterWindow::DiverterWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's diverter"), 7815, 4890, tk::SystemColour::MenuText,
                       QStringLiteral("diverter"), false,
                       // Twenty-five controls share 521 x 326 pixels: the layout was drawn for a
@@ -68,7 +70,7 @@ Diverter::Diverter(QWidget *parent)
     transferButton = button(QStringLiteral("&Aktar"), 264, 211, 54, 25);
 
     // Right: the big text box.
-    listingBox = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
+    listingBox = new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
     place(listingBox, 322, 4, 195, 232);
 
     // Bottom row.
@@ -82,12 +84,12 @@ Diverter::Diverter(QWidget *parent)
     createButton = button(QStringLiteral("Yeni &Olustur"), 260, 256, 84, 26);
     deleteButton = button(QStringLiteral("Sil"), 347, 256, 36, 26);
     nameSeparatorLabel = label(QStringLiteral("Ayraç:"), 389, 242, 62);
-    nameSeparatorBox = new MultiLineBox(c);
+    nameSeparatorBox = new tk::MultiLineBox(c);
     place(nameSeparatorBox, 389, 257, 62, 24);
     sizeSeparatorLabel = label(QStringLiteral("Ayraç:"), 455, 242, 62);
-    sizeSeparatorBox = new MultiLineBox(c);
+    sizeSeparatorBox = new tk::MultiLineBox(c);
     place(sizeSeparatorBox, 455, 257, 62, 24);
-    siteLabel = site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
+    siteLabel = tk::site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
     place(siteLabel, 157, 290, 226, 18);
     siteLabel->setAlignment(Qt::AlignCenter);
 
@@ -139,7 +141,7 @@ Diverter::Diverter(QWidget *parent)
 
     // The load: the lists start at the program's working folder, as list controls do, and the
     // file list reads it once with the pattern "*.*".
-    if (!folderList->setPath(fsname::currentFolder()))
+    if (!folderList->setPath(core::fs::currentFolder()))
         folderList->setPath(QStringLiteral("/"));
     driveList->setDriveOf(folderList->path());
     filterBox->setText(kAllFiles);
@@ -147,23 +149,23 @@ Diverter::Diverter(QWidget *parent)
     folderPathBox->setText(folderList->path());
     sizeSeparatorBox->setText(kSizeSeparator);
 
-    connect(driveList, &DriveList::changed, this, &Diverter::driveChanged);
-    connect(folderList, &FolderList::changed, this, &Diverter::folderChanged);
+    connect(driveList, &DriveList::changed, this, &DiverterWindow::driveChanged);
+    connect(folderList, &FolderList::changed, this, &DiverterWindow::folderChanged);
     // Only Enter acts; every other key is ordinary typing.
-    connect(folderPathBox, &QLineEdit::returnPressed, this, &Diverter::goToTypedFolder);
-    connect(filterBox, &QLineEdit::textChanged, this, &Diverter::applyFilter);
-    connect(transferButton, &QPushButton::clicked, this, &Diverter::transferListing);
-    connect(appendButton, &QPushButton::clicked, this, &Diverter::appendListing);
-    connect(copyButton, &QPushButton::clicked, this, &Diverter::copyListing);
-    connect(resetButton, &QPushButton::clicked, this, &Diverter::resetFields);
-    connect(renameButton, &QPushButton::clicked, this, &Diverter::renameAll);
-    connect(refreshButton, &QPushButton::clicked, this, &Diverter::refreshFiles);
-    connect(createButton, &QPushButton::clicked, this, &Diverter::createAll);
-    connect(deleteButton, &QPushButton::clicked, this, &Diverter::deleteAll);
+    connect(folderPathBox, &QLineEdit::returnPressed, this, &DiverterWindow::goToTypedFolder);
+    connect(filterBox, &QLineEdit::textChanged, this, &DiverterWindow::applyFilter);
+    connect(transferButton, &QPushButton::clicked, this, &DiverterWindow::transferListing);
+    connect(appendButton, &QPushButton::clicked, this, &DiverterWindow::appendListing);
+    connect(copyButton, &QPushButton::clicked, this, &DiverterWindow::copyListing);
+    connect(resetButton, &QPushButton::clicked, this, &DiverterWindow::resetFields);
+    connect(renameButton, &QPushButton::clicked, this, &DiverterWindow::renameAll);
+    connect(refreshButton, &QPushButton::clicked, this, &DiverterWindow::refreshFiles);
+    connect(createButton, &QPushButton::clicked, this, &DiverterWindow::createAll);
+    connect(deleteButton, &QPushButton::clicked, this, &DiverterWindow::deleteAll);
     folderList->setFocus();
 }
 
-void Diverter::driveChanged()
+void DiverterWindow::driveChanged()
 {
     const tk::BusyCursor busy;
     // A drive that is not ready leaves both lists where they were; the drive list keeps
@@ -174,13 +176,13 @@ void Diverter::driveChanged()
     folderList->setPath(folder);
 }
 
-void Diverter::folderChanged()
+void DiverterWindow::folderChanged()
 {
     fileList->setPath(folderList->path());
     folderPathBox->setText(folderList->path());
 }
 
-void Diverter::goToTypedFolder()
+void DiverterWindow::goToTypedFolder()
 {
     // Each step runs the change handler of the list it sets before the next one.
     if (!folderList->setPath(folderPathBox->text()))
@@ -188,17 +190,17 @@ void Diverter::goToTypedFolder()
     driveList->setDriveOf(folderList->path());
 }
 
-void Diverter::applyFilter()
+void DiverterWindow::applyFilter()
 {
     fileList->setPattern(filterBox->text());
 }
 
-void Diverter::refreshFiles()
+void DiverterWindow::refreshFiles()
 {
     fileList->refresh();
 }
 
-void Diverter::resetFields()
+void DiverterWindow::resetFields()
 {
     listingBox->setText({});
     filterBox->setText(kAllFiles);
@@ -209,7 +211,7 @@ void Diverter::resetFields()
     sizeSeparatorBox->setText(kSizeSeparator);
 }
 
-void Diverter::writeListing(bool replace)
+void DiverterWindow::writeListing(bool replace)
 {
     const tk::BusyCursor busy;
     const bool withSizes = sizesCheck->isChecked();
@@ -222,23 +224,23 @@ void Diverter::writeListing(bool replace)
         listingBox->setText(listingBox->text() + pieces);
 }
 
-void Diverter::transferListing()
+void DiverterWindow::transferListing()
 {
     writeListing(true);
 }
 
-void Diverter::appendListing()
+void DiverterWindow::appendListing()
 {
     writeListing(false);
 }
 
-void Diverter::copyListing()
+void DiverterWindow::copyListing()
 {
     tk::clipboardClear();
     tk::clipboardPut(listingBox->text());
 }
 
-void Diverter::renameAll()
+void DiverterWindow::renameAll()
 {
     const tk::BusyCursor busy;
     tk::ProgressWindow progress(this, kBigBatch);
@@ -246,7 +248,7 @@ void Diverter::renameAll()
                         oldTextBox->text(), newTextBox->text(), &progress);
 }
 
-void Diverter::createAll()
+void DiverterWindow::createAll()
 {
     const tk::BusyCursor busy;
     tk::ProgressWindow progress(this, kBigBatch);
@@ -254,7 +256,7 @@ void Diverter::createAll()
                       newTextBox->text(), &progress);
 }
 
-void Diverter::deleteAll()
+void DiverterWindow::deleteAll()
 {
     const QString title = QStringLiteral("Onay");
     if (tk::messageBox(this,
@@ -273,3 +275,5 @@ void Diverter::deleteAll()
     tk::ProgressWindow progress(this, kBigBatch);
     diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress);
 }
+
+} // namespace diverter

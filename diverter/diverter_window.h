@@ -11,15 +11,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-class Diverter : public tk::ToolWindow {
+namespace diverter {
+
+class DiverterWindow : public tk::ToolWindow {
     Q_OBJECT
 public:
-    explicit Diverter(QWidget *parent = nullptr);
+    explicit DiverterWindow(QWidget *parent = nullptr);
 
     FolderList *folderList;
     DriveList *driveList;
     FileList *fileList;
-    MultiLineBox *listingBox, *nameSeparatorBox, *sizeSeparatorBox;
+    tk::MultiLineBox *listingBox, *nameSeparatorBox, *sizeSeparatorBox;
     QLineEdit *filterBox, *folderPathBox, *oldTextBox, *newTextBox;
     QPushButton *transferButton, *appendButton, *copyButton, *resetButton, *renameButton,
         *refreshButton, *createButton, *deleteButton;
@@ -48,3 +50,5 @@ public:
 private:
     void writeListing(bool replace);
 };
+
+} // namespace diverter

@@ -10,7 +10,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace drives {
+namespace diverter::drives {
 
 namespace {
 
@@ -31,7 +31,7 @@ QString unescapeOctal(const QByteArray &field)
         }
         out += field[i];
     }
-    return fsname::fromNative(out);
+    return core::fs::fromNative(out);
 }
 
 // udev writes blanks and other unsafe characters of a label link's name as \xHH.
@@ -165,7 +165,7 @@ QList<Mount> mountedDrives()
     QList<Mount> result = parseMountInfo(file.readAll(), labelsByDevice());
     result.removeIf([](const Mount &m) {
         struct stat st;
-        const QByteArray native = fsname::toNative(m.path);
+        const QByteArray native = core::fs::toNative(m.path);
         return native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode);
     });
     if (result.isEmpty() || result.first().path != u"/")
@@ -206,11 +206,11 @@ bool isReady(const Mount &drive, const QList<Mount> &mountedNow)
                                      [&](const Mount &m) { return m.path == drive.path; });
     if (!mounted)
         return false;
-    DIR *dir = opendir(fsname::toNative(drive.path).constData());
+    DIR *dir = opendir(core::fs::toNative(drive.path).constData());
     if (!dir)
         return false;
     closedir(dir);
     return true;
 }
 
-} // namespace drives
+} // namespace diverter::drives

@@ -8,7 +8,7 @@
 #include <QMap>
 #include <QString>
 
-namespace drives {
+namespace diverter::drives {
 
 struct Mount {
     QString path;  // the mount point
@@ -39,4 +39,4 @@ QString currentFolderOf(const QList<Mount> &drives, int index, const QString &wo
 // A drive is ready when it is still mounted (listed in `mountedNow`) and its root can be read.
 bool isReady(const Mount &drive, const QList<Mount> &mountedNow);
 
-} // namespace drives
+} // namespace diverter::drives

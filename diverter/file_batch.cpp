@@ -19,7 +19,7 @@ class ListedFolder {
 public:
     ListedFolder(const QString &path, const folders::FolderIdentity &listed)
     {
-        const QByteArray native = fsname::toNative(path);
+        const QByteArray native = core::fs::toNative(path);
         if (native.isEmpty() || listed == folders::FolderIdentity{})
             return;
         m_fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -39,7 +39,7 @@ public:
     ListedFolder &operator=(const ListedFolder &) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
-    fsops::Place place(const QString &name) const { return {m_fd, fsname::toNative(name)}; }
+    core::fs::Place place(const QString &name) const { return {m_fd, core::fs::toNative(name)}; }
 
 private:
     int m_fd = -1;
@@ -52,7 +52,7 @@ enum class Outcome { Pending, Done, Failed };
 // be lost under the new content).
 template <class Act>
 int runInBatchOrder(const QStringList &names, const QString &oldText, const QString &newText,
-                    bool blockOnFailure, tk::Progress *progress, Act act)
+                    bool blockOnFailure, core::Progress *progress, Act act)
 {
     QStringList newNames;
     newNames.reserve(names.size());
@@ -83,7 +83,7 @@ int runInBatchOrder(const QStringList &names, const QString &oldText, const QStr
 
 QString newNameOf(const QString &name, const QString &oldText, const QString &newText)
 {
-    return match::replaceAll(name, oldText, newText);
+    return core::match::replaceAll(name, oldText, newText);
 }
 
 std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &newNames)
@@ -136,34 +136,35 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
 
 int renameAll(const QString &folder, const folders::FolderIdentity &listed,
               const QStringList &names, const QString &oldText, const QString &newText,
-              tk::Progress *progress)
+              core::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
         return 0;
     // A rename never replaces, so an entry may try even when the one it waited for failed.
-    return runInBatchOrder(
-        names, oldText, newText, false, progress, [&](const QString &name, const QString &newName) {
-            const fsops::Place from = dir.place(name);
-            // Still a regular file or a link to one, as it was listed.
-            return fsops::isRegularFile(from) && fsops::renameNoReplace(from, dir.place(newName));
-        });
+    return runInBatchOrder(names, oldText, newText, false, progress,
+                           [&](const QString &name, const QString &newName) {
+                               const core::fs::Place from = dir.place(name);
+                               // Still a regular file or a link to one, as it was listed.
+                               return core::fs::isRegularFile(from) &&
+                                      core::fs::renameNoReplace(from, dir.place(newName));
+                           });
 }
 
 int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
-            const QString &oldText, const QString &newText, tk::Progress *progress)
+            const QString &oldText, const QString &newText, core::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
         return 0;
     return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
-                               return fsops::copyFile(dir.place(name), dir.place(newName));
+                               return core::fs::copyFile(dir.place(name), dir.place(newName));
                            });
 }
 
 int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, tk::Progress *progress)
+              const QStringList &names, core::Progress *progress)
 {
     const ListedFolder dir(folder, listed);
     if (!dir.isOpen())
@@ -173,8 +174,8 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     int done = 0;
     qint64 handled = 0;
     for (const QString &name : names) {
-        const fsops::Place entry = dir.place(name);
-        if (fsops::isRegularFile(entry) && fsops::removeFile(entry))
+        const core::fs::Place entry = dir.place(name);
+        if (core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
             break;

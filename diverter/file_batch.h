@@ -9,8 +9,8 @@
 // Each loop may be given a progress, told the number of entries it will act on and each one
 // handled; when it asks to stop, the loop ends after the entry at hand, and what was done stays.
 
-#include "diverter/folder_reading.h"
 #include "core/progress.h"
+#include "diverter/folder_reading.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,17 +36,17 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
 // got a name other than their own.
 int renameAll(const QString &folder, const folders::FolderIdentity &listed,
               const QStringList &names, const QString &oldText, const QString &newText,
-              tk::Progress *progress = nullptr);
+              core::Progress *progress = nullptr);
 
 // Copies each listed file under its new name by the replace rule; a file whose new name is its
 // own is left untouched, and no copy lands on a listed file whose own copy has not been made.
 // Returns how many copies were made.
 int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
-            const QString &oldText, const QString &newText, tk::Progress *progress = nullptr);
+            const QString &oldText, const QString &newText, core::Progress *progress = nullptr);
 
 // Deletes each listed file for good; read-only files, folders and special files stay, links go
 // as links. Returns how many were deleted.
 int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, tk::Progress *progress = nullptr);
+              const QStringList &names, core::Progress *progress = nullptr);
 
 } // namespace diverter

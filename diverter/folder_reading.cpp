@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace folders {
+namespace diverter::folders {
 
 namespace {
 
@@ -39,7 +39,7 @@ Kind kindOf(int dirFd, const dirent *entry)
 template <class Take>
 void readEntries(const QString &folder, Kind wanted, Take take, FolderIdentity *identity = nullptr)
 {
-    const QByteArray native = fsname::toNative(folder);
+    const QByteArray native = core::fs::toNative(folder);
     DIR *dir = native.isEmpty() ? nullptr : opendir(native.constData());
     if (identity)
         *identity = {};
@@ -67,7 +67,7 @@ QString resolveFolder(const QString &typed, const QString &workingFolder)
     // Joined and cleaned as text, so the bytes of every name stay as they are.
     const QString path =
         QDir::cleanPath(typed.startsWith(u'/') ? typed : workingFolder + u'/' + typed);
-    const QByteArray native = fsname::toNative(path);
+    const QByteArray native = core::fs::toNative(path);
     struct stat st;
     if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return {};
@@ -76,7 +76,7 @@ QString resolveFolder(const QString &typed, const QString &workingFolder)
 
 FolderIdentity identityOf(const QString &path)
 {
-    const QByteArray native = fsname::toNative(path);
+    const QByteArray native = core::fs::toNative(path);
     struct stat st;
     if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return {};
@@ -96,14 +96,15 @@ QStringList chainOf(const QString &folder)
 QStringList subfolderNames(const QString &folder)
 {
     QStringList names;
-    readEntries(folder, Kind::Folder, [&](const char *name) { names << fsname::fromNative(name); });
+    readEntries(folder, Kind::Folder,
+                [&](const char *name) { names << core::fs::fromNative(name); });
     sortIgnoringCase(names);
     return names;
 }
 
 QStringList fileNames(const QString &folder, const QString &pattern, FolderIdentity *identity)
 {
-    const WildcardFilter filter(pattern);
+    const core::WildcardFilter filter(pattern);
     QStringList names;
     if (identity)
         *identity = {};
@@ -112,7 +113,7 @@ QStringList fileNames(const QString &folder, const QString &pattern, FolderIdent
     readEntries(
         folder, Kind::File,
         [&](const char *raw) {
-            QString name = fsname::fromNative(raw);
+            QString name = core::fs::fromNative(raw);
             if (filter.matches(name))
                 names << std::move(name);
         },
@@ -154,4 +155,4 @@ void sortIgnoringCase(QStringList &names)
     names = std::move(sorted);
 }
 
-} // namespace folders
+} // namespace diverter::folders

@@ -7,7 +7,7 @@
 
 #include <sys/types.h>
 
-namespace folders {
+namespace diverter::folders {
 
 // Which folder a listing was read from: by the time the listed files are acted on, the same
 // path may name another folder (one swapped for a link, say).
@@ -41,4 +41,4 @@ QStringList fileNames(const QString &folder, const QString &pattern,
 // Sorts by name ignoring letter case; names that differ only in case keep a fixed order.
 void sortIgnoringCase(QStringList &names);
 
-} // namespace folders
+} // namespace diverter::folders

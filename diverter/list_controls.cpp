@@ -1,8 +1,8 @@
 #include "diverter/list_controls.h"
 
+#include "core/filenames.h"
 #include "diverter/folder_reading.h"
 #include "toolkit/feedback.h"
-#include "core/filenames.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
+
+namespace diverter {
 
 void NameListModel::setNames(QStringList names)
 {
@@ -28,7 +30,7 @@ QVariant NameListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_names.size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return fsname::forDisplay(m_names[index.row()]);
+        return core::fs::forDisplay(m_names[index.row()]);
     return {};
 }
 
@@ -88,7 +90,7 @@ void DriveList::reload()
         addItem(drives::displayName(mount));
     // A drive that has gone is replaced by the one that now holds its path.
     int index =
-        drives::driveIndexOf(m_drives, selected.isEmpty() ? fsname::currentFolder() : selected);
+        drives::driveIndexOf(m_drives, selected.isEmpty() ? core::fs::currentFolder() : selected);
     setCurrentIndex(index < 0 ? 0 : index);
     m_quiet = false;
 }
@@ -111,7 +113,7 @@ QString DriveList::currentFolder() const
     const int index = currentIndex();
     if (index < 0 || index >= m_drives.size() || !drives::isReady(m_drives[index], m_source()))
         return {};
-    return drives::currentFolderOf(m_drives, index, fsname::currentFolder());
+    return drives::currentFolderOf(m_drives, index, core::fs::currentFolder());
 }
 
 void DriveList::showPopup()
@@ -153,8 +155,8 @@ public:
         const Row &row = m_rows[size_t(index.row())];
         switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole: return fsname::forDisplay(row.name);
-        case Qt::ToolTipRole: return fsname::forDisplay(row.path);
+        case Qt::AccessibleTextRole: return core::fs::forDisplay(row.name);
+        case Qt::ToolTipRole: return core::fs::forDisplay(row.path);
         case Qt::DecorationRole:
             return QApplication::style()->standardIcon(row.depth == 0 ? QStyle::SP_DriveHDIcon
                                                        : row.open     ? QStyle::SP_DirOpenIcon
@@ -209,7 +211,7 @@ bool FolderList::setPath(const QString &typed)
 {
     // Reading a folder may take a while: every caller, the user's click or a handler, shows it.
     const tk::BusyCursor busy;
-    const QString folder = folders::resolveFolder(typed, fsname::currentFolder());
+    const QString folder = folders::resolveFolder(typed, core::fs::currentFolder());
     if (folder.isEmpty())
         return false;
     m_path = folder;
@@ -270,3 +272,5 @@ void FileList::refresh()
     m_model->setNames(m_path.isEmpty() ? QStringList()
                                        : folders::fileNames(m_path, m_pattern, &m_identity));
 }
+
+} // namespace diverter

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+namespace diverter {
+
 // A plain list of names; a view over it stays quick at 100,000 rows. A byte of a name that is not
 // valid UTF-8 shows as the replacement character; the name itself keeps it.
 class NameListModel : public QAbstractListModel {
@@ -104,3 +106,5 @@ private:
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
 };
+
+} // namespace diverter

@@ -17,7 +17,7 @@ namespace diverter {
 QString sizeText(const QString &path)
 {
     struct stat st;
-    const QByteArray native = fsname::toNative(path);
+    const QByteArray native = core::fs::toNative(path);
     if (native.isEmpty() || stat(native.constData(), &st) != 0)
         return {};
     return QString::number(qint64(st.st_size));
@@ -39,7 +39,7 @@ void readSizes(int dirFd, const QStringList &names, qsizetype from, qsizetype to
         const QString &name = names[i];
         nativeName.resize(size_t(name.size()) * 3 + 1);
         bool encoded = false;
-        char *end = encodeKeepingBytesTo(name, nativeName.data(), &encoded);
+        char *end = core::encodeKeepingBytesTo(name, nativeName.data(), &encoded);
         *end = '\0';
         struct stat st;
         if (encoded && fstatat(dirFd, nativeName.data(), &st, 0) == 0)
@@ -59,7 +59,7 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     int dirFd = -1;
     if (withSizes) {
         sizes.assign(size_t(names.size()), kNoSize);
-        const QByteArray nativeFolder = fsname::toNative(folder);
+        const QByteArray nativeFolder = core::fs::toNative(folder);
         dirFd = nativeFolder.isEmpty()
                     ? -1
                     : open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -92,7 +92,7 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
             continue;
         out += sizeSeparator;
         if (!sizesRead) {
-            out += sizeText(joinPath(folder, names[i]));
+            out += sizeText(core::fs::joinPath(folder, names[i]));
             continue;
         }
         if (const qint64 size = sizes[size_t(i)]; size != kNoSize) {

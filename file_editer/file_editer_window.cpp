@@ -1,18 +1,20 @@
 #include "file_editer/file_editer_window.h"
 
+#include "core/fileops.h"
 #include "file_editer/file_operations.h"
 #include "toolkit/feedback.h"
-#include "core/fileops.h"
 #include "toolkit/site.h"
 
 #include <QKeyEvent>
 #include <QMenuBar>
 
+namespace file_editer {
+
 namespace {
 const QString kCaption = QStringLiteral("tarnwick's File Editer");
 }
 
-FileEditer::FileEditer(QWidget *parent)
+FileEditerWindow::FileEditerWindow(QWidget *parent)
     : tk::ToolWindow(
           {kCaption, 6105, 2235, tk::SystemColour::MenuText, QStringLiteral("fileeditor"), true},
           parent)
@@ -50,7 +52,7 @@ FileEditer::FileEditer(QWidget *parent)
     deleteButton = new QPushButton(QStringLiteral("Dosya 1'i Sil"), c);
     place(deleteButton, 272, 82, 127, 30);
 
-    siteLabel = site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
+    siteLabel = tk::site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
     const int siteWidth = siteLabel->sizeHint().width();
     siteLabel->setGeometry((c->width() - siteWidth) / 2, px(122), siteWidth, px(20));
 
@@ -109,68 +111,70 @@ FileEditer::FileEditer(QWidget *parent)
     for (const auto &[object, name] : names)
         object->setObjectName(QLatin1String(name));
 
-    connect(copyButton, &QPushButton::clicked, this, &FileEditer::copyFile);
-    connect(copyAction, &QAction::triggered, this, &FileEditer::copyFile);
-    connect(renameButton, &QPushButton::clicked, this, &FileEditer::renameFile);
-    connect(renameAction, &QAction::triggered, this, &FileEditer::renameFile);
-    connect(deleteButton, &QPushButton::clicked, this, &FileEditer::deleteFile);
-    connect(deleteAction, &QAction::triggered, this, &FileEditer::deleteFile);
-    connect(browseSourceButton, &QPushButton::clicked, this, &FileEditer::browseSource);
-    connect(browseTargetButton, &QPushButton::clicked, this, &FileEditer::browseTarget);
-    connect(copySourceToTargetAction, &QAction::triggered, this, &FileEditer::copySourceToTarget);
-    connect(copyTargetToSourceAction, &QAction::triggered, this, &FileEditer::copyTargetToSource);
-    connect(swapFieldsAction, &QAction::triggered, this, &FileEditer::swapFields);
-    connect(clearSourceAction, &QAction::triggered, this, &FileEditer::clearSource);
-    connect(clearTargetAction, &QAction::triggered, this, &FileEditer::clearTarget);
-    connect(clearAllAction, &QAction::triggered, this, &FileEditer::clearAll);
+    connect(copyButton, &QPushButton::clicked, this, &FileEditerWindow::copyFile);
+    connect(copyAction, &QAction::triggered, this, &FileEditerWindow::copyFile);
+    connect(renameButton, &QPushButton::clicked, this, &FileEditerWindow::renameFile);
+    connect(renameAction, &QAction::triggered, this, &FileEditerWindow::renameFile);
+    connect(deleteButton, &QPushButton::clicked, this, &FileEditerWindow::deleteFile);
+    connect(deleteAction, &QAction::triggered, this, &FileEditerWindow::deleteFile);
+    connect(browseSourceButton, &QPushButton::clicked, this, &FileEditerWindow::browseSource);
+    connect(browseTargetButton, &QPushButton::clicked, this, &FileEditerWindow::browseTarget);
+    connect(copySourceToTargetAction, &QAction::triggered, this,
+            &FileEditerWindow::copySourceToTarget);
+    connect(copyTargetToSourceAction, &QAction::triggered, this,
+            &FileEditerWindow::copyTargetToSource);
+    connect(swapFieldsAction, &QAction::triggered, this, &FileEditerWindow::swapFields);
+    connect(clearSourceAction, &QAction::triggered, this, &FileEditerWindow::clearSource);
+    connect(clearTargetAction, &QAction::triggered, this, &FileEditerWindow::clearTarget);
+    connect(clearAllAction, &QAction::triggered, this, &FileEditerWindow::clearAll);
     tk::acceptFileDrops(sourceBox, [this](const QStringList &paths) { dropOnSource(paths); });
     tk::acceptFileDrops(targetBox, [this](const QStringList &paths) { dropOnTarget(paths); });
 }
 
-bool FileEditer::requiredFieldsFilled(const QStringList &fields)
+bool FileEditerWindow::requiredFieldsFilled(const QStringList &fields)
 {
-    if (fileediter::fieldsFilled(fields))
+    if (fieldsFilled(fields))
         return true;
     tk::messageBox(this, QStringLiteral("Gerekli yerleri doldur"), tk::Buttons::Ok, tk::Icon::None,
                    QStringLiteral("Hata"));
     return false;
 }
 
-void FileEditer::succeeded(const QString &message)
+void FileEditerWindow::succeeded(const QString &message)
 {
     tk::messageBox(this, message, tk::Buttons::Ok, tk::Icon::None, kCaption);
 }
 
-void FileEditer::copyFile()
+void FileEditerWindow::copyFile()
 {
     const QString source = sourceBox->text();
     const QString target = targetBox->text();
     if (!requiredFieldsFilled({source, target}))
         return;
-    if (tk::whileBusy([&] { return fsops::copyFile(source, target); }))
+    if (tk::whileBusy([&] { return core::fs::copyFile(source, target); }))
         succeeded(QStringLiteral("Basariyla Kopyalandi!"));
 }
 
-void FileEditer::renameFile()
+void FileEditerWindow::renameFile()
 {
     const QString from = sourceBox->text();
     const QString to = targetBox->text();
     if (!requiredFieldsFilled({from, to}))
         return;
-    if (tk::whileBusy([&] { return fsops::renameNoReplace(from, to); }))
+    if (tk::whileBusy([&] { return core::fs::renameNoReplace(from, to); }))
         succeeded(QStringLiteral("Basariyla Yeniden Adlandirildi!"));
 }
 
-void FileEditer::deleteFile()
+void FileEditerWindow::deleteFile()
 {
     const QString path = sourceBox->text();
     if (!requiredFieldsFilled({path}))
         return;
-    if (tk::whileBusy([&] { return fileediter::deleteFiles(path); }))
+    if (tk::whileBusy([&] { return deleteFiles(path); }))
         succeeded(QStringLiteral("Basariyla Silindi!"));
 }
 
-void FileEditer::browseSource()
+void FileEditerWindow::browseSource()
 {
     // The field takes the dialog's remembered name even on a cancel: the last path chosen
     // through either button, or nothing before the first choice.
@@ -178,58 +182,58 @@ void FileEditer::browseSource()
     sourceBox->setText(fileDialog.fileName());
 }
 
-void FileEditer::browseTarget()
+void FileEditerWindow::browseTarget()
 {
     fileDialog.show(this, tk::DialogMode::Open);
     targetBox->setText(fileDialog.fileName());
 }
 
-void FileEditer::copySourceToTarget()
+void FileEditerWindow::copySourceToTarget()
 {
     targetBox->setText(sourceBox->text());
 }
 
-void FileEditer::copyTargetToSource()
+void FileEditerWindow::copyTargetToSource()
 {
     sourceBox->setText(targetBox->text());
 }
 
-void FileEditer::swapFields()
+void FileEditerWindow::swapFields()
 {
     const QString kept = sourceBox->text();
     sourceBox->setText(targetBox->text());
     targetBox->setText(kept);
 }
 
-void FileEditer::clearSource()
+void FileEditerWindow::clearSource()
 {
     sourceBox->clear();
 }
 
-void FileEditer::clearTarget()
+void FileEditerWindow::clearTarget()
 {
     targetBox->clear();
 }
 
-void FileEditer::clearAll()
+void FileEditerWindow::clearAll()
 {
     sourceBox->clear();
     targetBox->clear();
 }
 
-void FileEditer::dropOnSource(const QStringList &paths)
+void FileEditerWindow::dropOnSource(const QStringList &paths)
 {
     if (!paths.isEmpty())
         sourceBox->setText(paths.constFirst());
 }
 
-void FileEditer::dropOnTarget(const QStringList &paths)
+void FileEditerWindow::dropOnTarget(const QStringList &paths)
 {
     if (!paths.isEmpty())
         targetBox->setText(paths.constFirst());
 }
 
-bool FileEditer::eventFilter(QObject *watched, QEvent *event)
+bool FileEditerWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // A line edit claims keys such as Ctrl+K (delete to end of line) and Ctrl+Y (redo) before
     // any shortcut sees them; in this window those keys belong to the menus.
@@ -248,3 +252,5 @@ bool FileEditer::eventFilter(QObject *watched, QEvent *event)
     }
     return tk::ToolWindow::eventFilter(watched, event);
 }
+
+} // namespace file_editer

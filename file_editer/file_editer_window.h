@@ -10,10 +10,12 @@
 #include <QMenu>
 #include <QPushButton>
 
-class FileEditer : public tk::ToolWindow {
+namespace file_editer {
+
+class FileEditerWindow : public tk::ToolWindow {
     Q_OBJECT
 public:
-    explicit FileEditer(QWidget *parent = nullptr);
+    explicit FileEditerWindow(QWidget *parent = nullptr);
 
     // File operations, each run by a button and its menu twin, and browsing.
     void copyFile();
@@ -55,3 +57,5 @@ private:
     bool requiredFieldsFilled(const QStringList &fields);
     void succeeded(const QString &message);
 };
+
+} // namespace file_editer

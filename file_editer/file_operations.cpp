@@ -8,7 +8,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace fileediter {
+namespace file_editer {
 
 bool fieldsFilled(const QStringList &fields)
 {
@@ -24,19 +24,20 @@ bool deletePatternMatches(QStringView pattern, QStringView name)
     if (name.startsWith(u'.') && !pattern.startsWith(u'.'))
         return false;
     // The whole field is one pattern: a ';' or a blank is part of a name here, not a separator.
-    return fileNameMatches(pattern, name);
+    return core::fileNameMatches(pattern, name);
 }
 
 bool deleteFiles(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
     const QString pattern = path.mid(slash + 1);
-    if (!hasWildcard(pattern))
-        return fsops::removeFile(path);
+    if (!core::hasWildcard(pattern))
+        return core::fs::removeFile(path);
 
     // A pattern without a folder works in the current folder, as a plain relative name does.
     // The folder is opened once and every match deleted by its own bytes within it.
-    const QByteArray folder = slash < 0 ? QByteArray(".") : fsname::toNative(path.left(slash + 1));
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : core::fs::toNative(path.left(slash + 1));
     if (folder.isEmpty())
         return false;
     DIR *dir = opendir(folder.constData());
@@ -46,7 +47,8 @@ bool deleteFiles(const QString &path)
     int matched = 0, deleted = 0;
     while (const dirent *entry = readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (name == "." || name == ".." || !deletePatternMatches(pattern, fsname::fromNative(name)))
+        if (name == "." || name == ".." ||
+            !deletePatternMatches(pattern, core::fs::fromNative(name)))
             continue;
         // A link to a folder is a file entry of its own: it goes as a link, like any other link.
         struct stat st;
@@ -55,11 +57,11 @@ bool deleteFiles(const QString &path)
         ++matched;
         // Every file that can go goes, whatever its place in the listing; a read-only one among
         // them only withholds the success.
-        if (fsops::removeFile({fd, name}))
+        if (core::fs::removeFile({fd, name}))
             ++deleted;
     }
     closedir(dir);
     return matched > 0 && deleted == matched;
 }
 
-} // namespace fileediter
+} // namespace file_editer

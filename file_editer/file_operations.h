@@ -1,12 +1,12 @@
 #pragma once
 // What the File Editer's buttons need beyond the shared file operations (copy and rename are
-// fsops::copyFile and fsops::renameNoReplace as they stand), without the window. Each answers
+// core::fs::copyFile and core::fs::renameNoReplace as they stand), without the window. Each answers
 // only whether it worked: the window either shows its one success message or stays silent.
 
 #include <QString>
 #include <QStringList>
 
-namespace fileediter {
+namespace file_editer {
 
 // A field counts as empty only when it holds no character at all; blanks are a (strange) path.
 bool fieldsFilled(const QStringList &fields);
@@ -21,4 +21,4 @@ bool deleteFiles(const QString &path);
 // shell would.
 bool deletePatternMatches(QStringView pattern, QStringView name);
 
-} // namespace fileediter
+} // namespace file_editer

@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
     if (qtTexts.load(QStringLiteral("qtbase_tr"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    auto *main = new MainWindow;
+    auto *main = new launcher::MainWindow;
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();
     return app.exec();

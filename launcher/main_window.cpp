@@ -5,6 +5,8 @@
 
 #include <QMenuBar>
 
+namespace launcher {
+
 MainWindow::MainWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's Toolkit"), 4680, 2850,
                       tk::SystemColour::ButtonText, QStringLiteral("toolkit"), true},
@@ -55,6 +57,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(diverterButton, &QPushButton::clicked, this, &MainWindow::openDiverter);
     connect(openDiverterAction, &QAction::triggered, this, &MainWindow::openDiverter);
     connect(endProgramAction, &QAction::triggered, this, [] { tk::endProgram(); });
-    connect(aboutAction, &QAction::triggered, this, [this] { site::showAbout(this); });
-    connect(siteAction, &QAction::triggered, this, [] { site::openAuthorPage(); });
+    connect(aboutAction, &QAction::triggered, this, [this] { tk::site::showAbout(this); });
+    connect(siteAction, &QAction::triggered, this, [] { tk::site::openAuthorPage(); });
 }
+
+} // namespace launcher

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QPushButton>
 
+namespace launcher {
+
 class MainWindow : public tk::ToolWindow {
     Q_OBJECT
 public:
@@ -18,9 +20,9 @@ public:
     void openFileEditer() { m_fileEditer.show(); }
     void openDiverter() { m_diverter.show(); }
 
-    TextEditer *textEditer() const { return m_textEditer.window(); }
-    FileEditer *fileEditer() const { return m_fileEditer.window(); }
-    Diverter *diverter() const { return m_diverter.window(); }
+    text_editer::TextEditerWindow *textEditer() const { return m_textEditer.window(); }
+    file_editer::FileEditerWindow *fileEditer() const { return m_fileEditer.window(); }
+    diverter::DiverterWindow *diverter() const { return m_diverter.window(); }
 
     QPushButton *textEditerButton, *fileEditerButton, *diverterButton;
     QLabel *textEditerLabel, *fileEditerLabel, *diverterLabel; // what each tool is for
@@ -34,7 +36,9 @@ public:
     QAction *siteAction;       // "Site"
 
 private:
-    tk::WindowSlot<TextEditer> m_textEditer;
-    tk::WindowSlot<FileEditer> m_fileEditer;
-    tk::WindowSlot<Diverter> m_diverter;
+    tk::WindowSlot<text_editer::TextEditerWindow> m_textEditer;
+    tk::WindowSlot<file_editer::FileEditerWindow> m_fileEditer;
+    tk::WindowSlot<diverter::DiverterWindow> m_diverter;
 };
+
+} // namespace launcher

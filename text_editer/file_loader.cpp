@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace texteditor {
+namespace text_editer {
 
 namespace {
 
@@ -74,17 +74,18 @@ void trimBlanks(QString &text)
         text.remove(0, start);
 }
 
-std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Progress *progress)
+std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
+                            core::Progress *progress)
 {
     QString result;
-    TextEncoding chosen = TextEncoding::Utf8;
+    core::TextEncoding chosen = core::TextEncoding::Utf8;
     const auto finished = [&]() -> std::optional<QString> {
         if (encoding)
             *encoding = chosen;
         trimBlanks(result);
         return std::move(result);
     };
-    const QByteArray nativePath = fsname::toNative(path);
+    const QByteArray nativePath = core::fs::toNative(path);
     if (nativePath.isEmpty())
         return finished();
     const int fd = openForLoading(nativePath);
@@ -111,7 +112,7 @@ std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Pro
     // Most files are UTF-8, read in one pass by Qt's decoder. The first byte that is not part of
     // valid UTF-8 sends the loader back to read the bytes as they are and choose again.
     result.reserve(qsizetype(st.st_size)); // never more characters than bytes
-    TextDecoder decoder;
+    core::TextDecoder decoder;
     bool cancelled = !readRecords(
         fd, blocks, buffer,
         [&](QByteArrayView record) {
@@ -137,11 +138,11 @@ std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Pro
                 goOn);
         }
         if (!cancelled) {
-            if (std::optional<QString> turkish = decodeCleanWindows1254(bytes)) {
+            if (std::optional<QString> turkish = core::decodeCleanWindows1254(bytes)) {
                 result = std::move(*turkish);
-                chosen = TextEncoding::Windows1254;
+                chosen = core::TextEncoding::Windows1254;
             } else {
-                result = decodeKeepingBytes(bytes);
+                result = core::decodeKeepingBytes(bytes);
             }
         }
     }
@@ -153,15 +154,15 @@ std::optional<QString> load(const QString &path, TextEncoding *encoding, tk::Pro
 
 } // namespace
 
-QString loadTextFile(const QString &path, TextEncoding *encoding)
+QString loadTextFile(const QString &path, core::TextEncoding *encoding)
 {
     return *load(path, encoding, nullptr);
 }
 
-std::optional<QString> loadTextFile(const QString &path, TextEncoding *encoding,
-                                    tk::Progress &progress)
+std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
+                                    core::Progress &progress)
 {
     return load(path, encoding, &progress);
 }
 
-} // namespace texteditor
+} // namespace text_editer

@@ -11,7 +11,7 @@
 
 #include <optional>
 
-namespace texteditor {
+namespace text_editer {
 
 inline constexpr qint64 kRecordBytes = 10000;
 
@@ -29,12 +29,12 @@ inline qint64 recordCount(qint64 fileBytes)
 // The bytes are read as UTF-8 when they are valid UTF-8; otherwise as Windows-1254 when they read
 // cleanly as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save
 // writes it back. `encoding`, when given, receives the encoding chosen, for the save.
-QString loadTextFile(const QString &path, TextEncoding *encoding = nullptr);
+QString loadTextFile(const QString &path, core::TextEncoding *encoding = nullptr);
 
 // The same, telling `progress` the bytes read; a file read twice (to choose its encoding again)
 // counts twice. Nothing when `progress` asked to stop: then `encoding` is left as it was, and
 // a file that did not exist may already have been created empty.
-std::optional<QString> loadTextFile(const QString &path, TextEncoding *encoding,
-                                    tk::Progress &progress);
+std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
+                                    core::Progress &progress);
 
-} // namespace texteditor
+} // namespace text_editer

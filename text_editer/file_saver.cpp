@@ -3,21 +3,21 @@
 #include "core/fileops.h"
 #include "core/textcodec.h"
 
-namespace texteditor {
+namespace text_editer {
 
-bool saveTextFile(const QString &path, QStringView text, TextEncoding encoding)
+bool saveTextFile(const QString &path, QStringView text, core::TextEncoding encoding)
 {
     // The whole content is known before the file is touched, so a target written in place can
     // have its space reserved first. A text the file's own code page cannot hold (a character
     // typed or pasted since) is written as UTF-8, so nothing typed is lost; UTF-8 writes each
     // byte stand-in back as its byte.
     std::optional<QByteArray> encoded;
-    if (encoding == TextEncoding::Windows1254)
-        encoded = encodeWindows1254(text);
-    QByteArray bytes = encoded ? std::move(*encoded) : encodeKeepingBytes(text);
+    if (encoding == core::TextEncoding::Windows1254)
+        encoded = core::encodeWindows1254(text);
+    QByteArray bytes = encoded ? std::move(*encoded) : core::encodeKeepingBytes(text);
     bytes += "\r\n";
     // One file, the user's own work: it reaches the disk before it replaces the old one.
-    return fsops::writeFile(path, bytes, true);
+    return core::fs::writeFile(path, bytes, true);
 }
 
-} // namespace texteditor
+} // namespace text_editer

@@ -7,10 +7,10 @@
 
 #include <QString>
 
-namespace texteditor {
+namespace text_editer {
 
 // False when the file could not be written; the target is then as it was.
 bool saveTextFile(const QString &path, QStringView text,
-                  TextEncoding encoding = TextEncoding::Utf8);
+                  core::TextEncoding encoding = core::TextEncoding::Utf8);
 
-} // namespace texteditor
+} // namespace text_editer

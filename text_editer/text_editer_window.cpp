@@ -1,13 +1,15 @@
 #include "text_editer/text_editer_window.h"
 
+#include "core/textmatch.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_search.h"
 #include "toolkit/feedback.h"
 #include "toolkit/site.h"
-#include "core/textmatch.h"
 
 #include <limits>
+
+namespace text_editer {
 
 namespace {
 const QString kCloseQuestion = QStringLiteral("Emin misiniz?");
@@ -16,7 +18,7 @@ const QString kCloseTitle = QStringLiteral("Kapamak...");
 constexpr qint64 kBigFileBytes = 20'000'000;
 } // namespace
 
-TextEditer::TextEditer(QWidget *parent)
+TextEditerWindow::TextEditerWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's Text Editer"), 5685, 5985,
                       tk::SystemColour::WindowFrame, QStringLiteral("texteditor"), false},
                      parent)
@@ -51,7 +53,7 @@ TextEditer::TextEditer(QWidget *parent)
 
     // Left column: the search.
     wordLabel = label(QStringLiteral("aranacak text"), 8, 8, 92);
-    wordBox = new MultiLineBox(c);
+    wordBox = new tk::MultiLineBox(c);
     place(wordBox, 8, 26, 92, 48);
     searchButton = button(QStringLiteral("&Arat"), 8, 80, 92);
     foundLabel = label(QStringLiteral("bulunuyor mu?"), 8, 116, 92);
@@ -61,7 +63,7 @@ TextEditer::TextEditer(QWidget *parent)
 
     // Middle: the file text and the clipboard row.
     openButton = button(QStringLiteral("&Dosyadan Aç..."), 108, 8, 184);
-    fileTextBox = new MultiLineBox(c, MultiLineBox::ScrollBar::Vertical);
+    fileTextBox = new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
     place(fileTextBox, 108, 40, 184, 212);
     copyLabel = label(QStringLiteral("Dosya:"), 108, 258, 60);
     cutLabel = label(QStringLiteral("Dosya:"), 170, 258, 60);
@@ -82,15 +84,15 @@ TextEditer::TextEditer(QWidget *parent)
 
     // Bottom row: removal and replacement.
     oldTextLabel = label(QStringLiteral("eski"), 8, 314, 100);
-    oldTextBox = new MultiLineBox(c);
+    oldTextBox = new tk::MultiLineBox(c);
     place(oldTextBox, 8, 332, 100, 40);
     removeButton = button(QStringLiteral("&Sil"), 114, 339, 58);
     newTextLabel = label(QStringLiteral("yeni"), 178, 314, 110);
-    newTextBox = new MultiLineBox(c);
+    newTextBox = new tk::MultiLineBox(c);
     place(newTextBox, 178, 332, 110, 40);
     replaceButton = button(QStringLiteral("Ye&rlestir"), 294, 339, 77);
 
-    siteLabel = site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
+    siteLabel = tk::site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
     place(siteLabel, 8, 379, 363, 16);
 
     tk::nameByLabel(wordBox, wordLabel);
@@ -119,28 +121,28 @@ TextEditer::TextEditer(QWidget *parent)
                            {QStringLiteral("*.txt"), QStringLiteral("*.doc")});
 
     tk::acceptFileDrops(fileTextBox, [this](const QStringList &paths) { dropFiles(paths); });
-    connect(wordLabel, &tk::ClickLabel::doubleClicked, this, &TextEditer::showLength);
-    connect(openButton, &QPushButton::clicked, this, &TextEditer::openFile);
-    connect(closeProgramButton, &QPushButton::clicked, this, &TextEditer::closeProgram);
-    connect(clearFileTextButton, &QPushButton::clicked, this, &TextEditer::clearFileText);
-    connect(searchButton, &QPushButton::clicked, this, &TextEditer::search);
-    connect(clearAllButton, &QPushButton::clicked, this, &TextEditer::clearAll);
-    connect(saveButton, &QPushButton::clicked, this, &TextEditer::save);
-    connect(removeButton, &QPushButton::clicked, this, &TextEditer::removeOldText);
-    connect(replaceButton, &QPushButton::clicked, this, &TextEditer::replaceOldText);
-    connect(copyButton, &QPushButton::clicked, this, &TextEditer::copyText);
-    connect(cutButton, &QPushButton::clicked, this, &TextEditer::cutText);
-    connect(pasteButton, &QPushButton::clicked, this, &TextEditer::pasteText);
+    connect(wordLabel, &tk::ClickLabel::doubleClicked, this, &TextEditerWindow::showLength);
+    connect(openButton, &QPushButton::clicked, this, &TextEditerWindow::openFile);
+    connect(closeProgramButton, &QPushButton::clicked, this, &TextEditerWindow::closeProgram);
+    connect(clearFileTextButton, &QPushButton::clicked, this, &TextEditerWindow::clearFileText);
+    connect(searchButton, &QPushButton::clicked, this, &TextEditerWindow::search);
+    connect(clearAllButton, &QPushButton::clicked, this, &TextEditerWindow::clearAll);
+    connect(saveButton, &QPushButton::clicked, this, &TextEditerWindow::save);
+    connect(removeButton, &QPushButton::clicked, this, &TextEditerWindow::removeOldText);
+    connect(replaceButton, &QPushButton::clicked, this, &TextEditerWindow::replaceOldText);
+    connect(copyButton, &QPushButton::clicked, this, &TextEditerWindow::copyText);
+    connect(cutButton, &QPushButton::clicked, this, &TextEditerWindow::cutText);
+    connect(pasteButton, &QPushButton::clicked, this, &TextEditerWindow::pasteText);
 }
 
-void TextEditer::loadFile(const QString &path)
+void TextEditerWindow::loadFile(const QString &path)
 {
     const tk::BusyCursor busy;
-    TextEncoding encoding;
+    core::TextEncoding encoding;
     std::optional<QString> text;
     {
         tk::ProgressWindow progress(this, kBigFileBytes);
-        text = texteditor::loadTextFile(path, &encoding, progress);
+        text = loadTextFile(path, &encoding, progress);
     }
     // A cancelled load leaves the box, and the encoding a save writes, as they were.
     if (!text)
@@ -149,44 +151,44 @@ void TextEditer::loadFile(const QString &path)
     fileTextBox->setTextFresh(*text);
 }
 
-void TextEditer::openFile()
+void TextEditerWindow::openFile()
 {
     if (!fileDialog.show(this, tk::DialogMode::Open))
         return;
     loadFile(fileDialog.fileName());
 }
 
-void TextEditer::dropFiles(const QStringList &paths)
+void TextEditerWindow::dropFiles(const QStringList &paths)
 {
     // A drag without a file never reaches here; an empty list must not cost the box its text.
     if (!paths.isEmpty())
         loadFile(paths.constFirst());
 }
 
-void TextEditer::showLength()
+void TextEditerWindow::showLength()
 {
     tk::messageBox(this, QStringLiteral("Dosya uzunlugu: %1").arg(fileTextBox->text().size()),
                    tk::Buttons::Ok, tk::Icon::None, QStringLiteral("Text Editer"));
 }
 
-bool TextEditer::askToClose()
+bool TextEditerWindow::askToClose()
 {
     return tk::messageBox(this, kCloseQuestion, tk::Buttons::YesNo, tk::Icon::Question,
                           kCloseTitle) == tk::Answer::Yes;
 }
 
-void TextEditer::closeProgram()
+void TextEditerWindow::closeProgram()
 {
     if (askToClose())
         tk::endProgram();
 }
 
-bool TextEditer::confirmClose()
+bool TextEditerWindow::confirmClose()
 {
     return askToClose();
 }
 
-void TextEditer::search()
+void TextEditerWindow::search()
 {
     const QString word = wordBox->text();
     if (word.isEmpty()) {
@@ -194,34 +196,34 @@ void TextEditer::search()
         return;
     }
     const tk::BusyCursor busy;
-    const texteditor::SearchAnswer answer = texteditor::searchWord(
-        fileTextBox->text(), texteditor::withLineBreak(word, fileTextBox->lineBreak()));
+    const SearchAnswer answer =
+        searchWord(fileTextBox->text(), withLineBreak(word, fileTextBox->lineBreak()));
     foundBox->setText(answer.found);
     countBox->setText(answer.count);
 }
 
-void TextEditer::removeOldText()
+void TextEditerWindow::removeOldText()
 {
     const tk::BusyCursor busy;
-    const QString old = texteditor::withLineBreak(oldTextBox->text(), fileTextBox->lineBreak());
-    fileTextBox->setText(match::removeAll(fileTextBox->text(), old));
+    const QString old = withLineBreak(oldTextBox->text(), fileTextBox->lineBreak());
+    fileTextBox->setText(core::match::removeAll(fileTextBox->text(), old));
 }
 
-void TextEditer::replaceOldText()
+void TextEditerWindow::replaceOldText()
 {
     const tk::BusyCursor busy;
     const QString lineBreak = fileTextBox->lineBreak();
-    const QString old = texteditor::withLineBreak(oldTextBox->text(), lineBreak);
-    const QString replacement = texteditor::withLineBreak(newTextBox->text(), lineBreak);
-    fileTextBox->setText(match::replaceAll(fileTextBox->text(), old, replacement));
+    const QString old = withLineBreak(oldTextBox->text(), lineBreak);
+    const QString replacement = withLineBreak(newTextBox->text(), lineBreak);
+    fileTextBox->setText(core::match::replaceAll(fileTextBox->text(), old, replacement));
 }
 
-void TextEditer::clearFileText()
+void TextEditerWindow::clearFileText()
 {
     fileTextBox->setText({});
 }
 
-void TextEditer::clearAll()
+void TextEditerWindow::clearAll()
 {
     fileTextBox->setText({});
     wordBox->setText({});
@@ -231,28 +233,30 @@ void TextEditer::clearAll()
     newTextBox->setText({});
 }
 
-void TextEditer::save()
+void TextEditerWindow::save()
 {
     if (!fileDialog.show(this, tk::DialogMode::Save))
         return;
     // A failed save says nothing and leaves the old file whole.
     const tk::BusyCursor busy;
-    texteditor::saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding);
+    saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding);
 }
 
-void TextEditer::copyText()
+void TextEditerWindow::copyText()
 {
     tk::clipboardClear();
     tk::clipboardPut(fileTextBox->text());
 }
 
-void TextEditer::cutText()
+void TextEditerWindow::cutText()
 {
     copyText();
     fileTextBox->setText({});
 }
 
-void TextEditer::pasteText()
+void TextEditerWindow::pasteText()
 {
     fileTextBox->setText(tk::clipboardText());
 }
+
+} // namespace text_editer

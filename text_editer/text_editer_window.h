@@ -3,25 +3,27 @@
 // saving, and moves of the whole text through the clipboard. Each handler is public, so a click,
 // a drop and a test all run the same steps.
 
-#include "toolkit/textbox.h"
 #include "core/textcodec.h"
+#include "toolkit/textbox.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolwindow.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
-class TextEditer : public tk::ToolWindow {
+namespace text_editer {
+
+class TextEditerWindow : public tk::ToolWindow {
     Q_OBJECT
 public:
-    explicit TextEditer(QWidget *parent = nullptr);
+    explicit TextEditerWindow(QWidget *parent = nullptr);
 
-    MultiLineBox *fileTextBox = nullptr; // the file text
-    MultiLineBox *wordBox = nullptr;     // the word to search for
-    QLineEdit *foundBox = nullptr;       // "evet" or "yok"
-    QLineEdit *countBox = nullptr;       // how many times
-    MultiLineBox *oldTextBox = nullptr;
-    MultiLineBox *newTextBox = nullptr;
+    tk::MultiLineBox *fileTextBox = nullptr; // the file text
+    tk::MultiLineBox *wordBox = nullptr;     // the word to search for
+    QLineEdit *foundBox = nullptr;           // "evet" or "yok"
+    QLineEdit *countBox = nullptr;           // how many times
+    tk::MultiLineBox *oldTextBox = nullptr;
+    tk::MultiLineBox *newTextBox = nullptr;
 
     QPushButton *openButton = nullptr;          // "&Dosyadan Aç..."
     QPushButton *closeProgramButton = nullptr;  // "Kapa&t"
@@ -78,5 +80,7 @@ private:
     void loadFile(const QString &path);
 
     // The encoding of the file loaded last, in which a save writes (docs/platform.md).
-    TextEncoding m_fileEncoding = TextEncoding::Utf8;
+    core::TextEncoding m_fileEncoding = core::TextEncoding::Utf8;
 };
+
+} // namespace text_editer

@@ -2,11 +2,11 @@
 
 #include "core/textmatch.h"
 
-namespace texteditor {
+namespace text_editer {
 
 SearchAnswer searchWord(QStringView text, QStringView word)
 {
-    const qsizetype occurrences = match::count(text, word);
+    const qsizetype occurrences = core::match::count(text, word);
     if (occurrences == 0)
         return {QStringLiteral("yok"), QStringLiteral("0")};
     // The length that removing every occurrence takes away, divided by the word's length, is
@@ -18,7 +18,7 @@ QString withLineBreak(const QString &text, const QString &lineBreak)
 {
     if (lineBreak == QLatin1String("\r\n"))
         return text;
-    return match::replaceAll(text, u"\r\n", lineBreak);
+    return core::match::replaceAll(text, u"\r\n", lineBreak);
 }
 
-} // namespace texteditor
+} // namespace text_editer

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace texteditor {
+namespace text_editer {
 
 struct SearchAnswer {
     QString found; // "evet" or "yok"
@@ -18,4 +18,4 @@ SearchAnswer searchWord(QStringView text, QStringView word);
 // CR LF line breaks, while the file text keeps the bare LF of a file that had them.
 QString withLineBreak(const QString &text, const QString &lineBreak);
 
-} // namespace texteditor
+} // namespace text_editer

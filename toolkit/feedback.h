@@ -33,7 +33,7 @@ template <class Work> auto whileBusy(Work &&work)
 // The progress window of one piece of work. Nothing is made unless the work's total is more
 // than `bigAbove` steps; then a modal window with a bar and "İptal" appears once the work has
 // run half a second. Until then, and between its updates, advance() costs a clock read.
-class ProgressWindow : public Progress {
+class ProgressWindow : public core::Progress {
 public:
     ProgressWindow(QWidget *parent, qint64 bigAbove);
     ~ProgressWindow() override;

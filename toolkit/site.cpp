@@ -4,7 +4,7 @@
 
 #include <QUrl>
 
-namespace site {
+namespace tk::site {
 
 QString authorHost()
 {
@@ -32,4 +32,4 @@ tk::ClickLabel *makeSiteLabel(QWidget *parent, const QColor &background, const Q
     return label;
 }
 
-} // namespace site
+} // namespace tk::site

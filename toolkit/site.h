@@ -3,7 +3,7 @@
 
 #include "toolkit/toolwindow.h"
 
-namespace site {
+namespace tk::site {
 
 // One place for the author's web address; the labels show its host name.
 inline const QString kAuthorAddress = QStringLiteral("http://www.tarnwick.example");
@@ -22,4 +22,4 @@ void openAuthorPage();
 tk::ClickLabel *makeSiteLabel(QWidget *parent, const QColor &background,
                               const QColor &foreground = tk::kDarkGreen);
 
-} // namespace site
+} // namespace tk::site

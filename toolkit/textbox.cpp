@@ -17,7 +17,9 @@
 #include <algorithm>
 #include <climits>
 
-using tk::TextLines;
+namespace tk {
+
+using core::TextLines;
 
 namespace {
 
@@ -1286,3 +1288,5 @@ void MultiLineBox::contextMenuEvent(QContextMenuEvent *event)
         &MultiLineBox::selectAll);
     menu.exec(event->globalPos());
 }
+
+} // namespace tk

@@ -3,7 +3,7 @@
 // designed around a box whose line break is carriage return + line feed (Enter types CR LF, a
 // line break counts two in lengths). This box reports CR LF, except that a box whose text was
 // last set from a text with bare LF line breaks reports bare LF, so a Unix text file loads and
-// saves unchanged. The text is kept exactly as set or typed (tk::TextLines), so text set by code
+// saves unchanged. The text is kept exactly as set or typed (core::TextLines), so text set by code
 // reads back as it was set, lone CRs and all.
 //
 // Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+
+namespace tk {
 
 class MultiLineBoxAccessible;
 
@@ -88,12 +90,12 @@ private:
 
     // Text changes, all through here: the caret, the layouts, the scroll bar, screen readers.
     void edit(qsizetype start, qsizetype end, const QString &with,
-              tk::TextLines::Merge merge = tk::TextLines::Merge::No);
+              core::TextLines::Merge merge = core::TextLines::Merge::No);
     void wholeText(const QString &text, bool freshHistory);
-    void changed(const tk::TextLines::Change &change, qsizetype caret);
+    void changed(const core::TextLines::Change &change, qsizetype caret);
     // Shows a step taken back or again from the history.
-    void replayed(const std::optional<tk::TextLines::Change> &change);
-    void insertTyped(const QString &typed, tk::TextLines::Merge merge);
+    void replayed(const std::optional<core::TextLines::Change> &change);
+    void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
     // Caret moves; with keepAnchor the selection grows, otherwise it collapses.
     void moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX = false);
@@ -142,7 +144,7 @@ private:
     bool isOwnKey(QKeyEvent *event) const;
     bool moveByKey(QKeyEvent *event);
 
-    tk::TextLines m_lines;
+    core::TextLines m_lines;
     bool m_bareLf = false;
     bool m_readOnly = false;
     qsizetype m_caret = 0;
@@ -162,3 +164,5 @@ private:
     mutable std::unordered_map<qsizetype, std::unique_ptr<Laid>> m_layouts;
     mutable std::optional<Row> m_lastTop;
 };
+
+} // namespace tk

@@ -125,7 +125,7 @@ bool FileDialog::show(QWidget *parent, DialogMode mode)
     // Qt's dialog reads folders lossily: a name whose bytes are not UTF-8 comes back with
     // replacement characters and may name another file or none. Such a choice counts only when
     // that exact path exists; otherwise it is as if nothing was chosen.
-    if (chosen && fsname::mayHaveLostBytes(*chosen) && !fsname::exists(*chosen))
+    if (chosen && core::fs::mayHaveLostBytes(*chosen) && !core::fs::exists(*chosen))
         chosen.reset();
     if (!chosen)
         return false;
@@ -155,7 +155,7 @@ QStringList localPaths(const QMimeData *data)
     if (!data || !data->hasUrls())
         return paths;
     for (const QUrl &url : data->urls()) {
-        const QString path = fsname::localPathOf(url);
+        const QString path = core::fs::localPathOf(url);
         if (!path.isEmpty())
             paths << path;
     }

@@ -1,9 +1,9 @@
 // The shared file operations, on real files: nothing is ever replaced by a rename, no copy or save
 // damages its source or leaves a half-written target, and read-only files stay.
 
-#include "tests/test_files.h"
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "tests/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +24,7 @@ namespace {
 struct stat statOf(const QString &path)
 {
     struct stat st {};
-    lstat(fsname::toNative(path).constData(), &st);
+    lstat(core::fs::toNative(path).constData(), &st);
     return st;
 }
 
@@ -114,7 +114,7 @@ void FileOps::copyOutcome()
                  0);
     const QByteArray before = readAll(path(target));
 
-    QCOMPARE(fsops::copyFile(path("a.txt"), path(target)), copied);
+    QCOMPARE(core::fs::copyFile(path("a.txt"), path(target)), copied);
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
     for (const QString &name : entries(m_dir->path()))
@@ -124,7 +124,7 @@ void FileOps::copyOutcome()
 void FileOps::copiesFilesThatReportNoSize()
 {
     // /proc files report a size of 0 and cannot be copied by the kernel's copy.
-    QVERIFY(fsops::copyFile(QStringLiteral("/proc/self/status"), path("status.txt")));
+    QVERIFY(core::fs::copyFile(QStringLiteral("/proc/self/status"), path("status.txt")));
     QVERIFY(readAll(path("status.txt")).startsWith("Name:"));
 }
 
@@ -134,8 +134,8 @@ void FileOps::failedCopyLeavesTargetWhole()
     writeFile(path("b.txt"), "old target");
     {
         FileSizeLimit full(64 * 1024);
-        QVERIFY(!fsops::copyFile(path("big.bin"), path("b.txt")));
-        QVERIFY(!fsops::copyFile(path("big.bin"), path("new.txt")));
+        QVERIFY(!core::fs::copyFile(path("big.bin"), path("b.txt")));
+        QVERIFY(!core::fs::copyFile(path("big.bin"), path("new.txt")));
     }
     QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
     QVERIFY(!QFile::exists(path("new.txt")));
@@ -147,16 +147,16 @@ void FileOps::writeKeepsTargetSafe()
     writeFile(path("b.txt"), "old content");
     {
         FileSizeLimit full(1024);
-        QVERIFY(!fsops::writeFile(path("b.txt"), QByteArray(4096, 'y'), true));
+        QVERIFY(!core::fs::writeFile(path("b.txt"), QByteArray(4096, 'y'), true));
     }
     QCOMPARE(readAll(path("b.txt")), QByteArray("old content"));
     QCOMPARE(entries(m_dir->path()).size(), 2);
 
     makeReadOnly(path("b.txt"));
-    QVERIFY(!fsops::writeFile(path("b.txt"), "new", false));
+    QVERIFY(!core::fs::writeFile(path("b.txt"), "new", false));
     QVERIFY(QDir(m_dir->path()).mkdir("sub"));
-    QVERIFY(!fsops::writeFile(path("sub"), "new", false));
-    QVERIFY(!fsops::writeFile(path("missing/b.txt"), "new", false));
+    QVERIFY(!core::fs::writeFile(path("sub"), "new", false));
+    QVERIFY(!core::fs::writeFile(path("missing/b.txt"), "new", false));
 }
 
 void FileOps::writeThroughLinksKeepingMode()
@@ -164,7 +164,7 @@ void FileOps::writeThroughLinksKeepingMode()
     writeFile(path("b.txt"), "old");
     QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), 0640), 0);
     QVERIFY(QFile::link(path("b.txt"), path("link.txt")));
-    QVERIFY(fsops::writeFile(path("link.txt"), "new", true));
+    QVERIFY(core::fs::writeFile(path("link.txt"), "new", true));
     QVERIFY(QFileInfo(path("link.txt")).isSymLink());
     QCOMPARE(readAll(path("b.txt")), QByteArray("new"));
     struct stat st;
@@ -175,12 +175,12 @@ void FileOps::writeThroughLinksKeepingMode()
 void FileOps::renameNeverReplaces()
 {
     writeFile(path("b.txt"), "other");
-    QVERIFY(!fsops::renameNoReplace(path("a.txt"), path("b.txt")));
+    QVERIFY(!core::fs::renameNoReplace(path("a.txt"), path("b.txt")));
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path("b.txt")), QByteArray("other"));
-    QVERIFY(!fsops::renameNoReplace(path("missing.txt"), path("c.txt")));
+    QVERIFY(!core::fs::renameNoReplace(path("missing.txt"), path("c.txt")));
     QVERIFY(!QFile::exists(path("c.txt")));
-    QVERIFY(fsops::renameNoReplace(path("a.txt"), path("c.txt")));
+    QVERIFY(core::fs::renameNoReplace(path("a.txt"), path("c.txt")));
     QCOMPARE(readAll(path("c.txt")), QByteArray("source bytes"));
     QVERIFY(!QFile::exists(path("a.txt")));
 }
@@ -188,12 +188,12 @@ void FileOps::renameNeverReplaces()
 void FileOps::renameMovesFoldersAndOntoItself()
 {
     QVERIFY(QDir(m_dir->path()).mkpath("old/inner"));
-    QVERIFY(fsops::renameNoReplace(path("old"), path("new")));
+    QVERIFY(core::fs::renameNoReplace(path("old"), path("new")));
     QVERIFY(QFileInfo(path("new/inner")).isDir());
-    QVERIFY(fsops::renameNoReplace(path("a.txt"), path("a.txt")));
-    QVERIFY(fsops::renameNoReplace(path("a.txt"), path("new/../a.txt")));
+    QVERIFY(core::fs::renameNoReplace(path("a.txt"), path("a.txt")));
+    QVERIFY(core::fs::renameNoReplace(path("a.txt"), path("new/../a.txt")));
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
-    QVERIFY(fsops::renameNoReplace(path("a.txt"), path("new/inner/a.txt")));
+    QVERIFY(core::fs::renameNoReplace(path("a.txt"), path("new/inner/a.txt")));
     QCOMPARE(readAll(path("new/inner/a.txt")), QByteArray("source bytes"));
 }
 
@@ -206,7 +206,7 @@ void FileOps::renameAcrossFileSystems()
     QTemporaryDir other(QStringLiteral("/dev/shm/fileops-XXXXXX"));
     QVERIFY(other.isValid());
     writeFile(other.filePath("taken.txt"), "taken");
-    QVERIFY(!fsops::renameNoReplace(path("a.txt"), other.filePath("taken.txt")));
+    QVERIFY(!core::fs::renameNoReplace(path("a.txt"), other.filePath("taken.txt")));
     QCOMPARE(readAll(other.filePath("taken.txt")), QByteArray("taken"));
     QVERIFY(QFile::exists(path("a.txt")));
 
@@ -216,7 +216,7 @@ void FileOps::renameAcrossFileSystems()
     QCOMPARE(chmod(source.constData(), 0604), 0);
     const timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
     QCOMPARE(utimensat(AT_FDCWD, source.constData(), times, 0), 0);
-    QVERIFY(fsops::renameNoReplace(path("a.txt"), other.filePath("a.txt")));
+    QVERIFY(core::fs::renameNoReplace(path("a.txt"), other.filePath("a.txt")));
     QCOMPARE(readAll(other.filePath("a.txt")), QByteArray("source bytes"));
     QVERIFY(!QFile::exists(path("a.txt")));
     const struct stat moved = statOf(other.filePath("a.txt"));
@@ -226,7 +226,7 @@ void FileOps::renameAcrossFileSystems()
     QCOMPARE(moved.st_mtim.tv_sec, time_t(1200000000));
 
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
-    QVERIFY(!fsops::renameNoReplace(path("folder"), other.filePath("folder")));
+    QVERIFY(!core::fs::renameNoReplace(path("folder"), other.filePath("folder")));
     QVERIFY(QFileInfo(path("folder")).isDir());
 }
 
@@ -234,19 +234,19 @@ void FileOps::removeOnlyWhatMayGo()
 {
     writeFile(path("ro.txt"), "keep");
     makeReadOnly(path("ro.txt"));
-    QVERIFY(fsops::isReadOnly(path("ro.txt")));
-    QVERIFY(!fsops::isReadOnly(path("a.txt")));
+    QVERIFY(core::fs::isReadOnly(path("ro.txt")));
+    QVERIFY(!core::fs::isReadOnly(path("a.txt")));
     QVERIFY(QFile::link(path("ro.txt"), path("link.txt")));
     QVERIFY(QDir(m_dir->path()).mkdir("sub"));
 
-    QVERIFY(!fsops::removeFile(path("ro.txt")));
-    QVERIFY(!fsops::removeFile(path("sub")));
-    QVERIFY(!fsops::removeFile(path("missing.txt")));
-    QVERIFY(fsops::removeFile(path("link.txt")));
+    QVERIFY(!core::fs::removeFile(path("ro.txt")));
+    QVERIFY(!core::fs::removeFile(path("sub")));
+    QVERIFY(!core::fs::removeFile(path("missing.txt")));
+    QVERIFY(core::fs::removeFile(path("link.txt")));
     QVERIFY(!QFileInfo(path("link.txt")).isSymLink());
     QCOMPARE(readAll(path("ro.txt")), QByteArray("keep"));
     QVERIFY(QFileInfo(path("sub")).isDir());
-    QVERIFY(fsops::removeFile(path("a.txt")));
+    QVERIFY(core::fs::removeFile(path("a.txt")));
     QVERIFY(!QFile::exists(path("a.txt")));
 }
 
@@ -280,19 +280,19 @@ void FileOps::specialFilesNeitherReadNorReplaced()
     } else {
         // Cut at the NUL, the path would name a.txt.
         special = path("a.txt") + QChar(0) + ".bak";
-        QVERIFY(fsname::toNative(special).isEmpty());
+        QVERIFY(core::fs::toNative(special).isEmpty());
     }
     const mode_t before = statOf(special).st_mode;
 
-    QVERIFY(!fsops::copyFile(special, path("copy.txt")));
+    QVERIFY(!core::fs::copyFile(special, path("copy.txt")));
     QVERIFY(!QFile::exists(path("copy.txt")));
-    QVERIFY(!fsops::copyFile(path("a.txt"), special));
-    QVERIFY(!fsops::writeFile(special, "new", false));
+    QVERIFY(!core::fs::copyFile(path("a.txt"), special));
+    QVERIFY(!core::fs::writeFile(special, "new", false));
     QCOMPARE(statOf(special).st_mode, before);
     QVERIFY(QFileInfo(path("nowhere")).exists() == false);
     if (kind == "nul in path") {
-        QVERIFY(!fsops::removeFile(special));
-        QVERIFY(!fsops::renameNoReplace(special, path("moved.txt")));
+        QVERIFY(!core::fs::removeFile(special));
+        QVERIFY(!core::fs::renameNoReplace(special, path("moved.txt")));
     }
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     if (socketFd >= 0)
@@ -322,8 +322,8 @@ void FileOps::replacedFileKeepsWhatItWas()
                  0);
     const ino_t inode = statOf(path("b.txt")).st_ino;
 
-    QVERIFY(save ? fsops::writeFile(path("b.txt"), "source bytes", true)
-                 : fsops::copyFile(path("a.txt"), path("b.txt")));
+    QVERIFY(save ? core::fs::writeFile(path("b.txt"), "source bytes", true)
+                 : core::fs::copyFile(path("a.txt"), path("b.txt")));
     const struct stat st = statOf(path("b.txt"));
     QCOMPARE(readAll(path("b.txt")), QByteArray("source bytes"));
     QCOMPARE(st.st_uid, uid_t(1234));
@@ -351,8 +351,8 @@ void FileOps::writerWhoMayNotCreateOrChown()
     const pid_t child = fork();
     if (child == 0) {
         const bool ok = setgroups(0, nullptr) == 0 && setgid(1234) == 0 && setuid(1234) == 0 &&
-                        fsops::writeFile(path("locked/mine.txt"), "new mine", true) &&
-                        fsops::writeFile(path("shared/theirs.txt"), "new theirs", true);
+                        core::fs::writeFile(path("locked/mine.txt"), "new mine", true) &&
+                        core::fs::writeFile(path("shared/theirs.txt"), "new theirs", true);
         _exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -377,7 +377,7 @@ void FileOps::copyKeepsHoles()
     if (statOf(path("sparse")).st_blocks * 512 > (1 << 20))
         QSKIP("this file system keeps no holes");
 
-    QVERIFY(fsops::copyFile(path("sparse"), path("copy")));
+    QVERIFY(core::fs::copyFile(path("sparse"), path("copy")));
     const struct stat st = statOf(path("copy"));
     QCOMPARE(st.st_size, off_t(1LL << 30));
     QVERIFY2(st.st_blocks * 512 <= (1 << 20), qPrintable(QString::number(st.st_blocks)));
@@ -394,19 +394,19 @@ void FileOps::namesKeepTheirBytes()
     writeNative(folder + "/caf\xE9.txt", "latin");
     writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
     const auto named = [&](const QByteArray &name) {
-        return fsname::fromNative(folder + '/' + name);
+        return core::fs::fromNative(folder + '/' + name);
     };
     const auto exists = [&](const QByteArray &name) {
         return ::access((folder + '/' + name).constData(), F_OK) == 0;
     };
 
-    QVERIFY(fsops::copyFile(named("caf\xE9.txt"), path("copy.txt")));
+    QVERIFY(core::fs::copyFile(named("caf\xE9.txt"), path("copy.txt")));
     QCOMPARE(readAll(path("copy.txt")), QByteArray("latin"));
-    QVERIFY(fsops::renameNoReplace(named("caf\xE9.txt"), named("caf\xE9.bak")));
+    QVERIFY(core::fs::renameNoReplace(named("caf\xE9.txt"), named("caf\xE9.bak")));
     QVERIFY(exists("caf\xE9.bak") && !exists("caf\xE9.txt"));
-    QVERIFY(fsops::removeFile(named("caf\xE9.bak")));
+    QVERIFY(core::fs::removeFile(named("caf\xE9.bak")));
     QVERIFY(!exists("caf\xE9.bak"));
-    QCOMPARE(readAll(fsname::fromNative(folder + "/caf\xEF\xBF\xBD.txt")),
+    QCOMPARE(readAll(core::fs::fromNative(folder + "/caf\xEF\xBF\xBD.txt")),
              QByteArray("replacement"));
 }
 

@@ -85,9 +85,9 @@ void TextHelpers::matchingRule()
     QFETCH(QString, pattern);
     QFETCH(QString, replacement);
     QFETCH(int, count);
-    QCOMPARE(match::count(text, pattern), qsizetype(count));
-    QTEST(match::replaceAll(text, pattern, replacement), "replaced");
-    QTEST(match::removeAll(text, pattern), "removed");
+    QCOMPARE(core::match::count(text, pattern), qsizetype(count));
+    QTEST(core::match::replaceAll(text, pattern, replacement), "replaced");
+    QTEST(core::match::removeAll(text, pattern), "removed");
 }
 
 void TextHelpers::wildcards_data()
@@ -134,7 +134,7 @@ void TextHelpers::wildcards()
 {
     QFETCH(QString, patterns);
     QFETCH(QString, name);
-    QTEST(WildcardFilter(patterns).matches(name), "matches");
+    QTEST(core::WildcardFilter(patterns).matches(name), "matches");
 }
 
 void TextHelpers::decodingAcrossBlocks_data()
@@ -158,7 +158,7 @@ void TextHelpers::decodingAcrossBlocks_data()
 void TextHelpers::decodingAcrossBlocks()
 {
     QFETCH(QByteArray, bytes);
-    TextDecoder decoder;
+    core::TextDecoder decoder;
     QString text;
     for (qsizetype at = 0; at < bytes.size(); at += 10000)
         text += decoder.decode(
@@ -170,15 +170,15 @@ void TextHelpers::decodingAcrossBlocks()
 void TextHelpers::encodingRoundTrip()
 {
     const QString text = QStringLiteral("\uFEFFçöü ĞŞİ\r\nend");
-    QCOMPARE(encodeKeepingBytes(text), text.toUtf8());
+    QCOMPARE(core::encodeKeepingBytes(text), text.toUtf8());
     // A character the encoding cannot hold (a surrogate that stands for no byte) is replaced,
     // never dropped silently with what follows it.
     bool clean = true;
-    QCOMPARE(encodeKeepingBytes(QString(QChar(0xD800)) + u'x', &clean),
+    QCOMPARE(core::encodeKeepingBytes(QString(QChar(0xD800)) + u'x', &clean),
              QByteArray("\xEF\xBF\xBDx"));
     QVERIFY(!clean);
     // An incomplete character at the very end becomes one replacement character.
-    TextDecoder decoder;
+    core::TextDecoder decoder;
     QString tail = decoder.decode("ab\xC3");
     tail += decoder.finish();
     QCOMPARE(tail, QStringLiteral("ab\uFFFD"));
@@ -215,13 +215,13 @@ void TextHelpers::bytesKeptThroughText()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, validUtf8);
-    const QString text = decodeKeepingBytes(bytes);
-    QCOMPARE(encodeKeepingBytes(text), bytes);
+    const QString text = core::decodeKeepingBytes(bytes);
+    QCOMPARE(core::encodeKeepingBytes(text), bytes);
     if (validUtf8)
         QCOMPARE(text, QString::fromUtf8(bytes));
     // Cut at every place, as records of a file are, the text is the same.
     for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
-        ByteKeepingDecoder decoder;
+        core::ByteKeepingDecoder decoder;
         QString pieces = decoder.decode(bytes.left(cut));
         pieces += decoder.decode(bytes.mid(cut));
         pieces += decoder.finish();

@@ -6,7 +6,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-using tk::TextLines;
+using core::TextLines;
 
 namespace {
 

@@ -2,12 +2,12 @@
 // lists read, the listing text's sizes, and the batch loops at a folder path that already ends
 // in a separator (as the root does, where the join gives "//name").
 
+#include "core/filenames.h"
 #include "diverter/drives.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
 #include "diverter/listing.h"
 #include "tests/test_files.h"
-#include "core/filenames.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,8 +42,8 @@ private slots:
         const QMap<QString, QString> labels{{QStringLiteral("/dev/sdb1"), QStringLiteral("DATA")},
                                             {QStringLiteral("/dev/sdf1"), QStringLiteral("TOP")}};
         QStringList shown;
-        for (const drives::Mount &m : drives::parseMountInfo(table, labels))
-            shown << drives::displayName(m);
+        for (const diverter::drives::Mount &m : diverter::drives::parseMountInfo(table, labels))
+            shown << diverter::drives::displayName(m);
         QCOMPARE(shown, QStringList({"/", "/media/data [DATA]", "/mnt/my disk", "/mnt/over [TOP]",
                                      "/run/media/u/STICK", "/tmp"}));
     }
@@ -65,19 +65,19 @@ private slots:
         QFETCH(QString, path);
         QFETCH(int, drive);
         QFETCH(QString, currentFolder);
-        const QList<drives::Mount> list{{"/", {}}, {"/mnt/a", {}}, {"/mnt/a/b", {}}};
-        QCOMPARE(drives::driveIndexOf(list, path), drive);
-        QCOMPARE(drives::currentFolderOf(list, drive, "/mnt/a/work"), currentFolder);
+        const QList<diverter::drives::Mount> list{{"/", {}}, {"/mnt/a", {}}, {"/mnt/a/b", {}}};
+        QCOMPARE(diverter::drives::driveIndexOf(list, path), drive);
+        QCOMPARE(diverter::drives::currentFolderOf(list, drive, "/mnt/a/work"), currentFolder);
     }
 
     void driveReadiness()
     {
         QTemporaryDir tmp;
-        const drives::Mount here{tmp.path(), {}};
-        const drives::Mount gone{tmp.path() + "/gone", {}};
-        QVERIFY(drives::isReady(here, {here}));
-        QVERIFY(!drives::isReady(here, {})); // unmounted: its folder alone does not count
-        QVERIFY(!drives::isReady(gone, {gone}));
+        const diverter::drives::Mount here{tmp.path(), {}};
+        const diverter::drives::Mount gone{tmp.path() + "/gone", {}};
+        QVERIFY(diverter::drives::isReady(here, {here}));
+        QVERIFY(!diverter::drives::isReady(here, {})); // unmounted: its folder alone does not count
+        QVERIFY(!diverter::drives::isReady(gone, {gone}));
     }
 
     void folders()
@@ -88,17 +88,18 @@ private slots:
             QVERIFY(QDir(t).mkdir(name));
         writeFile(t + "/file", "x");
         QVERIFY(QFile::link(t + "/gamma", t + "/delta-link"));
-        QCOMPARE(folders::subfolderNames(t), QStringList({"Alpha", "beta", "delta-link", "gamma"}));
+        QCOMPARE(diverter::folders::subfolderNames(t),
+                 QStringList({"Alpha", "beta", "delta-link", "gamma"}));
 
-        QCOMPARE(folders::chainOf("/"), QStringList({"/"}));
-        QCOMPARE(folders::chainOf("/a/b"), QStringList({"/", "/a", "/a/b"}));
+        QCOMPARE(diverter::folders::chainOf("/"), QStringList({"/"}));
+        QCOMPARE(diverter::folders::chainOf("/a/b"), QStringList({"/", "/a", "/a/b"}));
 
-        QCOMPARE(folders::resolveFolder("beta/../Alpha/", t), t + "/Alpha");
-        QCOMPARE(folders::resolveFolder(t + "//beta", "/"), t + "/beta");
-        QCOMPARE(folders::resolveFolder("/", t), QStringLiteral("/"));
-        QCOMPARE(folders::resolveFolder("missing", t), QString());
-        QCOMPARE(folders::resolveFolder("file", t), QString());
-        QCOMPARE(folders::resolveFolder("", t), QString());
+        QCOMPARE(diverter::folders::resolveFolder("beta/../Alpha/", t), t + "/Alpha");
+        QCOMPARE(diverter::folders::resolveFolder(t + "//beta", "/"), t + "/beta");
+        QCOMPARE(diverter::folders::resolveFolder("/", t), QStringLiteral("/"));
+        QCOMPARE(diverter::folders::resolveFolder("missing", t), QString());
+        QCOMPARE(diverter::folders::resolveFolder("file", t), QString());
+        QCOMPARE(diverter::folders::resolveFolder("", t), QString());
     }
 
     void fileNames_data()
@@ -126,8 +127,8 @@ private slots:
         QVERIFY(QFile::link(t + "/folder.txt", t + "/dirlink.txt"));
         QVERIFY(QFile::link(t + "/nothing", t + "/dangling.txt"));
         QCOMPARE(mkfifo(QFile::encodeName(t + "/pipe.txt").constData(), 0600), 0);
-        QCOMPARE(folders::fileNames(t, pattern), names);
-        QCOMPARE(folders::fileNames(t + "/missing", pattern), QStringList());
+        QCOMPARE(diverter::folders::fileNames(t, pattern), names);
+        QCOMPARE(diverter::folders::fileNames(t + "/missing", pattern), QStringList());
     }
 
     void sizes()
@@ -173,7 +174,7 @@ private slots:
         writeFile(folder + "b1", "xy");
         QCOMPARE(diverter::listingPieces(folder, {"a1", "b1"}, ",", true, "="),
                  QStringLiteral(",a1=5,b1=2"));
-        const folders::FolderIdentity listed = folders::identityOf(folder);
+        const diverter::folders::FolderIdentity listed = diverter::folders::identityOf(folder);
         QCOMPARE(diverter::copyAll(folder, listed, {"a1"}, "1", "2"), 1);
         QCOMPARE(diverter::renameAll(folder, listed, {"b1"}, "1", "3"), 1);
         QCOMPARE(readAll(folder + "a2"), QByteArray("12345"));
@@ -199,7 +200,7 @@ private slots:
             writeFile(t + "/" + name, name);
         writeFile(t + "/bxx", "in the way"); // not listed: bx cannot take its name
         const QStringList listed{"ax", "axx", "axxx", "bx", "cx"}; // cx has gone since
-        const folders::FolderIdentity id = folders::identityOf(t);
+        const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t);
         const int done = create ? diverter::copyAll(t, id, listed, "x", "xx")
                                 : diverter::renameAll(t, id, listed, "x", "xx");
         QCOMPARE(readAll(t + "/axx"), QByteArray("ax"));
@@ -247,23 +248,23 @@ private slots:
             QCOMPARE(::mkdir((folder + "/d" + name).constData(), 0755), 0);
         }
         const QString t = tmp.path();
-        const QStringList files = folders::fileNames(t, "*.*");
+        const QStringList files = diverter::folders::fileNames(t, "*.*");
         QCOMPARE(files.size(), 2);
-        QCOMPARE(folders::subfolderNames(t).size(), 2);
-        const QString folderName = fsname::fromNative(folder + "/dcaf\xE9.txt");
-        QCOMPARE(folders::resolveFolder(folderName, "/"), folderName);
-        const QString latin = fsname::fromNative("caf\xE9.txt");
+        QCOMPARE(diverter::folders::subfolderNames(t).size(), 2);
+        const QString folderName = core::fs::fromNative(folder + "/dcaf\xE9.txt");
+        QCOMPARE(diverter::folders::resolveFolder(folderName, "/"), folderName);
+        const QString latin = core::fs::fromNative("caf\xE9.txt");
         QVERIFY(files.contains(latin));
         const auto exists = [&](const QByteArray &name) {
             return ::access((folder + '/' + name).constData(), F_OK) == 0;
         };
-        const folders::FolderIdentity id = folders::identityOf(t);
+        const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t);
 
         QCOMPARE(diverter::copyAll(t, id, {latin}, ".txt", ".bak"), 1);
         QVERIFY(exists("caf\xE9.bak"));
         QCOMPARE(diverter::renameAll(t, id, {latin}, "caf", "kahve"), 1);
         QVERIFY(exists("kahve\xE9.txt") && !exists("caf\xE9.txt"));
-        QCOMPARE(diverter::deleteAll(t, id, {fsname::fromNative("kahve\xE9.txt")}), 1);
+        QCOMPARE(diverter::deleteAll(t, id, {core::fs::fromNative("kahve\xE9.txt")}), 1);
         QVERIFY(!exists("kahve\xE9.txt"));
         QCOMPARE(readAll(t + "/caf\uFFFD.txt"), QByteArray("caf\xEF\xBF\xBD.txt"));
     }
@@ -278,8 +279,8 @@ private slots:
         writeFile(t + "/listed/a.txt", "a");
         writeFile(t + "/other/a.txt", "other a");
         writeFile(t + "/other/b.txt", "other b");
-        const QStringList listed = folders::fileNames(t + "/listed", "*.*");
-        const folders::FolderIdentity id = folders::identityOf(t + "/listed");
+        const QStringList listed = diverter::folders::fileNames(t + "/listed", "*.*");
+        const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t + "/listed");
 
         // The listed folder swapped for a link to another folder.
         QVERIFY(QDir(t).rename("listed", "moved"));

@@ -30,7 +30,7 @@ class TestDiverterWindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_tmp;
-    std::unique_ptr<Diverter> m_w;
+    std::unique_ptr<diverter::DiverterWindow> m_w;
     QString t; // the temporary folder
 
     // Goes to `folder` as a user would: typing its path and pressing Enter.
@@ -47,7 +47,7 @@ private slots:
         t = m_tmp->path();
         writeFile(t + "/a.txt", "0123456789");
         writeFile(t + "/B.doc", QByteArray(2048, 'b'));
-        m_w = std::make_unique<Diverter>();
+        m_w = std::make_unique<diverter::DiverterWindow>();
         enter(t);
         QCOMPARE(m_w->folderList->path(), t);
     }
@@ -59,7 +59,7 @@ private slots:
 
     void initialState()
     {
-        Diverter fresh;
+        diverter::DiverterWindow fresh;
         QCOMPARE(fresh.folderPathBox->text(), QDir::currentPath());
         QCOMPARE(fresh.folderList->path(), QDir::currentPath());
         QCOMPARE(fresh.fileList->path(), QDir::currentPath());
@@ -118,9 +118,9 @@ private slots:
         const QString drive = t + "/drive", gone = t + "/gone";
         bool goneMounted = true;
         m_w->driveList->setMountSource([&] {
-            QList<drives::Mount> list{{"/", {}}, {drive, "D"}};
+            QList<diverter::drives::Mount> list{{"/", {}}, {drive, "D"}};
             if (goneMounted)
-                list << drives::Mount{gone, {}};
+                list << diverter::drives::Mount{gone, {}};
             return list;
         });
 

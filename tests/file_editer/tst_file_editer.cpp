@@ -123,7 +123,7 @@ void TestFileEditer::fileOperations()
     expected.sort();
 
     tk::testing::ScriptedBoxes boxes;
-    FileEditer w;
+    file_editer::FileEditerWindow w;
     // Relative names in the table live in the temporary folder; blanks stay blanks.
     auto field = [&](const QString &t) {
         return t.trimmed().isEmpty() || t.startsWith(u'/') ? t : root + u'/' + t;
@@ -155,7 +155,7 @@ void TestFileEditer::fileOperations()
 void TestFileEditer::browse()
 {
     tk::testing::ScriptedFileDialogs dialogs;
-    FileEditer w, fresh;
+    file_editer::FileEditerWindow w, fresh;
     w.sourceBox->setText("typed");
     dialogs.cancel();
     w.browseSourceButton->click();
@@ -179,7 +179,7 @@ void TestFileEditer::browse()
 // The first dropped path replaces the field's text; the other field is left alone.
 void TestFileEditer::drops()
 {
-    FileEditer w;
+    file_editer::FileEditerWindow w;
     w.sourceBox->setText("other");
     w.targetBox->setText("old");
     QMimeData data;
@@ -202,7 +202,7 @@ void TestFileEditer::droppedNamesKeepTheirBytes()
     testfiles::writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
     testfiles::writeNative(folder + "/keep.txt", "keep");
     tk::testing::ScriptedBoxes boxes;
-    FileEditer w;
+    file_editer::FileEditerWindow w;
     const auto dropOnSource = [&](const QByteArray &encodedUrl) {
         QMimeData data;
         data.setUrls({QUrl::fromEncoded("file://" + folder + encodedUrl)});
@@ -254,7 +254,7 @@ void TestFileEditer::keys()
     QFETCH(QString, after);
     QFETCH(int, refusals);
     tk::testing::ScriptedBoxes boxes;
-    FileEditer w;
+    file_editer::FileEditerWindow w;
     w.show();
     w.activateWindow(); // a bare X server has no window manager to do it
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -277,7 +277,7 @@ void TestFileEditer::keys()
 
 void TestFileEditer::look()
 {
-    FileEditer w;
+    file_editer::FileEditerWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QImage image = w.grab().toImage();

@@ -17,8 +17,8 @@
 
 namespace {
 
-using Opener = void (*)(MainWindow &);
-using Getter = QWidget *(*)(MainWindow &);
+using Opener = void (*)(launcher::MainWindow &);
+using Getter = QWidget *(*)(launcher::MainWindow &);
 
 struct Tool {
     Opener button;
@@ -29,16 +29,16 @@ struct Tool {
 Tool tool(const QString &name)
 {
     if (name == "Text Editer")
-        return {[](MainWindow &t) { t.textEditerButton->click(); },
-                [](MainWindow &t) { t.openTextEditerAction->trigger(); },
-                [](MainWindow &t) -> QWidget * { return t.textEditer(); }};
+        return {[](launcher::MainWindow &t) { t.textEditerButton->click(); },
+                [](launcher::MainWindow &t) { t.openTextEditerAction->trigger(); },
+                [](launcher::MainWindow &t) -> QWidget * { return t.textEditer(); }};
     if (name == "File Editer")
-        return {[](MainWindow &t) { t.fileEditerButton->click(); },
-                [](MainWindow &t) { t.openFileEditerAction->trigger(); },
-                [](MainWindow &t) -> QWidget * { return t.fileEditer(); }};
-    return {[](MainWindow &t) { t.diverterButton->click(); },
-            [](MainWindow &t) { t.openDiverterAction->trigger(); },
-            [](MainWindow &t) -> QWidget * { return t.diverter(); }};
+        return {[](launcher::MainWindow &t) { t.fileEditerButton->click(); },
+                [](launcher::MainWindow &t) { t.openFileEditerAction->trigger(); },
+                [](launcher::MainWindow &t) -> QWidget * { return t.fileEditer(); }};
+    return {[](launcher::MainWindow &t) { t.diverterButton->click(); },
+            [](launcher::MainWindow &t) { t.openDiverterAction->trigger(); },
+            [](launcher::MainWindow &t) -> QWidget * { return t.diverter(); }};
 }
 
 void deleteClosedWindows()
@@ -111,7 +111,7 @@ void Launcher::oneInstanceInFront()
     QFETCH(QString, tool);
     QFETCH(bool, secondFromMenu);
     const Tool t = ::tool(tool);
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     t.button(main);
     QWidget *first = t.window(main);
@@ -133,7 +133,7 @@ void Launcher::oneInstanceInFront()
 void Launcher::reopenedToolStartsAnew()
 {
     tk::testing::ScriptedBoxes boxes; // answers any closing question with its default, Yes
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     for (const char *name : {"Text Editer", "File Editer", "Diverter"}) {
         const Tool t = tool(name);
@@ -149,7 +149,7 @@ void Launcher::reopenedToolStartsAnew()
 
 void Launcher::shortcutsActOnlyInMainWindow()
 {
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     main.openDiverter();
     QVERIFY(QTest::qWaitForWindowActive(main.diverter()));
@@ -168,11 +168,11 @@ void Launcher::shortcutsActOnlyInMainWindow()
 
 void Launcher::toolOutlivesMainWindow()
 {
-    auto *main = new MainWindow;
+    auto *main = new launcher::MainWindow;
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();
     main->openDiverter();
-    QPointer<Diverter> diverter = main->diverter();
+    QPointer<diverter::DiverterWindow> diverter = main->diverter();
     bool diverterStayed = false;
     // The program runs while any window is open: closing the main window leaves the Diverter
     // working, and closing the Diverter then ends the event loop.
@@ -189,7 +189,7 @@ void Launcher::toolOutlivesMainWindow()
 void Launcher::aboutBox()
 {
     tk::testing::ScriptedBoxes boxes;
-    MainWindow main;
+    launcher::MainWindow main;
     main.aboutAction->trigger();
     QCOMPARE(boxes.shown().size(), size_t(1));
     const tk::MessageBoxRequest &box = boxes.shown().front();
@@ -207,11 +207,11 @@ void Launcher::siteLink_data()
     QTest::addColumn<QStringList>("expected");
     for (const char *window : {"main", "Text Editer", "File Editer", "Diverter"}) {
         QTest::addRow("%s, browser starts", window)
-            << window << true << true << QStringList{site::kBrowser};
+            << window << true << true << QStringList{tk::site::kBrowser};
         QTest::addRow("%s, browser missing", window)
-            << window << false << true << QStringList{site::kBrowser, site::kFallback};
+            << window << false << true << QStringList{tk::site::kBrowser, tk::site::kFallback};
         QTest::addRow("%s, nothing starts", window)
-            << window << false << false << QStringList{site::kBrowser, site::kFallback};
+            << window << false << false << QStringList{tk::site::kBrowser, tk::site::kFallback};
     }
 }
 
@@ -222,10 +222,10 @@ void Launcher::siteLink()
     QFETCH(bool, fallbackStarts);
     tk::testing::ScriptedLaunches launches;
     launches.succeeds = [&](const tk::testing::Launch &l) {
-        return l.program == site::kBrowser ? browserStarts : fallbackStarts;
+        return l.program == tk::site::kBrowser ? browserStarts : fallbackStarts;
     };
     tk::testing::ScriptedBoxes boxes;
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     if (window == "main") {
         main.siteAction->trigger();
@@ -234,7 +234,7 @@ void Launcher::siteLink()
         QWidget *w = tool(window).window(main);
         tk::ClickLabel *label = nullptr;
         for (auto *l : w->findChildren<tk::ClickLabel *>())
-            label = l->text() == site::authorHost() ? l : label;
+            label = l->text() == tk::site::authorHost() ? l : label;
         QVERIFY2(label, "the window shows no site label");
         QVERIFY(label->isVisible());
         QTest::mouseClick(label, Qt::LeftButton);
@@ -242,7 +242,7 @@ void Launcher::siteLink()
     QStringList launched;
     for (const auto &l : launches.launched()) {
         launched << l.program;
-        QCOMPARE(l.arguments, QStringList{site::kAuthorAddress});
+        QCOMPARE(l.arguments, QStringList{tk::site::kAuthorAddress});
     }
     QTEST(launched, "expected");
     QVERIFY(boxes.shown().empty());
@@ -250,7 +250,7 @@ void Launcher::siteLink()
 
 void Launcher::captionsAndLook()
 {
-    MainWindow main;
+    launcher::MainWindow main;
     QCOMPARE(main.windowTitle(), QStringLiteral("tarnwick's Toolkit"));
     QCOMPARE(main.client()->size(), QSize(312, 190));
     QCOMPARE(main.client()->palette().color(QPalette::Window), QColor(Qt::black));
@@ -301,7 +301,7 @@ void Launcher::textReadsUnderAnyPalette()
     QFETCH(QPalette, palette);
     const QPalette before = QApplication::palette();
     QApplication::setPalette(palette);
-    MainWindow main;
+    launcher::MainWindow main;
     main.openTextEditer();
     main.openFileEditer();
     main.openDiverter();
@@ -333,7 +333,7 @@ void Launcher::textReadsUnderAnyPalette()
 
 void Launcher::keyboardAndScreenReaders()
 {
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     // Enter presses the focused button, as Space does.
@@ -347,7 +347,7 @@ void Launcher::keyboardAndScreenReaders()
                        static_cast<QWidget *>(main.diverter())})
         QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
     // Same captions, told apart by the label above each.
-    TextEditer *te = main.textEditer();
+    text_editer::TextEditerWindow *te = main.textEditer();
     QCOMPARE(te->clearFileTextButton->text(), QStringLiteral("Te&mizle"));
     QCOMPARE(te->clearFileTextButton->accessibleDescription(), QStringLiteral("Dosya:"));
     QCOMPARE(te->clearAllButton->accessibleDescription(), QStringLiteral("Hepsi:"));
@@ -362,7 +362,7 @@ void Launcher::keyboardAndScreenReaders()
 void Launcher::kapatEndsAtOnceAskingNoWindow()
 {
     tk::testing::ScriptedBoxes boxes;
-    MainWindow main;
+    launcher::MainWindow main;
     main.show();
     main.openTextEditer();
     Stubborn stubborn;

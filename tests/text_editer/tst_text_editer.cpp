@@ -73,19 +73,19 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         writeFile(path("in.txt"), bytes);
-        QTEST(texteditor::loadTextFile(path("in.txt")), "text");
+        QTEST(text_editer::loadTextFile(path("in.txt")), "text");
     }
 
     void loaderOddPaths()
     {
         // Nowhere to create a missing file: still an empty text.
-        QCOMPARE(texteditor::loadTextFile(path("no/such.txt")), QString());
+        QCOMPARE(text_editer::loadTextFile(path("no/such.txt")), QString());
         QVERIFY(!QFileInfo::exists(path("no")));
         // A FIFO without a writer must not hang the window.
         QVERIFY(mkfifo(QFile::encodeName(path("pipe")).constData(), 0600) == 0);
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(texteditor::loadTextFile(path("pipe")), QString());
+        QCOMPARE(text_editer::loadTextFile(path("pipe")), QString());
         QVERIFY(timer.elapsed() < 5000);
     }
 
@@ -105,7 +105,7 @@ private slots:
     {
         QFETCH(QString, text);
         writeFile(path("out.txt"), "an old content that is longer");
-        QVERIFY(texteditor::saveTextFile(path("out.txt"), text));
+        QVERIFY(text_editer::saveTextFile(path("out.txt"), text));
         QTEST(readAll(path("out.txt")), "bytes");
     }
 
@@ -138,12 +138,12 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, turkishCodePage);
         writeFile(path("in.txt"), bytes);
-        TextEncoding encoding = TextEncoding::Utf8;
-        const QString loaded = texteditor::loadTextFile(path("in.txt"), &encoding);
+        core::TextEncoding encoding = core::TextEncoding::Utf8;
+        const QString loaded = text_editer::loadTextFile(path("in.txt"), &encoding);
         if (!text.isNull())
             QCOMPARE(loaded, text);
-        QCOMPARE(encoding == TextEncoding::Windows1254, turkishCodePage);
-        QVERIFY(texteditor::saveTextFile(path("out.txt"), loaded, encoding));
+        QCOMPARE(encoding == core::TextEncoding::Windows1254, turkishCodePage);
+        QVERIFY(text_editer::saveTextFile(path("out.txt"), loaded, encoding));
         QCOMPARE(readAll(path("out.txt")), bytes + "\r\n");
     }
 
@@ -169,7 +169,7 @@ private slots:
         QFETCH(qint64, stopAt);
         QFETCH(QList<qint64>, totals);
         QFETCH(bool, loaded);
-        struct Recorder : tk::Progress {
+        struct Recorder : core::Progress {
             qint64 stopAt = -1;
             QList<qint64> totals;
             qint64 done = 0;
@@ -183,7 +183,7 @@ private slots:
         progress.stopAt = stopAt;
         writeFile(path("in.txt"), bytes);
         const std::optional<QString> text =
-            texteditor::loadTextFile(path("in.txt"), nullptr, progress);
+            text_editer::loadTextFile(path("in.txt"), nullptr, progress);
         QCOMPARE(progress.totals, totals);
         QCOMPARE(text.has_value(), loaded);
         if (loaded)
@@ -192,8 +192,8 @@ private slots:
 
     void turkishFileTakesUtf8ForWhatItCannotHold()
     {
-        QVERIFY(texteditor::saveTextFile(path("out.txt"), QStringLiteral("şarkı \U0001F600"),
-                                         TextEncoding::Windows1254));
+        QVERIFY(text_editer::saveTextFile(path("out.txt"), QStringLiteral("şarkı \U0001F600"),
+                                          core::TextEncoding::Windows1254));
         QCOMPARE(readAll(path("out.txt")), QStringLiteral("şarkı \U0001F600\r\n").toUtf8());
     }
 
@@ -205,7 +205,7 @@ private slots:
         writeFile(name, "the old file");
         {
             FileSizeLimit full(50000);
-            QVERIFY(!texteditor::saveTextFile(name, QString(200000, u'n')));
+            QVERIFY(!text_editer::saveTextFile(name, QString(200000, u'n')));
         }
         QCOMPARE(readAll(name), QByteArray("the old file"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
@@ -242,14 +242,14 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, word);
-        const texteditor::SearchAnswer answer = texteditor::searchWord(text, word);
+        const text_editer::SearchAnswer answer = text_editer::searchWord(text, word);
         QTEST(answer.found, "found");
         QTEST(answer.count, "count");
     }
 
     void look()
     {
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.show();
         QCOMPARE(w.client()->size(), QSize(379, 399));
         for (QWidget *child : w.client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -281,7 +281,7 @@ private slots:
     void openFile()
     {
         writeFile(path("ro.txt"), "  read only\n", 0444);
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
         dialogs.choose(path("ro.txt"));
         w.openFile();
@@ -327,7 +327,7 @@ private slots:
         QFile big(path("big.txt")); // sparse: nothing to write
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(20'000'001));
         big.close();
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
         tk::testing::ScriptedProgress progress;
         progress.cancelAt(1);
@@ -347,7 +347,7 @@ private slots:
     void dropFiles()
     {
         writeFile(path("one.txt"), "one");
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.show();
         auto drop = [&](QMimeData *data) {
             const QPoint at = w.fileTextBox->viewport()->rect().center();
@@ -379,7 +379,7 @@ private slots:
 
     void boxes()
     {
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.show();
         ScriptedBoxes boxes;
         tk::testing::EndProgramSpy endProgram;
@@ -427,7 +427,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         writeFile(path("lines.txt"), file);
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.show();
         w.dropFiles({path("lines.txt")});
         type(w.wordBox, QStringLiteral("b\nc"));
@@ -471,7 +471,7 @@ private slots:
     void removeAndReplace()
     {
         QFETCH(QString, text);
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.fileTextBox->setText(text);
         QFETCH(QString, oldText);
         QFETCH(QString, newText);
@@ -486,8 +486,8 @@ private slots:
 
     void clears()
     {
-        TextEditer w;
-        for (MultiLineBox *box : {w.fileTextBox, w.wordBox, w.oldTextBox, w.newTextBox})
+        text_editer::TextEditerWindow w;
+        for (tk::MultiLineBox *box : {w.fileTextBox, w.wordBox, w.oldTextBox, w.newTextBox})
             box->setText(QStringLiteral("x"));
         w.foundBox->setText(QStringLiteral("evet"));
         w.countBox->setText(QStringLiteral("3"));
@@ -503,7 +503,7 @@ private slots:
 
     void save()
     {
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
         ScriptedBoxes boxes;
         const QString out = path("saved.txt");
@@ -540,7 +540,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         writeFile(path("trip.txt"), file);
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
         dialogs.choose(path("trip.txt"));
         w.openFile();
@@ -551,7 +551,7 @@ private slots:
 
     void clipboard()
     {
-        TextEditer w;
+        text_editer::TextEditerWindow w;
         w.fileTextBox->setText(QStringLiteral("line\r\nnext"));
         w.cutText();
         QCOMPARE(w.fileTextBox->text(), QString());

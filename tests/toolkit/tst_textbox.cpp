@@ -14,7 +14,7 @@ namespace {
 
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
 // after a '"'.
-void press(MultiLineBox &box, const QStringList &keys)
+void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (key.startsWith(u'"')) {
@@ -90,7 +90,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(QStringList, keys);
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.resize(300, 200);
         box.show();
         box.setTextFresh(text);
@@ -103,7 +103,7 @@ private slots:
 
     void readOnlyRefusesEdits()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.setTextFresh(QStringLiteral("ab\r\ncd"));
         box.setText(QStringLiteral("ab\r\ncd"));
         box.setReadOnly(true);
@@ -118,7 +118,7 @@ private slots:
     // caret, as some input methods do when they correct what was typed.
     void inputMethodCommits()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.setTextFresh(QStringLiteral("arki"));
         QInputMethodEvent compose(QStringLiteral("\u00B8"), {});
         QApplication::sendEvent(&box, &compose);
@@ -138,8 +138,8 @@ private slots:
     void tabMovesFocus()
     {
         QWidget window;
-        auto *first = new MultiLineBox(&window);
-        auto *second = new MultiLineBox(&window);
+        auto *first = new tk::MultiLineBox(&window);
+        auto *second = new tk::MultiLineBox(&window);
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -152,7 +152,7 @@ private slots:
 
     void wholeTextChangeIsOneUndoStep()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.setTextFresh(QStringLiteral("old\ntext"));
         box.setText(QStringLiteral("new\r\ntext"));
         QCOMPARE(box.lineBreak(), QStringLiteral("\r\n"));
@@ -165,7 +165,7 @@ private slots:
 
     void pasteTakesTheBoxLineBreak()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.setTextFresh(QStringLiteral("a\nb"));
         QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n2\r3"));
         QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
@@ -175,7 +175,7 @@ private slots:
     // Pages move the caret and the view together; Ctrl+End shows the last line.
     void pagesAndEnd()
     {
-        MultiLineBox box(nullptr, MultiLineBox::ScrollBar::Vertical);
+        tk::MultiLineBox box(nullptr, tk::MultiLineBox::ScrollBar::Vertical);
         box.resize(200, 120);
         box.show();
         QStringList lines;
@@ -199,7 +199,7 @@ private slots:
     // Shift+click stretches the selection.
     void mouse()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.resize(300, 200);
         box.show();
         box.setTextFresh(QStringLiteral("one two\r\nthree four"));
@@ -217,7 +217,7 @@ private slots:
     // A screen reader reads by character and by row, and may edit.
     void screenReaderInterface()
     {
-        MultiLineBox box;
+        tk::MultiLineBox box;
         box.setTextFresh(QStringLiteral("a.txt\r\nB.txt\r\nc.txt"));
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&box);
         QCOMPARE(iface->role(), QAccessible::EditableText);

@@ -124,7 +124,7 @@ void ToolkitLayer::cancelKeepsRememberedName()
 
 void ToolkitLayer::dropsDeliverLocalPathsOnly()
 {
-    MultiLineBox box;
+    tk::MultiLineBox box;
     box.setText(QStringLiteral("unsaved"));
     QList<QStringList> drops;
     tk::acceptFileDrops(&box, [&](const QStringList &paths) { drops << paths; });
@@ -159,7 +159,7 @@ void ToolkitLayer::untitledBoxShowsProgramTitle()
 
 void ToolkitLayer::typedLineBreakCountsTwo()
 {
-    MultiLineBox box;
+    tk::MultiLineBox box;
     box.show();
     box.setFocus();
     QTest::keyClicks(&box, QStringLiteral("ab"));
@@ -181,14 +181,14 @@ void ToolkitLayer::textSetByCodeReadsBackAsSet_data()
 void ToolkitLayer::textSetByCodeReadsBackAsSet()
 {
     QFETCH(QString, text);
-    MultiLineBox box;
+    tk::MultiLineBox box;
     box.setText(text);
     QCOMPARE(box.text(), text);
 }
 
 void ToolkitLayer::editedTextKeepsItsLineBreakKind()
 {
-    MultiLineBox box;
+    tk::MultiLineBox box;
     box.show();
     box.setText(QStringLiteral("a\nb"));
     QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
