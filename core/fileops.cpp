@@ -1,6 +1,7 @@
 #include "core/fileops.h"
 
 #include "core/filenames.h"
+#include "core/handles.h"
 
 #include <QRandomGenerator>
 
@@ -20,31 +21,6 @@
 namespace core::fs {
 
 namespace {
-
-// Closes its descriptor when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now, reporting whether the close (and so the last write) worked.
-    bool closeNow()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool modeDeniesWrite(const struct stat &st)
 {
@@ -115,14 +91,10 @@ int openRegular(const Place &place, struct stat &st)
 {
     if (fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    const int fd = openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return fd.release();
 }
 
 bool writeAll(int fd, const char *data, size_t size)
@@ -253,8 +225,7 @@ struct Content {
 bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
                   bool durable)
 {
-    Descriptor out(
-        openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd out(openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st;
     if (!out.valid() || fstat(out.get(), &st) != 0 || !sameFile(st, expected))
         return false;
@@ -310,12 +281,12 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
         return writeInPlace(target, st, content, durable);
 
     QByteArray temp;
-    Descriptor out(makeTempBeside(target, temp));
+    UniqueFd out(makeTempBeside(target, temp));
     if (!out.valid())
         return exists && (errno == EACCES || errno == EPERM) &&
                writeInPlace(target, st, content, durable);
     const auto discard = [&] {
-        out.closeNow();
+        out.reset(); // the copy is thrown away, so how its close went no longer matters
         unlinkat(target.folder, temp.constData(), 0);
     };
     mode_t mode = newMode;
@@ -396,11 +367,11 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
     } else if (S_ISREG(st.st_mode)) {
         struct stat now;
-        Descriptor in(openRegular(from, now));
+        UniqueFd in(openRegular(from, now));
         if (!in.valid() || !sameFile(now, st))
             return false;
         QByteArray temp;
-        Descriptor out(makeTempBeside(to, temp));
+        UniqueFd out(makeTempBeside(to, temp));
         if (!out.valid())
             return false;
         mode_t mode = st.st_mode & 07777;
@@ -461,7 +432,7 @@ bool copyFile(const Place &source, const Place &target)
     if (source.path.isEmpty() || target.path.isEmpty())
         return false;
     struct stat st;
-    Descriptor in(openRegular(source, st));
+    UniqueFd in(openRegular(source, st));
     if (!in.valid())
         return false;
     return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777, false, &st);

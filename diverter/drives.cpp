@@ -1,6 +1,7 @@
 #include "diverter/drives.h"
 
 #include "core/filenames.h"
+#include "core/handles.h"
 
 #include <QDir>
 #include <QFile>
@@ -206,11 +207,7 @@ bool isReady(const Mount &drive, const QList<Mount> &mountedNow)
                                      [&](const Mount &m) { return m.path == drive.path; });
     if (!mounted)
         return false;
-    DIR *dir = opendir(core::fs::toNative(drive.path).constData());
-    if (!dir)
-        return false;
-    closedir(dir);
-    return true;
+    return core::fs::DirStream(core::fs::toNative(drive.path).constData()).isOpen();
 }
 
 } // namespace diverter::drives

@@ -2,6 +2,7 @@
 
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "core/handles.h"
 #include "core/textmatch.h"
 
 #include <QHash>
@@ -22,27 +23,21 @@ public:
         const QByteArray native = core::fs::toNative(path);
         if (native.isEmpty() || listed == folders::FolderIdentity{})
             return;
-        m_fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_fd.reset(open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat st;
-        if (m_fd >= 0 &&
-            (fstat(m_fd, &st) != 0 || folders::FolderIdentity{st.st_dev, st.st_ino} != listed)) {
-            close(m_fd);
-            m_fd = -1;
-        }
+        if (m_fd.valid() && (fstat(m_fd.get(), &st) != 0 ||
+                             folders::FolderIdentity{st.st_dev, st.st_ino} != listed))
+            m_fd.reset();
     }
-    ~ListedFolder()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    ListedFolder(const ListedFolder &) = delete;
-    ListedFolder &operator=(const ListedFolder &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    core::fs::Place place(const QString &name) const { return {m_fd, core::fs::toNative(name)}; }
+    bool isOpen() const { return m_fd.valid(); }
+    core::fs::Place place(const QString &name) const
+    {
+        return {m_fd.get(), core::fs::toNative(name)};
+    }
 
 private:
-    int m_fd = -1;
+    core::fs::UniqueFd m_fd;
 };
 
 enum class Outcome { Pending, Done, Failed };

@@ -1,6 +1,7 @@
 #include "diverter/folder_reading.h"
 
 #include "core/filenames.h"
+#include "core/handles.h"
 #include "core/wildcard.h"
 
 #include <QDir>
@@ -40,22 +41,21 @@ template <class Take>
 void readEntries(const QString &folder, Kind wanted, Take take, FolderIdentity *identity = nullptr)
 {
     const QByteArray native = core::fs::toNative(folder);
-    DIR *dir = native.isEmpty() ? nullptr : opendir(native.constData());
+    core::fs::DirStream dir(native.isEmpty() ? nullptr : native.constData());
     if (identity)
         *identity = {};
-    if (!dir)
+    if (!dir.isOpen())
         return;
-    const int fd = dirfd(dir);
+    const int fd = dir.fd();
     struct stat st;
     if (identity && fstat(fd, &st) == 0)
         *identity = {st.st_dev, st.st_ino};
-    while (const dirent *entry = readdir(dir)) {
+    while (const dirent *entry = dir.next()) {
         if (entry->d_name[0] == '.')
             continue;
         if (kindOf(fd, entry) == wanted)
             take(entry->d_name);
     }
-    closedir(dir);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "diverter/listing.h"
 
 #include "core/filenames.h"
+#include "core/handles.h"
 #include "core/textcodec.h"
 
 #include <charconv>
@@ -56,15 +57,15 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     // the folder's path again for every entry; a big folder is shared between two threads, since
     // the lookups, not the text, take the time.
     std::vector<qint64> sizes;
-    int dirFd = -1;
+    core::fs::UniqueFd folderFd;
     if (withSizes) {
         sizes.assign(size_t(names.size()), kNoSize);
         const QByteArray nativeFolder = core::fs::toNative(folder);
-        dirFd = nativeFolder.isEmpty()
-                    ? -1
-                    : open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (!nativeFolder.isEmpty())
+            folderFd.reset(open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
-    const bool sizesRead = dirFd >= 0;
+    const bool sizesRead = folderFd.valid();
+    const int dirFd = folderFd.get();
     if (sizesRead) {
         const qsizetype half = names.size() / 2;
         if (names.size() >= kSharedSizeReads && std::thread::hardware_concurrency() > 1) {
@@ -75,7 +76,6 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
         } else {
             readSizes(dirFd, names, 0, names.size(), sizes);
         }
-        close(dirFd);
     }
 
     // One buffer for the whole run: the box is written once, which keeps 100,000 entries quick.

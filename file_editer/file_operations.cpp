@@ -1,6 +1,7 @@
 #include "file_editer/file_operations.h"
 
 #include "core/fileops.h"
+#include "core/handles.h"
 #include "core/wildcard.h"
 
 #include "core/filenames.h"
@@ -40,12 +41,12 @@ bool deleteFiles(const QString &path)
         slash < 0 ? QByteArray(".") : core::fs::toNative(path.left(slash + 1));
     if (folder.isEmpty())
         return false;
-    DIR *dir = opendir(folder.constData());
-    if (!dir)
+    core::fs::DirStream dir(folder.constData());
+    if (!dir.isOpen())
         return false;
-    const int fd = dirfd(dir);
+    const int fd = dir.fd();
     int matched = 0, deleted = 0;
-    while (const dirent *entry = readdir(dir)) {
+    while (const dirent *entry = dir.next()) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == ".." ||
             !deletePatternMatches(pattern, core::fs::fromNative(name)))
@@ -60,7 +61,6 @@ bool deleteFiles(const QString &path)
         if (core::fs::removeFile({fd, name}))
             ++deleted;
     }
-    closedir(dir);
     return matched > 0 && deleted == matched;
 }
 

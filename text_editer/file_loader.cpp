@@ -1,6 +1,7 @@
 #include "text_editer/file_loader.h"
 
 #include "core/filenames.h"
+#include "core/handles.h"
 #include "core/textcodec.h"
 
 #include <cerrno>
@@ -88,17 +89,16 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
     const QByteArray nativePath = core::fs::toNative(path);
     if (nativePath.isEmpty())
         return finished();
-    const int fd = openForLoading(nativePath);
-    if (fd < 0)
+    const core::fs::UniqueFd file(openForLoading(nativePath));
+    if (!file.valid())
         return finished();
+    const int fd = file.get();
 
     // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed gives
     // nothing, as a file that cannot be opened does.
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return finished();
-    }
     const qint64 blocks = recordCount(st.st_size);
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
     if (progress)
@@ -146,7 +146,6 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
             }
         }
     }
-    ::close(fd);
     if (cancelled)
         return std::nullopt;
     return finished();
