@@ -6,8 +6,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace bench {
+
+void require(bool worked, const char *what)
+{
+    if (!worked) {
+        std::fprintf(stderr, "benchmark: %s failed\n", what);
+        std::exit(1);
+    }
+}
 
 double seconds(const std::function<void()> &work, int runs)
 {

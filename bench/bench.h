@@ -23,6 +23,8 @@ void report(const char *what, double ours, const char *tool, double theirs);
 void goal(const char *what, double ours, double theirs, double limit);
 // Prints a reference figure: the same work done by Qt's own editor, in the same run.
 void reference(const char *what, double seconds);
+// Ends the run when work it times failed, since its time would measure nothing.
+void require(bool worked, const char *what);
 // Peak resident memory of this process so far, in MiB.
 double peakMemoryMiB();
 

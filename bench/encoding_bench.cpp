@@ -56,7 +56,7 @@ int roundTrip(const QTemporaryDir &tmp, const char *what, const QByteArray &byte
     core::TextEncoding encoding = core::TextEncoding::Utf8;
     const double ours = bench::seconds([&] {
         const QString text = text_editer::loadTextFile(in, &encoding);
-        text_editer::saveTextFile(out, text, encoding);
+        bench::require(text_editer::saveTextFile(out, text, encoding), "save");
     });
     const double cp = bench::commandSeconds(
         QStringLiteral("cp %1 %2").arg(bench::quoted(in), bench::quoted(out + ".cp")));

@@ -136,14 +136,17 @@ int runTextEditerBench()
     bench::report("replace ERROR by WARN (in memory)", replace, "sed 's/ERROR/WARN/g' FILE", sed);
     replaced.clear();
 
-    const double save = bench::seconds([&] { text_editer::saveTextFile(out, text); });
+    const double save =
+        bench::seconds([&] { bench::require(text_editer::saveTextFile(out, text), "save"); });
     const double cp =
         bench::commandSeconds(QStringLiteral("cp %1 %2").arg(file, bench::quoted(out + u'2')));
     bench::report("save (encode, temporary file, rename)", save, "cp FILE COPY", cp);
 
     const double pipeline = bench::seconds([&] {
-        text_editer::saveTextFile(
-            out, core::match::replaceAll(text_editer::loadTextFile(log), u"ERROR", u"WARN"));
+        bench::require(
+            text_editer::saveTextFile(
+                out, core::match::replaceAll(text_editer::loadTextFile(log), u"ERROR", u"WARN")),
+            "save");
     });
     const double sedToFile = bench::commandSeconds(
         QStringLiteral("sed 's/ERROR/WARN/g' %1 >%2").arg(file, bench::quoted(out + u'3')));

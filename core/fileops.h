@@ -43,23 +43,23 @@ bool isReadOnly(const QString &path);
 bool isRegularFile(const Place &place);
 
 // Copies the regular file `source` to the full path `target` by the replace rule.
-bool copyFile(const Place &source, const Place &target);
-bool copyFile(const QString &source, const QString &target);
+[[nodiscard]] bool copyFile(const Place &source, const Place &target);
+[[nodiscard]] bool copyFile(const QString &source, const QString &target);
 
 // Gives a file or folder a new path; fails when anything exists at `to`. A file (or a link) may
 // move to another file system, keeping its mode, owner and times, removed from the old one only
 // once the copy is whole; a folder moves only within its file system. A path renamed onto itself
 // succeeds and changes nothing.
-bool renameNoReplace(const Place &from, const Place &to);
-bool renameNoReplace(const QString &from, const QString &to);
+[[nodiscard]] bool renameNoReplace(const Place &from, const Place &to);
+[[nodiscard]] bool renameNoReplace(const QString &from, const QString &to);
 
 // Deletes a file, or a link as a link. Fails on folders and read-only files.
-bool removeFile(const Place &place);
-bool removeFile(const QString &path);
+[[nodiscard]] bool removeFile(const Place &place);
+[[nodiscard]] bool removeFile(const QString &path);
 
 // Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the
 // usual mode for new files. `durable` makes the data reach the disk before the file takes the
 // target's place.
-bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
+[[nodiscard]] bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
 
 } // namespace core::fs

@@ -244,16 +244,17 @@ void DiverterWindow::renameAll()
 {
     const tk::BusyCursor busy;
     tk::ProgressWindow progress(this, kBigBatch);
-    diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
-                        oldTextBox->text(), newTextBox->text(), &progress);
+    // Batches are silent: a file that could not be renamed keeps its name, and the rest go on.
+    static_cast<void>(diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
+                                          oldTextBox->text(), newTextBox->text(), &progress));
 }
 
 void DiverterWindow::createAll()
 {
     const tk::BusyCursor busy;
     tk::ProgressWindow progress(this, kBigBatch);
-    diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(), oldTextBox->text(),
-                      newTextBox->text(), &progress);
+    static_cast<void>(diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(),
+                                        oldTextBox->text(), newTextBox->text(), &progress));
 }
 
 void DiverterWindow::deleteAll()
@@ -273,7 +274,8 @@ void DiverterWindow::deleteAll()
         return;
     const tk::BusyCursor busy;
     tk::ProgressWindow progress(this, kBigBatch);
-    diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress);
+    static_cast<void>(
+        diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress));
 }
 
 } // namespace diverter

@@ -34,19 +34,20 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
 
 // Gives each listed file its new name; never replaces an existing file. Returns how many files
 // got a name other than their own.
-int renameAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, const QString &oldText, const QString &newText,
-              core::Progress *progress = nullptr);
+[[nodiscard]] int renameAll(const QString &folder, const folders::FolderIdentity &listed,
+                            const QStringList &names, const QString &oldText,
+                            const QString &newText, core::Progress *progress = nullptr);
 
 // Copies each listed file under its new name by the replace rule; a file whose new name is its
 // own is left untouched, and no copy lands on a listed file whose own copy has not been made.
 // Returns how many copies were made.
-int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
-            const QString &oldText, const QString &newText, core::Progress *progress = nullptr);
+[[nodiscard]] int copyAll(const QString &folder, const folders::FolderIdentity &listed,
+                          const QStringList &names, const QString &oldText, const QString &newText,
+                          core::Progress *progress = nullptr);
 
 // Deletes each listed file for good; read-only files, folders and special files stay, links go
 // as links. Returns how many were deleted.
-int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
-              const QStringList &names, core::Progress *progress = nullptr);
+[[nodiscard]] int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
+                            const QStringList &names, core::Progress *progress = nullptr);
 
 } // namespace diverter

@@ -14,7 +14,7 @@ bool fieldsFilled(const QStringList &fields);
 // Deletes the file `path` names. `*` and `?` in its last component delete every matching file of
 // that folder; folders are never deleted. True only when something matched and every match is
 // gone: read-only files are left, the others still deleted.
-bool deleteFiles(const QString &path);
+[[nodiscard]] bool deleteFiles(const QString &path);
 
 // Whether a delete pattern takes a file name, by the file list's rules ("*.*" takes every name).
 // A leading dot must be matched by a dot in the pattern, so "*" leaves hidden files alone as a

@@ -34,7 +34,7 @@ QString loadTextFile(const QString &path, core::TextEncoding *encoding = nullptr
 // The same, telling `progress` the bytes read; a file read twice (to choose its encoding again)
 // counts twice. Nothing when `progress` asked to stop: then `encoding` is left as it was, and
 // a file that did not exist may already have been created empty.
-std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
-                                    core::Progress &progress);
+[[nodiscard]] std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
+                                                  core::Progress &progress);
 
 } // namespace text_editer

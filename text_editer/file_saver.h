@@ -10,7 +10,7 @@
 namespace text_editer {
 
 // False when the file could not be written; the target is then as it was.
-bool saveTextFile(const QString &path, QStringView text,
-                  core::TextEncoding encoding = core::TextEncoding::Utf8);
+[[nodiscard]] bool saveTextFile(const QString &path, QStringView text,
+                                core::TextEncoding encoding = core::TextEncoding::Utf8);
 
 } // namespace text_editer

@@ -239,7 +239,7 @@ void TextEditerWindow::save()
         return;
     // A failed save says nothing and leaves the old file whole.
     const tk::BusyCursor busy;
-    saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding);
+    static_cast<void>(saveTextFile(fileDialog.fileName(), fileTextBox->text(), m_fileEncoding));
 }
 
 void TextEditerWindow::copyText()
