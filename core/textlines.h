@@ -4,8 +4,9 @@
 // line, and the text keeps them as they are.
 //
 // The view lays out "units", not lines: a line is one unit, except that a line longer than
-// kUnitChars is cut into pieces of at most that many characters, so a single line of megabytes
-// is laid out a piece at a time. The scroll bar counts units, which for ordinary text are lines.
+// kUnitChars is cut into pieces of about that many characters, so a single line of megabytes
+// is laid out a piece at a time. A cut moves back to just after a blank when one stands within
+// kUnitChars / 8 before it, so a piece holds at most kMaxUnitChars. The scroll bar counts units, which for ordinary text are lines.
 
 #include <QString>
 
@@ -17,6 +18,7 @@ namespace core {
 class TextLines {
 public:
     static constexpr qsizetype kUnitChars = 2000;
+    static constexpr qsizetype kMaxUnitChars = kUnitChars + kUnitChars / 8;
 
     TextLines();
 

@@ -1,8 +1,8 @@
 #pragma once
 // Reads a text file for the editing box. The file is read in records of 10000 bytes, the layout
 // the editor has always used, and turned into text as one stream, so a character cut by a record
-// boundary arrives whole. The loader never reports anything: what it
-// could not read is simply missing from the result.
+// boundary arrives whole. The loader never reports anything: what it could not read is simply
+// missing from the result.
 
 #include "core/progress.h"
 #include "core/textcodec.h"

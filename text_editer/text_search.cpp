@@ -9,8 +9,8 @@ SearchAnswer searchWord(QStringView text, QStringView word)
     const qsizetype occurrences = core::match::count(text, word);
     if (occurrences == 0)
         return {QStringLiteral("yok"), QStringLiteral("0")};
-    // The length that removing every occurrence takes away, divided by the word's length, is
-    // exactly the number of non-overlapping occurrences.
+    // Occurrences are counted as the replacement finds them (leftmost, never overlapping), so
+    // the count says how many a replacement of the word would change.
     return {QStringLiteral("evet"), QString::number(occurrences)};
 }
 

@@ -235,9 +235,12 @@ void endProgram()
 
 int titleBarWidth(const QWidget *window, const QString &title)
 {
+    // The window's icon and the close, minimise and maximise buttons with their margins, as the
+    // common window managers draw them at the usual sizes.
+    constexpr int kTitleBarFurniture = 140;
     QFont titleFont = window->font();
     titleFont.setBold(true);
-    return QFontMetrics(titleFont).horizontalAdvance(title) + 140;
+    return QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarFurniture;
 }
 
 void nameByLabel(QWidget *control, QLabel *label)

@@ -13,12 +13,6 @@
 #include <algorithm>
 #include <cmath>
 
-// The icons live in the library; a static library's resources must be registered by hand.
-static void registerResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace tk {
 
 QColor systemColour(SystemColour colour)
@@ -115,7 +109,6 @@ ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
 {
-    registerResources();
     static const bool frameRoleInstalled = (QAccessible::installFactory(frameRole), true);
     Q_UNUSED(frameRoleInstalled);
     setWindowTitle(look.caption);

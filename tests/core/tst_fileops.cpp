@@ -394,10 +394,10 @@ void FileOps::namesKeepTheirBytes()
     writeNative(folder + "/caf\xE9.txt", "latin");
     writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
     const auto named = [&](const QByteArray &name) {
-        return core::fs::fromNative(folder + '/' + name);
+        return core::fs::fromNative(QByteArray(folder + '/' + name));
     };
     const auto exists = [&](const QByteArray &name) {
-        return ::access((folder + '/' + name).constData(), F_OK) == 0;
+        return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
     };
 
     QVERIFY(core::fs::copyFile(named("caf\xE9.txt"), path("copy.txt")));
@@ -406,7 +406,7 @@ void FileOps::namesKeepTheirBytes()
     QVERIFY(exists("caf\xE9.bak") && !exists("caf\xE9.txt"));
     QVERIFY(core::fs::removeFile(named("caf\xE9.bak")));
     QVERIFY(!exists("caf\xE9.bak"));
-    QCOMPARE(readAll(core::fs::fromNative(folder + "/caf\xEF\xBF\xBD.txt")),
+    QCOMPARE(readAll(core::fs::fromNative(QByteArray(folder + "/caf\xEF\xBF\xBD.txt"))),
              QByteArray("replacement"));
 }
 

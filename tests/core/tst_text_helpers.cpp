@@ -174,7 +174,7 @@ void TextHelpers::encodingRoundTrip()
     // A character the encoding cannot hold (a surrogate that stands for no byte) is replaced,
     // never dropped silently with what follows it.
     bool clean = true;
-    QCOMPARE(core::encodeKeepingBytes(QString(QChar(0xD800)) + u'x', &clean),
+    QCOMPARE(core::encodeKeepingBytes(QString(QChar(0xD800)).append(u'x'), &clean),
              QByteArray("\xEF\xBF\xBDx"));
     QVERIFY(!clean);
     // An incomplete character at the very end becomes one replacement character.

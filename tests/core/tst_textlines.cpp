@@ -107,12 +107,22 @@ private slots:
 
     // A line of megabytes is laid out a piece at a time: the pieces follow each other, none is
     // longer than the limit, each position belongs to the piece that holds it, and a surrogate
-    // pair is never cut.
+    // pair is never cut. A cut moved back to a blank makes the piece before it shorter and the
+    // one after it longer than kUnitChars.
+    void longLinePieces_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::newRow("no blanks, surrogate pairs") << QStringLiteral("file.txt\U0001F600");
+        QTest::newRow("a blank every 1,800 characters")
+            << QString(1799, u'x') + QStringLiteral(" ");
+    }
+
     void longLinePieces()
     {
+        QFETCH(QString, word);
         QString line;
         while (line.size() < 3 * TextLines::kUnitChars)
-            line += QStringLiteral("file.txt\U0001F600");
+            line += word;
         const TextLines lines = made(QStringLiteral("head\r\n") + line + QStringLiteral("\ntail"));
         QCOMPARE(lines.lineCount(), 3);
         const qsizetype units = lines.unitCount();
@@ -122,7 +132,7 @@ private slots:
         for (qsizetype u = 1; u < units - 1; ++u) {
             const auto [start, end] = lines.unitRange(u);
             QCOMPARE(start, expectedStart);
-            QVERIFY(end - start <= TextLines::kUnitChars);
+            QVERIFY(end - start <= TextLines::kMaxUnitChars);
             QVERIFY(!lines.text()[end].isLowSurrogate());
             QCOMPARE(lines.lineOfUnit(u), 1);
             for (qsizetype p = start; p < end; p += 97)

@@ -245,18 +245,18 @@ private slots:
         for (const QByteArray &name :
              {QByteArray("caf\xE9.txt"), QByteArray("caf\xEF\xBF\xBD.txt")}) {
             writeNative(folder + '/' + name, name);
-            QCOMPARE(::mkdir((folder + "/d" + name).constData(), 0755), 0);
+            QCOMPARE(::mkdir(QByteArray(folder + "/d" + name).constData(), 0755), 0);
         }
         const QString t = tmp.path();
         const QStringList files = diverter::folders::fileNames(t, "*.*");
         QCOMPARE(files.size(), 2);
         QCOMPARE(diverter::folders::subfolderNames(t).size(), 2);
-        const QString folderName = core::fs::fromNative(folder + "/dcaf\xE9.txt");
+        const QString folderName = core::fs::fromNative(QByteArray(folder + "/dcaf\xE9.txt"));
         QCOMPARE(diverter::folders::resolveFolder(folderName, "/"), folderName);
         const QString latin = core::fs::fromNative("caf\xE9.txt");
         QVERIFY(files.contains(latin));
         const auto exists = [&](const QByteArray &name) {
-            return ::access((folder + '/' + name).constData(), F_OK) == 0;
+            return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
         };
         const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t);
 

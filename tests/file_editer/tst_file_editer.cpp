@@ -212,7 +212,7 @@ void TestFileEditer::droppedNamesKeepTheirBytes()
         QCoreApplication::sendEvent(w.sourceBox, &drop);
     };
     const auto exists = [&](const QByteArray &name) {
-        return ::access((folder + '/' + name).constData(), F_OK) == 0;
+        return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
     };
 
     dropOnSource("/caf%E9.txt");
