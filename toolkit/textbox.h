@@ -80,6 +80,9 @@ protected:
 private:
     friend class MultiLineBoxAccessible;
 
+    // The blank between the frame and the text, as Qt's own editors leave.
+    static constexpr int kMargin = 4;
+
     // A place in the view: a row of a unit's layout.
     struct Row {
         qsizetype unit = 0;
