@@ -12,18 +12,12 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
-#include <QtMath>
 
 #include <algorithm>
-#include <climits>
 
 using tk::TextLines;
 
 namespace {
-
-// Layouts kept between paints; scrolling through a long text would otherwise keep them all.
-constexpr size_t kKeptLayouts = 400;
 
 QString withLineBreaks(QString text, const QString &lineBreak)
 {
@@ -49,15 +43,6 @@ QString typedText(const QKeyEvent *event)
             return {};
     }
     return text;
-}
-
-} // namespace
-
-namespace {
-
-bool before(std::pair<qsizetype, int> a, std::pair<qsizetype, int> b)
-{
-    return a.first < b.first || (a.first == b.first && a.second < b.second);
 }
 
 } // namespace
@@ -101,7 +86,6 @@ void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
     const TextLines::Change change = m_lines.setText(text, freshHistory);
     m_bareLf = m_lines.hadBareLf();
-    m_top = {};
     changed(change, 0);
 }
 
@@ -116,12 +100,8 @@ void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
 {
     m_caret = m_anchor = caret;
     m_goalX = -1;
-    dropLayouts();
-    if (change.wholeText)
-        m_top = {};
-    else
-        m_top.unit = std::min(m_top.unit, m_lines.unitCount() - 1);
-    m_top.row = std::min(m_top.row, layout(m_top.unit).layout.lineCount() - 1);
+    m_view.setCaret(caret);
+    view().textChanged(change.wholeText);
 
     if (QAccessible::isActive()) {
         const TextLines::Change part = TextLines::narrowed(change);
@@ -137,7 +117,7 @@ void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
             QAccessible::updateAccessibility(&event);
         }
     }
-    setTop(m_top);
+    setTop(m_view.top());
     ensureVisible(m_caret);
     restartBlink();
     viewport()->update();
@@ -240,356 +220,72 @@ void MultiLineBox::selectAll()
     moveCaret(m_lines.size(), true);
 }
 
-// --- Layout and geometry ------------------------------------------------------------------------
+// --- Layout and scrolling -----------------------------------------------------------------------
 
-// The blank above the text belongs to its start, as a document margin does: scrolled down, the
-// top row sits at the top edge, and no sliver of the row above shows through the margin.
-int MultiLineBox::topMargin() const
+// The rows follow the viewport's size and the font as they stand: a hidden box is resized without
+// a resize event until it is shown.
+tk::BoxLayout &MultiLineBox::view() const
 {
-    return m_top.unit == 0 && m_top.row == 0 ? kMargin : 0;
-}
-
-int MultiLineBox::contentWidth() const
-{
-    return std::max(1, viewport()->width() - 2 * kMargin);
-}
-
-void MultiLineBox::dropLayouts() const
-{
-    m_layouts.clear();
-    m_lastTop.reset();
-}
-
-const MultiLineBox::Laid &MultiLineBox::layout(qsizetype unit) const
-{
-    auto &slot = m_layouts[unit];
-    if (slot)
-        return *slot;
-    slot = std::make_unique<Laid>();
-    const auto [start, end] = m_lines.unitRange(unit);
-    slot->start = start;
-    slot->end = end;
-    QTextLayout &l = slot->layout;
-    l.setText(text().mid(start, end - start));
-    l.setFont(font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    // A line that begins right-to-left reads from the right edge, as in Qt's own editors.
-    const bool rightToLeft = l.text().isRightToLeft();
-    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
-    l.setTextOption(option);
-    l.setCacheEnabled(true);
-    if (!m_preedit.isEmpty() && m_caret >= start && m_caret <= end &&
-        m_lines.unitOf(m_caret) == unit)
-        l.setPreeditArea(int(m_caret - start), m_preedit);
-    const int width = contentWidth();
-    int y = 0;
-    l.beginLayout();
-    for (QTextLine line = l.createLine(); line.isValid(); line = l.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += qCeil(line.height());
-    }
-    l.endLayout();
-    slot->height = y;
-    return *slot;
-}
-
-int MultiLineBox::rowHeight(Row row) const
-{
-    return qCeil(layout(row.unit).layout.lineAt(row.row).height());
-}
-
-bool MultiLineBox::nextRow(Row &row) const
-{
-    if (row.row + 1 < layout(row.unit).layout.lineCount()) {
-        ++row.row;
-        return true;
-    }
-    if (row.unit + 1 >= m_lines.unitCount())
-        return false;
-    row = {row.unit + 1, 0};
-    return true;
-}
-
-bool MultiLineBox::previousRow(Row &row) const
-{
-    if (row.row > 0) {
-        --row.row;
-        return true;
-    }
-    if (row.unit == 0)
-        return false;
-    row.unit -= 1;
-    row.row = layout(row.unit).layout.lineCount() - 1;
-    return true;
-}
-
-MultiLineBox::Row MultiLineBox::rowAt(qsizetype position) const
-{
-    const qsizetype unit = m_lines.unitOf(position);
-    const Laid &laid = layout(unit);
-    int local = int(position - laid.start);
-    if (!m_preedit.isEmpty() && position == m_caret)
-        local += m_preeditCursor;
-    const QTextLine line = laid.layout.lineForTextPosition(local);
-    return {unit, line.isValid() ? line.lineNumber() : laid.layout.lineCount() - 1};
-}
-
-int MultiLineBox::rowTop(Row row) const
-{
-    const int limit = viewport()->height();
-    const auto lineY = [&](Row r) { return qRound(layout(r.unit).layout.lineAt(r.row).y()); };
-    int y = topMargin() - lineY(m_top);
-    if (before({row.unit, row.row}, {m_top.unit, m_top.row})) {
-        for (qsizetype u = m_top.unit - 1; u >= row.unit; --u) {
-            y -= layout(u).height;
-            if (y < -2 * limit && u > row.unit)
-                return -INT_MAX / 4;
-        }
-    } else {
-        for (qsizetype u = m_top.unit; u < row.unit; ++u) {
-            y += layout(u).height;
-            if (y > 2 * limit)
-                return INT_MAX / 4;
-        }
-    }
-    return y + lineY(row);
-}
-
-qsizetype MultiLineBox::positionInRow(Row row, qreal x) const
-{
-    const Laid &laid = layout(row.unit);
-    const QTextLine line = laid.layout.lineAt(row.row);
-    int local = line.xToCursor(x);
-    const int rowEnd = line.textStart() + line.textLength();
-    // Past the end of a wrapped row the caret stays on that row, before its last character,
-    // rather than landing at the start of the next one.
-    const bool wrapsOn = row.row + 1 < laid.layout.lineCount() ||
-                         laid.end < m_lines.lineEnd(m_lines.lineOf(laid.start));
-    if (local >= rowEnd && wrapsOn && rowEnd > line.textStart())
-        local = laid.layout.previousCursorPosition(rowEnd);
-    return laid.start + std::min<qsizetype>(local, laid.end - laid.start);
-}
-
-qsizetype MultiLineBox::positionAt(QPoint point) const
-{
-    Row row = m_top;
-    int y = rowTop(row);
-    for (;;) {
-        const int h = rowHeight(row);
-        if (point.y() < y + h)
-            break;
-        Row next = row;
-        if (!nextRow(next))
-            break;
-        row = next;
-        y += h;
-    }
-    return positionInRow(row, point.x() - kMargin);
-}
-
-QRect MultiLineBox::caretRect() const
-{
-    const Row row = rowAt(m_caret);
-    const Laid &laid = layout(row.unit);
-    int local = int(m_caret - laid.start);
-    if (!m_preedit.isEmpty())
-        local += m_preeditCursor;
-    const qreal x = laid.layout.lineAt(row.row).cursorToX(local);
-    return QRect(kMargin + qFloor(x), rowTop(row), 1, rowHeight(row));
-}
-
-qsizetype MultiLineBox::nextPosition(qsizetype position, QTextLayout::CursorMode mode) const
-{
-    if (position >= m_lines.size())
-        return m_lines.size();
-    const qsizetype line = m_lines.lineOf(position);
-    if (position >= m_lines.lineEnd(line))
-        return line + 1 < m_lines.lineCount() ? m_lines.lineStart(line + 1) : m_lines.size();
-    const Laid &laid = layout(m_lines.unitOf(position));
-    return laid.start + laid.layout.nextCursorPosition(int(position - laid.start), mode);
-}
-
-qsizetype MultiLineBox::previousPosition(qsizetype position, QTextLayout::CursorMode mode) const
-{
-    if (position <= 0)
-        return 0;
-    const qsizetype line = m_lines.lineOf(position);
-    if (position == m_lines.lineStart(line))
-        return m_lines.lineEnd(line - 1);
-    const Laid &laid = layout(m_lines.unitOf(position - 1));
-    return laid.start + laid.layout.previousCursorPosition(int(position - laid.start), mode);
-}
-
-std::pair<qsizetype, qsizetype> MultiLineBox::wordAt(qsizetype position) const
-{
-    const Laid &laid = layout(m_lines.unitOf(position));
-    const QString piece = laid.layout.text();
-    if (piece.isEmpty())
-        return {position, position};
-    int local = std::min(int(position - laid.start), int(piece.size()) - 1);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, piece);
-    finder.setPosition(local);
-    qsizetype start = local;
-    if (!finder.isAtBoundary())
-        start = std::max<qsizetype>(0, finder.toPreviousBoundary());
-    finder.setPosition(int(start));
-    qsizetype end = finder.toNextBoundary();
-    if (end < 0)
-        end = piece.size();
-    return {laid.start + start, laid.start + end};
-}
-
-std::pair<qsizetype, qsizetype> MultiLineBox::rowRange(qsizetype position) const
-{
-    const Row row = rowAt(position);
-    const Laid &laid = layout(row.unit);
-    const QTextLine line = laid.layout.lineAt(row.row);
-    const qsizetype start = laid.start + line.textStart();
-    qsizetype end = laid.start + line.textStart() + line.textLength();
-    const qsizetype textLine = m_lines.lineOf(laid.start);
-    // The last row of a line takes the line break with it, as a screen reader expects.
-    if (end >= m_lines.lineEnd(textLine))
-        end = textLine + 1 < m_lines.lineCount() ? m_lines.lineStart(textLine + 1) : m_lines.size();
-    return {start, end};
-}
-
-// --- Scrolling ----------------------------------------------------------------------------------
-
-MultiLineBox::Row MultiLineBox::lastTop() const
-{
-    if (m_lastTop)
-        return *m_lastTop;
-    const qsizetype lastUnit = m_lines.unitCount() - 1;
-    Row row{lastUnit, layout(lastUnit).layout.lineCount() - 1};
-    const int room = viewport()->height() - 2 * kMargin;
-    int used = rowHeight(row);
-    for (Row up = row; previousRow(up);) {
-        used += rowHeight(up);
-        if (used > room)
-            break;
-        row = up;
-    }
-    m_lastTop = row;
-    return row;
+    m_view.setViewSize(viewport()->size());
+    m_view.setFont(font());
+    return m_view;
 }
 
 void MultiLineBox::setTop(Row top, bool fromScrollBar)
 {
-    const Row last = lastTop();
-    if (before({last.unit, last.row}, {top.unit, top.row}))
-        top = last;
-    m_top = top;
+    view().setTop(top);
     updateScrollBar(!fromScrollBar);
     viewport()->update();
 }
 
 void MultiLineBox::scrollRows(int rows)
 {
-    if (m_layouts.size() > kKeptLayouts)
-        dropLayouts();
-    Row top = m_top;
-    for (; rows > 0 && nextRow(top); --rows) {
-    }
-    for (; rows < 0 && previousRow(top); ++rows) {
-    }
-    setTop(top);
-}
-
-// The scroll bar counts units (lines, for ordinary text), each in a few steps shared out among
-// its rows, so that a line wrapped taller than the box can still be scrolled by the bar.
-int MultiLineBox::stepsPerUnit() const
-{
-    return int(std::clamp<qsizetype>(INT_MAX / (m_lines.unitCount() + 1), 1, 64));
-}
-
-int MultiLineBox::scrollValue(Row row) const
-{
-    const int steps = stepsPerUnit();
-    return int(row.unit * steps + row.row * steps / layout(row.unit).layout.lineCount());
-}
-
-MultiLineBox::Row MultiLineBox::rowOfScrollValue(int value) const
-{
-    const int steps = stepsPerUnit();
-    const qsizetype unit = std::min<qsizetype>(value / steps, m_lines.unitCount() - 1);
-    const int rows = layout(unit).layout.lineCount();
-    return {unit, std::min(rows - 1, int(qint64(value % steps) * rows / steps))};
+    view().dropSurplusLayouts();
+    setTop(view().scrolled(rows));
 }
 
 void MultiLineBox::updateScrollBar(bool setValue)
 {
+    const tk::BoxLayout &v = view();
     QScrollBar *bar = verticalScrollBar();
     const QSignalBlocker blocker(bar);
-    bar->setRange(0, scrollValue(lastTop()));
-    // A page is what the view shows: from the top row to the last row that fits.
-    Row bottom = m_top;
-    int y = topMargin() + rowHeight(bottom);
-    for (Row next = bottom; nextRow(next);) {
-        y += rowHeight(next);
-        if (y > viewport()->height())
-            break;
-        bottom = next;
-    }
-    bar->setSingleStep(stepsPerUnit());
-    bar->setPageStep(std::max(1, scrollValue(bottom) - scrollValue(m_top)));
+    bar->setRange(0, v.scrollMaximum());
+    bar->setSingleStep(v.stepsPerUnit());
+    bar->setPageStep(v.pageStep());
     if (setValue)
-        bar->setValue(scrollValue(m_top));
+        bar->setValue(v.scrollValue(v.top()));
 }
 
 void MultiLineBox::scrollContentsBy(int, int)
 {
     // The scroll bar moved by the user.
-    const Row row = rowOfScrollValue(verticalScrollBar()->value());
-    if (row.unit != m_top.unit || row.row != m_top.row)
+    const Row row = view().rowOfScrollValue(verticalScrollBar()->value());
+    if (row != view().top())
         setTop(row, true);
 }
 
 void MultiLineBox::ensureVisible(qsizetype position)
 {
-    const Row row = rowAt(position);
-    if (before({row.unit, row.row}, {m_top.unit, m_top.row})) {
-        setTop(row);
-        return;
-    }
-    const int bottom = viewport()->height() - kMargin;
-    if (rowTop(row) + rowHeight(row) <= bottom)
-        return;
-    // Below the view: the row becomes the last one shown.
-    Row top = row;
-    int used = rowHeight(row);
-    for (Row up = row; previousRow(up);) {
-        used += rowHeight(up);
-        if (used > bottom - kMargin)
-            break;
-        top = up;
-    }
-    setTop(top);
+    if (const std::optional<Row> top = view().topShowing(position))
+        setTop(*top);
 }
 
 void MultiLineBox::pageMove(int direction, bool keepAnchor)
 {
-    const QRect caret = caretRect();
+    const tk::BoxLayout &v = view();
     if (m_goalX < 0)
-        m_goalX = caret.x() - kMargin;
-    // A page is the rows that fit, less one, so that one row stays in sight.
-    int rows = 0;
-    for (Row r = m_top; rowTop(r) + rowHeight(r) <= viewport()->height() - kMargin; ++rows)
-        if (!nextRow(r))
-            break;
-    rows = std::max(1, rows - 1);
-    Row target = rowAt(m_caret);
+        m_goalX = v.caretRect().x() - tk::BoxLayout::kMargin;
+    const int rows = v.pageRows();
+    Row target = v.rowAt(m_caret);
     int moved = 0;
-    for (; moved < rows && (direction > 0 ? nextRow(target) : previousRow(target)); ++moved) {
+    for (; moved < rows && (direction > 0 ? v.nextRow(target) : v.previousRow(target)); ++moved) {
     }
     if (moved == 0) {
         moveCaret(direction > 0 ? m_lines.size() : 0, keepAnchor);
         return;
     }
     scrollRows(direction * moved);
-    moveCaret(positionInRow(target, m_goalX), keepAnchor, true);
+    moveCaret(view().positionInRow(target, m_goalX), keepAnchor, true);
 }
 
 // --- Caret --------------------------------------------------------------------------------------
@@ -597,6 +293,7 @@ void MultiLineBox::pageMove(int direction, bool keepAnchor)
 void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX)
 {
     m_caret = position;
+    m_view.setCaret(position);
     if (!keepAnchor)
         m_anchor = position;
     if (!keepGoalX)
@@ -738,35 +435,39 @@ bool MultiLineBox::moveByKey(QKeyEvent *event)
         case Char:
             moveCaret(!select && hasSelection()
                           ? selectionEnd()
-                          : nextPosition(m_caret, QTextLayout::SkipCharacters),
+                          : view().nextPosition(m_caret, QTextLayout::SkipCharacters),
                       select);
             break;
         case PrevChar:
             moveCaret(!select && hasSelection()
                           ? selectionStart()
-                          : previousPosition(m_caret, QTextLayout::SkipCharacters),
+                          : view().previousPosition(m_caret, QTextLayout::SkipCharacters),
                       select);
             break;
-        case Word: moveCaret(nextPosition(m_caret, QTextLayout::SkipWords), select); break;
-        case PrevWord: moveCaret(previousPosition(m_caret, QTextLayout::SkipWords), select); break;
+        case Word: moveCaret(view().nextPosition(m_caret, QTextLayout::SkipWords), select); break;
+        case PrevWord:
+            moveCaret(view().previousPosition(m_caret, QTextLayout::SkipWords), select);
+            break;
         case Down:
         case Up: {
+            const tk::BoxLayout &v = view();
             if (m_goalX < 0)
-                m_goalX = caretRect().x() - kMargin;
-            Row row = rowAt(m_caret);
-            if (m.what == Down ? nextRow(row) : previousRow(row))
-                moveCaret(positionInRow(row, m_goalX), select, true);
+                m_goalX = v.caretRect().x() - tk::BoxLayout::kMargin;
+            Row row = v.rowAt(m_caret);
+            if (m.what == Down ? v.nextRow(row) : v.previousRow(row))
+                moveCaret(v.positionInRow(row, m_goalX), select, true);
             else
                 moveCaret(m.what == Down ? m_lines.size() : 0, select, true);
             break;
         }
         case RowStart:
         case RowEnd: {
-            const Row row = rowAt(m_caret);
-            const Laid &laid = layout(row.unit);
+            const tk::BoxLayout &v = view();
+            const Row row = v.rowAt(m_caret);
+            const tk::BoxLayout::Laid &laid = v.layout(row.unit);
             const QTextLine line = laid.layout.lineAt(row.row);
             moveCaret(m.what == RowStart ? laid.start + line.textStart()
-                                         : positionInRow(row, line.naturalTextWidth() + 1e6),
+                                         : v.positionInRow(row, line.naturalTextWidth() + 1e6),
                       select);
             break;
         }
@@ -820,18 +521,18 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
         if (hasSelection())
             deleteSelection();
         else if (m_caret < m_lines.size())
-            edit(m_caret, nextPosition(m_caret, QTextLayout::SkipCharacters), {},
+            edit(m_caret, view().nextPosition(m_caret, QTextLayout::SkipCharacters), {},
                  TextLines::Merge::Deleting);
     } else if (event->matches(K::DeleteStartOfWord)) {
         if (hasSelection())
             deleteSelection();
         else
-            edit(previousPosition(m_caret, QTextLayout::SkipWords), m_caret, {});
+            edit(view().previousPosition(m_caret, QTextLayout::SkipWords), m_caret, {});
     } else if (event->matches(K::DeleteEndOfWord)) {
         if (hasSelection())
             deleteSelection();
         else
-            edit(m_caret, nextPosition(m_caret, QTextLayout::SkipWords), {});
+            edit(m_caret, view().nextPosition(m_caret, QTextLayout::SkipWords), {});
     } else if (const QString typed = typedText(event); !typed.isEmpty()) {
         insertTyped(typed, TextLines::Merge::Typing);
     } else {
@@ -853,26 +554,26 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent *event)
             start = std::clamp<qsizetype>(m_caret + event->replacementStart(), 0, m_lines.size());
             end = std::clamp<qsizetype>(start + event->replacementLength(), start, m_lines.size());
         }
-        m_preedit.clear();
+        m_view.setPreedit({}, m_view.preeditCursor());
         edit(start, end, commit, TextLines::Merge::Typing);
     }
-    m_preedit = event->preeditString();
-    m_preeditCursor = int(m_preedit.size());
+    const QString preedit = event->preeditString();
+    int cursor = int(preedit.size());
     for (const QInputMethodEvent::Attribute &a : event->attributes()) {
         if (a.type == QInputMethodEvent::Cursor)
-            m_preeditCursor = a.start;
+            cursor = a.start;
     }
-    dropLayouts();
+    m_view.setPreedit(preedit, cursor);
     viewport()->update();
     event->accept();
 }
 
 QVariant MultiLineBox::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    const Laid &laid = layout(m_lines.unitOf(m_caret));
+    const tk::BoxLayout::Laid &laid = view().layout(m_lines.unitOf(m_caret));
     switch (query) {
     case Qt::ImEnabled: return !m_readOnly;
-    case Qt::ImCursorRectangle: return caretRect().translated(viewport()->pos());
+    case Qt::ImCursorRectangle: return view().caretRect().translated(viewport()->pos());
     case Qt::ImFont: return font();
     case Qt::ImCursorPosition: return int(m_caret - laid.start);
     case Qt::ImAnchorPosition: return int(std::clamp(m_anchor, laid.start, laid.end) - laid.start);
@@ -885,8 +586,8 @@ QVariant MultiLineBox::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void MultiLineBox::paintEvent(QPaintEvent *)
 {
-    if (m_layouts.size() > kKeptLayouts)
-        dropLayouts();
+    tk::BoxLayout &v = view();
+    v.dropSurplusLayouts();
     QPainter painter(viewport());
     const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
                                        : isActiveWindow() ? QPalette::Active
@@ -902,9 +603,10 @@ void MultiLineBox::paintEvent(QPaintEvent *)
     selected.setForeground(pal.brush(group, QPalette::HighlightedText));
     painter.setPen(pal.color(group, QPalette::Text));
 
-    int y = topMargin() - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
-    for (qsizetype unit = m_top.unit; unit < m_lines.unitCount() && y < height; ++unit) {
-        const Laid &laid = layout(unit);
+    const Row top = v.top();
+    int y = v.topMargin() - qRound(v.layout(top.unit).layout.lineAt(top.row).y());
+    for (qsizetype unit = top.unit; unit < m_lines.unitCount() && y < height; ++unit) {
+        const tk::BoxLayout::Laid &laid = v.layout(unit);
         QList<QTextLayout::FormatRange> selections;
         if (selStart < selEnd && selEnd > laid.start && selStart <= laid.end) {
             const qsizetype from = std::max(selStart, laid.start);
@@ -912,7 +614,7 @@ void MultiLineBox::paintEvent(QPaintEvent *)
             if (to > from)
                 selections.append({int(from - laid.start), int(to - from), selected});
         }
-        const QPointF origin(kMargin, y);
+        const QPointF origin(tk::BoxLayout::kMargin, y);
         laid.layout.draw(&painter, origin, selections);
         // A selected line break shows as a selected blank after the line.
         if (selStart <= laid.end && selEnd > laid.end) {
@@ -924,8 +626,8 @@ void MultiLineBox::paintEvent(QPaintEvent *)
         }
         if (caretShown && unit == caretUnit) {
             int local = int(m_caret - laid.start);
-            if (!m_preedit.isEmpty())
-                local += m_preeditCursor;
+            if (!v.preedit().isEmpty())
+                local += v.preeditCursor();
             laid.layout.drawCursor(&painter, origin, local, 1);
         }
         y += laid.height;
@@ -942,9 +644,8 @@ void MultiLineBox::paintEvent(QPaintEvent *)
 void MultiLineBox::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    dropLayouts();
-    m_top.row = std::min(m_top.row, layout(m_top.unit).layout.lineCount() - 1);
-    setTop(m_top);
+    view().dropLayouts();
+    setTop(m_view.top());
 }
 
 void MultiLineBox::changeEvent(QEvent *event)
@@ -953,9 +654,8 @@ void MultiLineBox::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::FontChange:
     case QEvent::StyleChange:
-        dropLayouts();
-        m_top.row = 0;
-        setTop(m_top);
+        view().dropLayouts();
+        setTop({m_view.top().unit, 0});
         break;
     case QEvent::EnabledChange:
     case QEvent::PaletteChange:
@@ -986,7 +686,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
     } else if (event->timerId() == m_autoScroll.timerId()) {
         const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
         scrollRows(at.y() < 0 ? -1 : at.y() > viewport()->height() ? 1 : 0);
-        moveCaret(positionAt(at), true);
+        moveCaret(view().positionAt(at), true);
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -994,7 +694,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
 
 void MultiLineBox::mousePressEvent(QMouseEvent *event)
 {
-    const qsizetype at = positionAt(event->position().toPoint());
+    const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         m_dragging = true;
         m_selectingWords = false;
@@ -1016,9 +716,9 @@ void MultiLineBox::mouseMoveEvent(QMouseEvent *event)
         m_autoScroll.start(50, this);
     else
         m_autoScroll.stop();
-    const qsizetype position = positionAt(at);
+    const qsizetype position = view().positionAt(at);
     if (m_selectingWords) {
-        const auto word = wordAt(position);
+        const auto word = view().wordAt(position);
         if (position < m_anchorWord.first) {
             m_anchor = m_anchorWord.second;
             moveCaret(word.first, true);
@@ -1045,7 +745,7 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    m_anchorWord = wordAt(positionAt(event->position().toPoint()));
+    m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
     m_selectingWords = true;
     m_dragging = true;
     m_anchor = m_anchorWord.first;

@@ -9,15 +9,13 @@
 // Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
 // of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
 
+#include "toolkit/textbox_layout.h"
 #include "toolkit/textlines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QTextLayout>
 
-#include <memory>
 #include <optional>
-#include <unordered_map>
 
 class MultiLineBoxAccessible;
 
@@ -80,14 +78,7 @@ protected:
 private:
     friend class MultiLineBoxAccessible;
 
-    // The blank between the frame and the text, as Qt's own editors leave.
-    static constexpr int kMargin = 4;
-
-    // A place in the view: a row of a unit's layout.
-    struct Row {
-        qsizetype unit = 0;
-        int row = 0;
-    };
+    using Row = tk::BoxLayout::Row;
 
     // Text changes, all through here: the caret, the layouts, the scroll bar, screen readers.
     void edit(qsizetype start, qsizetype end, const QString &with,
@@ -104,42 +95,15 @@ private:
     qsizetype selectionEnd() const { return std::max(m_caret, m_anchor); }
     bool hasSelection() const { return m_caret != m_anchor; }
 
-    // A unit laid out at the box's width; rows are whole pixels high, so scrolling is exact.
-    struct Laid {
-        QTextLayout layout;
-        qsizetype start = 0; // where the unit begins in the text
-        qsizetype end = 0;
-        int height = 0;
-    };
-
-    // Layouts and geometry, in viewport coordinates.
-    const Laid &layout(qsizetype unit) const;
-    void dropLayouts() const;
-    int contentWidth() const;
-    int topMargin() const;
-    Row rowAt(qsizetype position) const;
-    bool nextRow(Row &row) const;
-    bool previousRow(Row &row) const;
-    int rowHeight(Row row) const;
-    int rowTop(Row row) const; // from the top row; past the bottom of the view when it is below
-    qsizetype positionAt(QPoint point) const;
-    qsizetype positionInRow(Row row, qreal x) const;
-    QRect caretRect() const;
-    qsizetype nextPosition(qsizetype position, QTextLayout::CursorMode mode) const;
-    qsizetype previousPosition(qsizetype position, QTextLayout::CursorMode mode) const;
-    std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
-    std::pair<qsizetype, qsizetype> rowRange(qsizetype position) const;
+    // The rows of the text, at the viewport's size and the font as they stand.
+    tk::BoxLayout &view() const;
 
     // Scrolling by rows of laid-out text; the scroll bar shows the top row, in steps per unit.
     void scrollRows(int rows);
     void setTop(Row top, bool fromScrollBar = false);
-    Row lastTop() const;
     void ensureVisible(qsizetype position);
     void pageMove(int direction, bool keepAnchor);
     void updateScrollBar(bool setValue = true);
-    int stepsPerUnit() const;
-    int scrollValue(Row row) const;
-    Row rowOfScrollValue(int value) const;
     void restartBlink();
     void notifyCaret();
     bool isOwnKey(QKeyEvent *event) const;
@@ -151,9 +115,6 @@ private:
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // the x that Up and Down keep, or -1 for the caret's own
-    Row m_top;
-    QString m_preedit;
-    int m_preeditCursor = 0;
     bool m_caretShown = true;
     bool m_selectingWords = false;
     std::pair<qsizetype, qsizetype> m_anchorWord;
@@ -162,6 +123,5 @@ private:
     bool m_dragging = false;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
-    mutable std::unordered_map<qsizetype, std::unique_ptr<Laid>> m_layouts;
-    mutable std::optional<Row> m_lastTop;
+    mutable tk::BoxLayout m_view{m_lines};
 };

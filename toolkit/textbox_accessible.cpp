@@ -114,18 +114,19 @@ public:
         MultiLineBox *b = box();
         if (offset < 0 || offset >= b->text().size())
             return {};
-        const MultiLineBox::Row row = b->rowAt(offset);
-        const int top = b->rowTop(row);
+        const tk::BoxLayout &view = b->view();
+        const tk::BoxLayout::Row row = view.rowAt(offset);
+        const int top = view.rowTop(row);
         if (top < -b->viewport()->height() || top > b->viewport()->height())
             return {};
-        const auto &laid = b->layout(row.unit);
+        const auto &laid = view.layout(row.unit);
         const QTextLine line = laid.layout.lineAt(row.row);
         const qreal x1 = line.cursorToX(int(offset - laid.start));
         const qsizetype next =
-            std::min(b->nextPosition(offset, QTextLayout::SkipCharacters), laid.end);
+            std::min(view.nextPosition(offset, QTextLayout::SkipCharacters), laid.end);
         const qreal x2 = line.cursorToX(int(next - laid.start));
-        const QRect local(MultiLineBox::kMargin + qFloor(std::min(x1, x2)), top,
-                          std::max(1, qCeil(std::abs(x2 - x1))), b->rowHeight(row));
+        const QRect local(tk::BoxLayout::kMargin + qFloor(std::min(x1, x2)), top,
+                          std::max(1, qCeil(std::abs(x2 - x1))), view.rowHeight(row));
         return QRect(b->viewport()->mapToGlobal(local.topLeft()), local.size());
     }
     int offsetAtPoint(const QPoint &point) const override
@@ -133,7 +134,7 @@ public:
         const QPoint local = box()->viewport()->mapFromGlobal(point);
         if (!box()->viewport()->rect().contains(local))
             return -1;
-        return int(box()->positionAt(local));
+        return int(box()->view().positionAt(local));
     }
     void scrollToSubstring(int start, int) override { box()->ensureVisible(start); }
     QString attributes(int, int *start, int *end) const override
@@ -172,11 +173,11 @@ private:
         const qsizetype at = std::clamp<qsizetype>(offset, 0, size);
         switch (type) {
         case QAccessible::CharBoundary:
-            return {at, b->nextPosition(at, QTextLayout::SkipCharacters)};
-        case QAccessible::WordBoundary: return b->wordAt(at);
-        case QAccessible::LineBoundary: return b->rowRange(at);
+            return {at, b->view().nextPosition(at, QTextLayout::SkipCharacters)};
+        case QAccessible::WordBoundary: return b->view().wordAt(at);
+        case QAccessible::LineBoundary: return b->view().rowRange(at);
         case QAccessible::SentenceBoundary: {
-            const auto &laid = b->layout(lines.unitOf(at));
+            const auto &laid = b->view().layout(lines.unitOf(at));
             QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, laid.layout.text());
             finder.setPosition(int(at - laid.start));
             qsizetype s = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();

