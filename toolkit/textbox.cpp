@@ -122,6 +122,7 @@ void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
     restartBlink();
     viewport()->update();
     notifyCaret();
+    signalChanges(true);
 }
 
 void MultiLineBox::insertTyped(const QString &typed, TextLines::Merge merge)
@@ -303,6 +304,7 @@ void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX
     restartBlink();
     viewport()->update();
     notifyCaret();
+    signalChanges(false);
 }
 
 void MultiLineBox::restartBlink()
@@ -331,6 +333,32 @@ void MultiLineBox::notifyCaret()
     m_notifiedSelection = selection;
     QAccessibleTextCursorEvent event(this, int(m_caret));
     QAccessible::updateAccessibility(&event);
+}
+
+void MultiLineBox::signalChanges(bool textChanged)
+{
+    // Each state is recorded before its signal goes out, so that a slot which changes the box
+    // again neither misses a change nor repeats one.
+    if (textChanged)
+        emit this->textChanged();
+    const std::pair selection = hasSelection() ? std::pair{selectionStart(), selectionEnd()}
+                                               : std::pair<qsizetype, qsizetype>{};
+    if (selection != m_signalledSelection) {
+        m_signalledSelection = selection;
+        emit selectionChanged();
+    }
+    if (m_caret != m_signalledCaret) {
+        m_signalledCaret = m_caret;
+        emit cursorPositionChanged();
+    }
+    if (canUndo() != m_signalledUndo) {
+        m_signalledUndo = canUndo();
+        emit undoAvailable(m_signalledUndo);
+    }
+    if (canRedo() != m_signalledRedo) {
+        m_signalledRedo = canRedo();
+        emit redoAvailable(m_signalledRedo);
+    }
 }
 
 // --- Events -------------------------------------------------------------------------------------

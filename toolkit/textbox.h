@@ -21,6 +21,7 @@ class MultiLineBoxAccessible;
 
 class MultiLineBox : public QAbstractScrollArea {
     Q_OBJECT
+    Q_PROPERTY(bool readOnly READ isReadOnly WRITE setReadOnly)
 public:
     enum class ScrollBar { None, Vertical };
     explicit MultiLineBox(QWidget *parent = nullptr, ScrollBar scrollBar = ScrollBar::None);
@@ -46,16 +47,28 @@ public:
 
     bool canUndo() const { return m_lines.canUndo(); }
     bool canRedo() const { return m_lines.canRedo(); }
+    void deleteSelection();
+
+    QSize sizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
     void undo();
     void redo();
     void cut();
     void copy() const;
     void paste();
-    void deleteSelection();
     void selectAll();
 
-    QSize sizeHint() const override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+signals:
+    // Every change of the text, by the user or by code; setText and setTextFresh always count as
+    // one, even with the same text, as each changes the history.
+    void textChanged();
+    void cursorPositionChanged();
+    void selectionChanged();
+    // These two only when the answer of canUndo() or canRedo() changes.
+    void undoAvailable(bool available);
+    void redoAvailable(bool available);
 
 protected:
     bool event(QEvent *event) override;
@@ -106,6 +119,8 @@ private:
     void updateScrollBar(bool setValue = true);
     void restartBlink();
     void notifyCaret();
+    // The signals for what changed since they last went out, once the box has settled.
+    void signalChanges(bool textChanged);
     bool isOwnKey(QKeyEvent *event) const;
     bool moveByKey(QKeyEvent *event);
 
@@ -119,6 +134,10 @@ private:
     bool m_selectingWords = false;
     std::pair<qsizetype, qsizetype> m_anchorWord;
     std::pair<qsizetype, qsizetype> m_notifiedSelection{-1, -1};
+    qsizetype m_signalledCaret = 0;
+    std::pair<qsizetype, qsizetype> m_signalledSelection; // {0, 0} for none
+    bool m_signalledUndo = false;
+    bool m_signalledRedo = false;
     int m_wheelRemainder = 0;
     bool m_dragging = false;
     QBasicTimer m_blink;

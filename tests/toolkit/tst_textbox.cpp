@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <climits>
@@ -16,12 +17,19 @@
 namespace {
 
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
-// after a '"'.
+// after a '"'; the text after a '=' is set as setText sets it, after a '#' as setTextFresh does.
 void press(MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (key.startsWith(u'"')) {
             QTest::keyClicks(&box, key.mid(1));
+            continue;
+        }
+        if (key.startsWith(u'=') || key.startsWith(u'#')) {
+            if (key.startsWith(u'='))
+                box.setText(key.mid(1));
+            else
+                box.setTextFresh(key.mid(1));
             continue;
         }
         const QKeySequence sequence(key);
@@ -113,12 +121,79 @@ private slots:
         QTEST(int(box.cursorPosition()), "caretAfter");
     }
 
+    // What a window connected to the box hears: each signal once for each change of its state.
+    void signalsOnChange_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("signalled");
+        const QString text = QStringLiteral("ab");
+        QTest::newRow("typing: the text and the caret each time, undo once")
+            << text << 2 << QStringList{"\"xy"}
+            << QStringList{"textChanged", "textChanged", "cursorPositionChanged",
+                           "cursorPositionChanged", "undoAvailable true"};
+        QTest::newRow("Delete leaves the caret where it is")
+            << text << 0 << QStringList{"Del"} << QStringList{"textChanged", "undoAvailable true"};
+        QTest::newRow("Shift+Right selects, Left takes the selection away")
+            << text << 0 << QStringList{"Shift+Right", "Left"}
+            << QStringList{"cursorPositionChanged", "cursorPositionChanged", "selectionChanged",
+                           "selectionChanged"};
+        QTest::newRow("undo and redo turn each other on and off")
+            << text << 2 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"}
+            << QStringList{
+                   "textChanged",           "textChanged",           "textChanged",
+                   "cursorPositionChanged", "cursorPositionChanged", "cursorPositionChanged",
+                   "undoAvailable true",    "undoAvailable false",   "undoAvailable true",
+                   "redoAvailable true",    "redoAvailable false"};
+        QTest::newRow("setText: the text, the caret to the start, undo")
+            << text << 2 << QStringList{"=cd"}
+            << QStringList{"textChanged", "cursorPositionChanged", "undoAvailable true"};
+        QTest::newRow("setTextFresh takes undo away")
+            << text << 0 << QStringList{"\"x", "#cd"}
+            << QStringList{"textChanged",           "textChanged",        "cursorPositionChanged",
+                           "cursorPositionChanged", "undoAvailable true", "undoAvailable false"};
+        QTest::newRow("typing over a selection ends it")
+            << text << 0 << QStringList{"Ctrl+A", "\"x"}
+            << QStringList{"textChanged",      "cursorPositionChanged", "cursorPositionChanged",
+                           "selectionChanged", "selectionChanged",      "undoAvailable true"};
+    }
+    void signalsOnChange()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QStringList, keys);
+        MultiLineBox box;
+        box.setTextFresh(text);
+        box.setSelection(caret, caret);
+        QSignalSpy texts(&box, &MultiLineBox::textChanged);
+        QSignalSpy carets(&box, &MultiLineBox::cursorPositionChanged);
+        QSignalSpy selections(&box, &MultiLineBox::selectionChanged);
+        QSignalSpy undos(&box, &MultiLineBox::undoAvailable);
+        QSignalSpy redos(&box, &MultiLineBox::redoAvailable);
+        press(box, keys);
+        QStringList signalled;
+        for (const auto &[spy, name] : {std::pair{&texts, "textChanged"},
+                                        {&carets, "cursorPositionChanged"},
+                                        {&selections, "selectionChanged"},
+                                        {&undos, "undoAvailable"},
+                                        {&redos, "redoAvailable"}}) {
+            for (const QList<QVariant> &arguments : *spy) {
+                const QString args = arguments.isEmpty()     ? QString()
+                                     : arguments[0].toBool() ? QStringLiteral(" true")
+                                                             : QStringLiteral(" false");
+                signalled << QLatin1String(name) + args;
+            }
+        }
+        QTEST(signalled, "signalled");
+    }
+
     void readOnlyRefusesEdits()
     {
         MultiLineBox box;
         box.setTextFresh(QStringLiteral("ab\r\ncd"));
         box.setText(QStringLiteral("ab\r\ncd"));
-        box.setReadOnly(true);
+        QVERIFY(box.setProperty("readOnly", true));
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         press(box, {"\"x", "Backspace", "Return", "Ctrl+V", "Ctrl+Z", "Shift+Right"});
         QCOMPARE(box.text(), QStringLiteral("ab\r\ncd"));
