@@ -1,7 +1,8 @@
 #include "toolkit/textbox.h"
 
+#include "toolkit/textbox_accessible.h"
+
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,22 +12,14 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
-#include <QtMath>
 
 #include <algorithm>
-#include <climits>
 
 namespace tk {
 
 using core::TextLines;
 
 namespace {
-
-// The blank between the frame and the text, as Qt's own editors leave.
-constexpr int kMargin = 4;
-// Layouts kept between paints; scrolling through a long text would otherwise keep them all.
-constexpr size_t kKeptLayouts = 400;
 
 QString withLineBreaks(QString text, const QString &lineBreak)
 {
@@ -56,209 +49,10 @@ QString typedText(const QKeyEvent *event)
 
 } // namespace
 
-// Screen readers read the box through Qt's text interfaces. Every query is answered from the
-// lines around the offset, never by handing over the whole text, except for the whole-text
-// queries themselves.
-class MultiLineBoxAccessible : public QAccessibleWidget,
-                               public QAccessibleTextInterface,
-                               public QAccessibleEditableTextInterface {
-public:
-    explicit MultiLineBoxAccessible(MultiLineBox *box)
-        : QAccessibleWidget(box, QAccessible::EditableText)
-    {}
-
-    MultiLineBox *box() const { return static_cast<MultiLineBox *>(widget()); }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        if (type == QAccessible::EditableTextInterface && !box()->isReadOnly())
-            return static_cast<QAccessibleEditableTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.multiLine = true;
-        s.editable = !box()->isReadOnly();
-        s.readOnly = box()->isReadOnly();
-        s.selectableText = true;
-        s.focusable = true;
-        return s;
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return box()->text();
-        return QAccessibleWidget::text(t);
-    }
-
-    void selection(int index, int *start, int *end) const override
-    {
-        *start = *end = 0;
-        if (index == 0 && box()->hasSelection()) {
-            *start = int(box()->selectionStart());
-            *end = int(box()->selectionEnd());
-        }
-    }
-    int selectionCount() const override { return box()->hasSelection() ? 1 : 0; }
-    void addSelection(int start, int end) override { setSelection(0, start, end); }
-    void removeSelection(int index) override
-    {
-        if (index == 0)
-            box()->setSelection(box()->cursorPosition(), box()->cursorPosition());
-    }
-    void setSelection(int index, int start, int end) override
-    {
-        if (index == 0)
-            box()->setSelection(start, end);
-    }
-    int cursorPosition() const override { return int(box()->cursorPosition()); }
-    void setCursorPosition(int position) override { box()->setSelection(position, position); }
-
-    QString text(int start, int end) const override
-    {
-        const qsizetype from = std::clamp<qsizetype>(start, 0, box()->text().size());
-        const qsizetype to = std::clamp<qsizetype>(end, from, box()->text().size());
-        return box()->text().mid(from, to - from);
-    }
-    int characterCount() const override { return int(box()->text().size()); }
-
-    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int *start,
-                         int *end) const override
-    {
-        const auto [s, e] = item(offset, type);
-        return answer(s, e, start, end);
-    }
-    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int *start,
-                             int *end) const override
-    {
-        const qsizetype s = item(offset, type).first;
-        if (s <= 0)
-            return answer(0, 0, start, end);
-        const auto [bs, be] = item(int(s - 1), type);
-        return answer(bs, be, start, end);
-    }
-    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int *start,
-                            int *end) const override
-    {
-        const qsizetype e = item(offset, type).second;
-        if (e >= box()->text().size())
-            return answer(e, e, start, end);
-        const auto [as, ae] = item(int(e), type);
-        return answer(as, ae, start, end);
-    }
-
-    QRect characterRect(int offset) const override
-    {
-        MultiLineBox *b = box();
-        if (offset < 0 || offset >= b->text().size())
-            return {};
-        const MultiLineBox::Row row = b->rowAt(offset);
-        const int top = b->rowTop(row);
-        if (top < -b->viewport()->height() || top > b->viewport()->height())
-            return {};
-        const auto &laid = b->layout(row.unit);
-        const QTextLine line = laid.layout.lineAt(row.row);
-        const qreal x1 = line.cursorToX(int(offset - laid.start));
-        const qsizetype next =
-            std::min(b->nextPosition(offset, QTextLayout::SkipCharacters), laid.end);
-        const qreal x2 = line.cursorToX(int(next - laid.start));
-        const QRect local(kMargin + qFloor(std::min(x1, x2)), top,
-                          std::max(1, qCeil(std::abs(x2 - x1))), b->rowHeight(row));
-        return QRect(b->viewport()->mapToGlobal(local.topLeft()), local.size());
-    }
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        const QPoint local = box()->viewport()->mapFromGlobal(point);
-        if (!box()->viewport()->rect().contains(local))
-            return -1;
-        return int(box()->positionAt(local));
-    }
-    void scrollToSubstring(int start, int) override { box()->ensureVisible(start); }
-    QString attributes(int, int *start, int *end) const override
-    {
-        // One font and colour throughout.
-        *start = 0;
-        *end = characterCount();
-        return {};
-    }
-
-    void deleteText(int start, int end) override { replaceText(start, end, {}); }
-    void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
-    void replaceText(int start, int end, const QString &text) override
-    {
-        MultiLineBox *b = box();
-        if (b->isReadOnly())
-            return;
-        const qsizetype from = std::clamp<qsizetype>(start, 0, b->text().size());
-        const qsizetype to = std::clamp<qsizetype>(end, from, b->text().size());
-        b->edit(from, to, text);
-    }
-
-private:
-    QString answer(qsizetype s, qsizetype e, int *start, int *end) const
-    {
-        *start = int(s);
-        *end = int(e);
-        return box()->text().mid(s, e - s);
-    }
-
-    std::pair<qsizetype, qsizetype> item(int offset, QAccessible::TextBoundaryType type) const
-    {
-        MultiLineBox *b = box();
-        const TextLines &lines = b->m_lines;
-        const qsizetype size = lines.size();
-        const qsizetype at = std::clamp<qsizetype>(offset, 0, size);
-        switch (type) {
-        case QAccessible::CharBoundary:
-            return {at, b->nextPosition(at, QTextLayout::SkipCharacters)};
-        case QAccessible::WordBoundary: return b->wordAt(at);
-        case QAccessible::LineBoundary: return b->rowRange(at);
-        case QAccessible::SentenceBoundary: {
-            const auto &laid = b->layout(lines.unitOf(at));
-            QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, laid.layout.text());
-            finder.setPosition(int(at - laid.start));
-            qsizetype s = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
-            qsizetype e = finder.toNextBoundary();
-            s = s < 0 ? 0 : s;
-            e = e < 0 ? laid.end - laid.start : e;
-            return {laid.start + s, laid.start + e};
-        }
-        case QAccessible::ParagraphBoundary: {
-            const qsizetype line = lines.lineOf(at);
-            return {lines.lineStart(line),
-                    line + 1 < lines.lineCount() ? lines.lineStart(line + 1) : size};
-        }
-        case QAccessible::NoBoundary: return {0, size};
-        }
-        return {at, at};
-    }
-};
-
-namespace {
-
-QAccessibleInterface *accessibleBox(const QString &, QObject *object)
-{
-    if (auto *box = qobject_cast<MultiLineBox *>(object))
-        return new MultiLineBoxAccessible(box);
-    return nullptr;
-}
-
-bool before(std::pair<qsizetype, int> a, std::pair<qsizetype, int> b)
-{
-    return a.first < b.first || (a.first == b.first && a.second < b.second);
-}
-
-} // namespace
-
 MultiLineBox::MultiLineBox(QWidget *parent, ScrollBar scrollBar) : QAbstractScrollArea(parent)
 {
     static const bool factoryInstalled = [] {
-        QAccessible::installFactory(accessibleBox);
+        QAccessible::installFactory(accessibleTextBox);
         return true;
     }();
     Q_UNUSED(factoryInstalled);
@@ -292,32 +86,28 @@ void MultiLineBox::setTextFresh(const QString &text)
 
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
-    const TextLines::Change change = m_lines.setText(text, freshHistory);
+    const core::TextLines::Change change = m_lines.setText(text, freshHistory);
     m_bareLf = m_lines.hadBareLf();
-    m_top = {};
     changed(change, 0);
 }
 
-void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with, TextLines::Merge merge)
+void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
+                        core::TextLines::Merge merge)
 {
     if (start == end && with.isEmpty())
         return;
     changed(m_lines.replace(start, end - start, with, merge), start + with.size());
 }
 
-void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
+void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret)
 {
     m_caret = m_anchor = caret;
     m_goalX = -1;
-    dropLayouts();
-    if (change.wholeText)
-        m_top = {};
-    else
-        m_top.unit = std::min(m_top.unit, m_lines.unitCount() - 1);
-    m_top.row = std::min(m_top.row, layout(m_top.unit).layout.lineCount() - 1);
+    m_view.setCaret(caret);
+    view().textChanged(change.wholeText);
 
     if (QAccessible::isActive()) {
-        const TextLines::Change part = TextLines::narrowed(change);
+        const core::TextLines::Change part = core::TextLines::narrowed(change);
         const int at = int(part.position);
         if (part.removed.isEmpty() && !part.inserted.isEmpty()) {
             QAccessibleTextInsertEvent event(this, at, part.inserted);
@@ -330,14 +120,15 @@ void MultiLineBox::changed(const TextLines::Change &change, qsizetype caret)
             QAccessible::updateAccessibility(&event);
         }
     }
-    setTop(m_top);
+    setTop(m_view.top());
     ensureVisible(m_caret);
     restartBlink();
     viewport()->update();
     notifyCaret();
+    signalChanges(true);
 }
 
-void MultiLineBox::insertTyped(const QString &typed, TextLines::Merge merge)
+void MultiLineBox::insertTyped(const QString &typed, core::TextLines::Merge merge)
 {
     if (m_readOnly || typed.isEmpty())
         return;
@@ -389,7 +180,7 @@ void MultiLineBox::redo()
         replayed(m_lines.redo());
 }
 
-void MultiLineBox::replayed(const std::optional<TextLines::Change> &change)
+void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change)
 {
     if (!change)
         return;
@@ -418,7 +209,7 @@ void MultiLineBox::paste()
         return;
     const QString pasted = QGuiApplication::clipboard()->text();
     if (!pasted.isEmpty())
-        insertTyped(withLineBreaks(pasted, lineBreak()), TextLines::Merge::No);
+        insertTyped(withLineBreaks(pasted, lineBreak()), core::TextLines::Merge::No);
 }
 
 void MultiLineBox::deleteSelection()
@@ -433,356 +224,72 @@ void MultiLineBox::selectAll()
     moveCaret(m_lines.size(), true);
 }
 
-// --- Layout and geometry ------------------------------------------------------------------------
+// --- Layout and scrolling -----------------------------------------------------------------------
 
-// The blank above the text belongs to its start, as a document margin does: scrolled down, the
-// top row sits at the top edge, and no sliver of the row above shows through the margin.
-int MultiLineBox::topMargin() const
+// The rows follow the viewport's size and the font as they stand: a hidden box is resized without
+// a resize event until it is shown.
+BoxLayout &MultiLineBox::view() const
 {
-    return m_top.unit == 0 && m_top.row == 0 ? kMargin : 0;
-}
-
-int MultiLineBox::contentWidth() const
-{
-    return std::max(1, viewport()->width() - 2 * kMargin);
-}
-
-void MultiLineBox::dropLayouts() const
-{
-    m_layouts.clear();
-    m_lastTop.reset();
-}
-
-const MultiLineBox::Laid &MultiLineBox::layout(qsizetype unit) const
-{
-    auto &slot = m_layouts[unit];
-    if (slot)
-        return *slot;
-    slot = std::make_unique<Laid>();
-    const auto [start, end] = m_lines.unitRange(unit);
-    slot->start = start;
-    slot->end = end;
-    QTextLayout &l = slot->layout;
-    l.setText(text().mid(start, end - start));
-    l.setFont(font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    // A line that begins right-to-left reads from the right edge, as in Qt's own editors.
-    const bool rightToLeft = l.text().isRightToLeft();
-    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
-    l.setTextOption(option);
-    l.setCacheEnabled(true);
-    if (!m_preedit.isEmpty() && m_caret >= start && m_caret <= end &&
-        m_lines.unitOf(m_caret) == unit)
-        l.setPreeditArea(int(m_caret - start), m_preedit);
-    const int width = contentWidth();
-    int y = 0;
-    l.beginLayout();
-    for (QTextLine line = l.createLine(); line.isValid(); line = l.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += qCeil(line.height());
-    }
-    l.endLayout();
-    slot->height = y;
-    return *slot;
-}
-
-int MultiLineBox::rowHeight(Row row) const
-{
-    return qCeil(layout(row.unit).layout.lineAt(row.row).height());
-}
-
-bool MultiLineBox::nextRow(Row &row) const
-{
-    if (row.row + 1 < layout(row.unit).layout.lineCount()) {
-        ++row.row;
-        return true;
-    }
-    if (row.unit + 1 >= m_lines.unitCount())
-        return false;
-    row = {row.unit + 1, 0};
-    return true;
-}
-
-bool MultiLineBox::previousRow(Row &row) const
-{
-    if (row.row > 0) {
-        --row.row;
-        return true;
-    }
-    if (row.unit == 0)
-        return false;
-    row.unit -= 1;
-    row.row = layout(row.unit).layout.lineCount() - 1;
-    return true;
-}
-
-MultiLineBox::Row MultiLineBox::rowAt(qsizetype position) const
-{
-    const qsizetype unit = m_lines.unitOf(position);
-    const Laid &laid = layout(unit);
-    int local = int(position - laid.start);
-    if (!m_preedit.isEmpty() && position == m_caret)
-        local += m_preeditCursor;
-    const QTextLine line = laid.layout.lineForTextPosition(local);
-    return {unit, line.isValid() ? line.lineNumber() : laid.layout.lineCount() - 1};
-}
-
-int MultiLineBox::rowTop(Row row) const
-{
-    const int limit = viewport()->height();
-    const auto lineY = [&](Row r) { return qRound(layout(r.unit).layout.lineAt(r.row).y()); };
-    int y = topMargin() - lineY(m_top);
-    if (before({row.unit, row.row}, {m_top.unit, m_top.row})) {
-        for (qsizetype u = m_top.unit - 1; u >= row.unit; --u) {
-            y -= layout(u).height;
-            if (y < -2 * limit && u > row.unit)
-                return -INT_MAX / 4;
-        }
-    } else {
-        for (qsizetype u = m_top.unit; u < row.unit; ++u) {
-            y += layout(u).height;
-            if (y > 2 * limit)
-                return INT_MAX / 4;
-        }
-    }
-    return y + lineY(row);
-}
-
-qsizetype MultiLineBox::positionInRow(Row row, qreal x) const
-{
-    const Laid &laid = layout(row.unit);
-    const QTextLine line = laid.layout.lineAt(row.row);
-    int local = line.xToCursor(x);
-    const int rowEnd = line.textStart() + line.textLength();
-    // Past the end of a wrapped row the caret stays on that row, before its last character,
-    // rather than landing at the start of the next one.
-    const bool wrapsOn = row.row + 1 < laid.layout.lineCount() ||
-                         laid.end < m_lines.lineEnd(m_lines.lineOf(laid.start));
-    if (local >= rowEnd && wrapsOn && rowEnd > line.textStart())
-        local = laid.layout.previousCursorPosition(rowEnd);
-    return laid.start + std::min<qsizetype>(local, laid.end - laid.start);
-}
-
-qsizetype MultiLineBox::positionAt(QPoint point) const
-{
-    Row row = m_top;
-    int y = rowTop(row);
-    for (;;) {
-        const int h = rowHeight(row);
-        if (point.y() < y + h)
-            break;
-        Row next = row;
-        if (!nextRow(next))
-            break;
-        row = next;
-        y += h;
-    }
-    return positionInRow(row, point.x() - kMargin);
-}
-
-QRect MultiLineBox::caretRect() const
-{
-    const Row row = rowAt(m_caret);
-    const Laid &laid = layout(row.unit);
-    int local = int(m_caret - laid.start);
-    if (!m_preedit.isEmpty())
-        local += m_preeditCursor;
-    const qreal x = laid.layout.lineAt(row.row).cursorToX(local);
-    return QRect(kMargin + qFloor(x), rowTop(row), 1, rowHeight(row));
-}
-
-qsizetype MultiLineBox::nextPosition(qsizetype position, QTextLayout::CursorMode mode) const
-{
-    if (position >= m_lines.size())
-        return m_lines.size();
-    const qsizetype line = m_lines.lineOf(position);
-    if (position >= m_lines.lineEnd(line))
-        return line + 1 < m_lines.lineCount() ? m_lines.lineStart(line + 1) : m_lines.size();
-    const Laid &laid = layout(m_lines.unitOf(position));
-    return laid.start + laid.layout.nextCursorPosition(int(position - laid.start), mode);
-}
-
-qsizetype MultiLineBox::previousPosition(qsizetype position, QTextLayout::CursorMode mode) const
-{
-    if (position <= 0)
-        return 0;
-    const qsizetype line = m_lines.lineOf(position);
-    if (position == m_lines.lineStart(line))
-        return m_lines.lineEnd(line - 1);
-    const Laid &laid = layout(m_lines.unitOf(position - 1));
-    return laid.start + laid.layout.previousCursorPosition(int(position - laid.start), mode);
-}
-
-std::pair<qsizetype, qsizetype> MultiLineBox::wordAt(qsizetype position) const
-{
-    const Laid &laid = layout(m_lines.unitOf(position));
-    const QString piece = laid.layout.text();
-    if (piece.isEmpty())
-        return {position, position};
-    int local = std::min(int(position - laid.start), int(piece.size()) - 1);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, piece);
-    finder.setPosition(local);
-    qsizetype start = local;
-    if (!finder.isAtBoundary())
-        start = std::max<qsizetype>(0, finder.toPreviousBoundary());
-    finder.setPosition(int(start));
-    qsizetype end = finder.toNextBoundary();
-    if (end < 0)
-        end = piece.size();
-    return {laid.start + start, laid.start + end};
-}
-
-std::pair<qsizetype, qsizetype> MultiLineBox::rowRange(qsizetype position) const
-{
-    const Row row = rowAt(position);
-    const Laid &laid = layout(row.unit);
-    const QTextLine line = laid.layout.lineAt(row.row);
-    const qsizetype start = laid.start + line.textStart();
-    qsizetype end = laid.start + line.textStart() + line.textLength();
-    const qsizetype textLine = m_lines.lineOf(laid.start);
-    // The last row of a line takes the line break with it, as a screen reader expects.
-    if (end >= m_lines.lineEnd(textLine))
-        end = textLine + 1 < m_lines.lineCount() ? m_lines.lineStart(textLine + 1) : m_lines.size();
-    return {start, end};
-}
-
-// --- Scrolling ----------------------------------------------------------------------------------
-
-MultiLineBox::Row MultiLineBox::lastTop() const
-{
-    if (m_lastTop)
-        return *m_lastTop;
-    const qsizetype lastUnit = m_lines.unitCount() - 1;
-    Row row{lastUnit, layout(lastUnit).layout.lineCount() - 1};
-    const int room = viewport()->height() - 2 * kMargin;
-    int used = rowHeight(row);
-    for (Row up = row; previousRow(up);) {
-        used += rowHeight(up);
-        if (used > room)
-            break;
-        row = up;
-    }
-    m_lastTop = row;
-    return row;
+    m_view.setViewSize(viewport()->size());
+    m_view.setFont(font());
+    return m_view;
 }
 
 void MultiLineBox::setTop(Row top, bool fromScrollBar)
 {
-    const Row last = lastTop();
-    if (before({last.unit, last.row}, {top.unit, top.row}))
-        top = last;
-    m_top = top;
+    view().setTop(top);
     updateScrollBar(!fromScrollBar);
     viewport()->update();
 }
 
 void MultiLineBox::scrollRows(int rows)
 {
-    if (m_layouts.size() > kKeptLayouts)
-        dropLayouts();
-    Row top = m_top;
-    for (; rows > 0 && nextRow(top); --rows) {
-    }
-    for (; rows < 0 && previousRow(top); ++rows) {
-    }
-    setTop(top);
-}
-
-// The scroll bar counts units (lines, for ordinary text), each in a few steps shared out among
-// its rows, so that a line wrapped taller than the box can still be scrolled by the bar.
-int MultiLineBox::stepsPerUnit() const
-{
-    return int(std::clamp<qsizetype>(INT_MAX / (m_lines.unitCount() + 1), 1, 64));
-}
-
-int MultiLineBox::scrollValue(Row row) const
-{
-    const int steps = stepsPerUnit();
-    return int(row.unit * steps + row.row * steps / layout(row.unit).layout.lineCount());
-}
-
-MultiLineBox::Row MultiLineBox::rowOfScrollValue(int value) const
-{
-    const int steps = stepsPerUnit();
-    const qsizetype unit = std::min<qsizetype>(value / steps, m_lines.unitCount() - 1);
-    const int rows = layout(unit).layout.lineCount();
-    return {unit, std::min(rows - 1, int(qint64(value % steps) * rows / steps))};
+    view().dropSurplusLayouts();
+    setTop(view().scrolled(rows));
 }
 
 void MultiLineBox::updateScrollBar(bool setValue)
 {
+    const BoxLayout &v = view();
     QScrollBar *bar = verticalScrollBar();
     const QSignalBlocker blocker(bar);
-    bar->setRange(0, scrollValue(lastTop()));
-    // A page is what the view shows: from the top row to the last row that fits.
-    Row bottom = m_top;
-    int y = topMargin() + rowHeight(bottom);
-    for (Row next = bottom; nextRow(next);) {
-        y += rowHeight(next);
-        if (y > viewport()->height())
-            break;
-        bottom = next;
-    }
-    bar->setSingleStep(stepsPerUnit());
-    bar->setPageStep(std::max(1, scrollValue(bottom) - scrollValue(m_top)));
+    bar->setRange(0, v.scrollMaximum());
+    bar->setSingleStep(v.stepsPerUnit());
+    bar->setPageStep(v.pageStep());
     if (setValue)
-        bar->setValue(scrollValue(m_top));
+        bar->setValue(v.scrollValue(v.top()));
 }
 
 void MultiLineBox::scrollContentsBy(int, int)
 {
     // The scroll bar moved by the user.
-    const Row row = rowOfScrollValue(verticalScrollBar()->value());
-    if (row.unit != m_top.unit || row.row != m_top.row)
+    const Row row = view().rowOfScrollValue(verticalScrollBar()->value());
+    if (row != view().top())
         setTop(row, true);
 }
 
 void MultiLineBox::ensureVisible(qsizetype position)
 {
-    const Row row = rowAt(position);
-    if (before({row.unit, row.row}, {m_top.unit, m_top.row})) {
-        setTop(row);
-        return;
-    }
-    const int bottom = viewport()->height() - kMargin;
-    if (rowTop(row) + rowHeight(row) <= bottom)
-        return;
-    // Below the view: the row becomes the last one shown.
-    Row top = row;
-    int used = rowHeight(row);
-    for (Row up = row; previousRow(up);) {
-        used += rowHeight(up);
-        if (used > bottom - kMargin)
-            break;
-        top = up;
-    }
-    setTop(top);
+    if (const std::optional<Row> top = view().topShowing(position))
+        setTop(*top);
 }
 
 void MultiLineBox::pageMove(int direction, bool keepAnchor)
 {
-    const QRect caret = caretRect();
+    const BoxLayout &v = view();
     if (m_goalX < 0)
-        m_goalX = caret.x() - kMargin;
-    // A page is the rows that fit, less one, so that one row stays in sight.
-    int rows = 0;
-    for (Row r = m_top; rowTop(r) + rowHeight(r) <= viewport()->height() - kMargin; ++rows)
-        if (!nextRow(r))
-            break;
-    rows = std::max(1, rows - 1);
-    Row target = rowAt(m_caret);
+        m_goalX = v.caretRect().x() - BoxLayout::kMargin;
+    const int rows = v.pageRows();
+    Row target = v.rowAt(m_caret);
     int moved = 0;
-    for (; moved < rows && (direction > 0 ? nextRow(target) : previousRow(target)); ++moved) {
+    for (; moved < rows && (direction > 0 ? v.nextRow(target) : v.previousRow(target)); ++moved) {
     }
     if (moved == 0) {
         moveCaret(direction > 0 ? m_lines.size() : 0, keepAnchor);
         return;
     }
     scrollRows(direction * moved);
-    moveCaret(positionInRow(target, m_goalX), keepAnchor, true);
+    moveCaret(view().positionInRow(target, m_goalX), keepAnchor, true);
 }
 
 // --- Caret --------------------------------------------------------------------------------------
@@ -790,6 +297,7 @@ void MultiLineBox::pageMove(int direction, bool keepAnchor)
 void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX)
 {
     m_caret = position;
+    m_view.setCaret(position);
     if (!keepAnchor)
         m_anchor = position;
     if (!keepGoalX)
@@ -799,6 +307,7 @@ void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX
     restartBlink();
     viewport()->update();
     notifyCaret();
+    signalChanges(false);
 }
 
 void MultiLineBox::restartBlink()
@@ -827,6 +336,32 @@ void MultiLineBox::notifyCaret()
     m_notifiedSelection = selection;
     QAccessibleTextCursorEvent event(this, int(m_caret));
     QAccessible::updateAccessibility(&event);
+}
+
+void MultiLineBox::signalChanges(bool textChanged)
+{
+    // Each state is recorded before its signal goes out, so that a slot which changes the box
+    // again neither misses a change nor repeats one.
+    if (textChanged)
+        emit this->textChanged();
+    const std::pair selection = hasSelection() ? std::pair{selectionStart(), selectionEnd()}
+                                               : std::pair<qsizetype, qsizetype>{};
+    if (selection != m_signalledSelection) {
+        m_signalledSelection = selection;
+        emit selectionChanged();
+    }
+    if (m_caret != m_signalledCaret) {
+        m_signalledCaret = m_caret;
+        emit cursorPositionChanged();
+    }
+    if (canUndo() != m_signalledUndo) {
+        m_signalledUndo = canUndo();
+        emit undoAvailable(m_signalledUndo);
+    }
+    if (canRedo() != m_signalledRedo) {
+        m_signalledRedo = canRedo();
+        emit redoAvailable(m_signalledRedo);
+    }
 }
 
 // --- Events -------------------------------------------------------------------------------------
@@ -931,35 +466,39 @@ bool MultiLineBox::moveByKey(QKeyEvent *event)
         case Char:
             moveCaret(!select && hasSelection()
                           ? selectionEnd()
-                          : nextPosition(m_caret, QTextLayout::SkipCharacters),
+                          : view().nextPosition(m_caret, QTextLayout::SkipCharacters),
                       select);
             break;
         case PrevChar:
             moveCaret(!select && hasSelection()
                           ? selectionStart()
-                          : previousPosition(m_caret, QTextLayout::SkipCharacters),
+                          : view().previousPosition(m_caret, QTextLayout::SkipCharacters),
                       select);
             break;
-        case Word: moveCaret(nextPosition(m_caret, QTextLayout::SkipWords), select); break;
-        case PrevWord: moveCaret(previousPosition(m_caret, QTextLayout::SkipWords), select); break;
+        case Word: moveCaret(view().nextPosition(m_caret, QTextLayout::SkipWords), select); break;
+        case PrevWord:
+            moveCaret(view().previousPosition(m_caret, QTextLayout::SkipWords), select);
+            break;
         case Down:
         case Up: {
+            const BoxLayout &v = view();
             if (m_goalX < 0)
-                m_goalX = caretRect().x() - kMargin;
-            Row row = rowAt(m_caret);
-            if (m.what == Down ? nextRow(row) : previousRow(row))
-                moveCaret(positionInRow(row, m_goalX), select, true);
+                m_goalX = v.caretRect().x() - BoxLayout::kMargin;
+            Row row = v.rowAt(m_caret);
+            if (m.what == Down ? v.nextRow(row) : v.previousRow(row))
+                moveCaret(v.positionInRow(row, m_goalX), select, true);
             else
                 moveCaret(m.what == Down ? m_lines.size() : 0, select, true);
             break;
         }
         case RowStart:
         case RowEnd: {
-            const Row row = rowAt(m_caret);
-            const Laid &laid = layout(row.unit);
+            const BoxLayout &v = view();
+            const Row row = v.rowAt(m_caret);
+            const BoxLayout::Laid &laid = v.layout(row.unit);
             const QTextLine line = laid.layout.lineAt(row.row);
             moveCaret(m.what == RowStart ? laid.start + line.textStart()
-                                         : positionInRow(row, line.naturalTextWidth() + 1e6),
+                                         : v.positionInRow(row, line.naturalTextWidth() + 1e6),
                       select);
             break;
         }
@@ -995,7 +534,7 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
         redo();
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         m_lines.closeStep();
-        insertTyped(lineBreak(), TextLines::Merge::No);
+        insertTyped(lineBreak(), core::TextLines::Merge::No);
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
         if (hasSelection()) {
             deleteSelection();
@@ -1007,26 +546,26 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
             else if (text()[from].isLowSurrogate() && from > 0 &&
                      text()[from - 1].isHighSurrogate())
                 --from;
-            edit(from, m_caret, {}, TextLines::Merge::Deleting);
+            edit(from, m_caret, {}, core::TextLines::Merge::Deleting);
         }
     } else if (event->matches(K::Delete)) {
         if (hasSelection())
             deleteSelection();
         else if (m_caret < m_lines.size())
-            edit(m_caret, nextPosition(m_caret, QTextLayout::SkipCharacters), {},
-                 TextLines::Merge::Deleting);
+            edit(m_caret, view().nextPosition(m_caret, QTextLayout::SkipCharacters), {},
+                 core::TextLines::Merge::Deleting);
     } else if (event->matches(K::DeleteStartOfWord)) {
         if (hasSelection())
             deleteSelection();
         else
-            edit(previousPosition(m_caret, QTextLayout::SkipWords), m_caret, {});
+            edit(view().previousPosition(m_caret, QTextLayout::SkipWords), m_caret, {});
     } else if (event->matches(K::DeleteEndOfWord)) {
         if (hasSelection())
             deleteSelection();
         else
-            edit(m_caret, nextPosition(m_caret, QTextLayout::SkipWords), {});
+            edit(m_caret, view().nextPosition(m_caret, QTextLayout::SkipWords), {});
     } else if (const QString typed = typedText(event); !typed.isEmpty()) {
-        insertTyped(typed, TextLines::Merge::Typing);
+        insertTyped(typed, core::TextLines::Merge::Typing);
     } else {
         event->ignore();
     }
@@ -1046,26 +585,26 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent *event)
             start = std::clamp<qsizetype>(m_caret + event->replacementStart(), 0, m_lines.size());
             end = std::clamp<qsizetype>(start + event->replacementLength(), start, m_lines.size());
         }
-        m_preedit.clear();
-        edit(start, end, commit, TextLines::Merge::Typing);
+        m_view.setPreedit({}, m_view.preeditCursor());
+        edit(start, end, commit, core::TextLines::Merge::Typing);
     }
-    m_preedit = event->preeditString();
-    m_preeditCursor = int(m_preedit.size());
+    const QString preedit = event->preeditString();
+    int cursor = int(preedit.size());
     for (const QInputMethodEvent::Attribute &a : event->attributes()) {
         if (a.type == QInputMethodEvent::Cursor)
-            m_preeditCursor = a.start;
+            cursor = a.start;
     }
-    dropLayouts();
+    m_view.setPreedit(preedit, cursor);
     viewport()->update();
     event->accept();
 }
 
 QVariant MultiLineBox::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    const Laid &laid = layout(m_lines.unitOf(m_caret));
+    const BoxLayout::Laid &laid = view().layout(m_lines.unitOf(m_caret));
     switch (query) {
     case Qt::ImEnabled: return !m_readOnly;
-    case Qt::ImCursorRectangle: return caretRect().translated(viewport()->pos());
+    case Qt::ImCursorRectangle: return view().caretRect().translated(viewport()->pos());
     case Qt::ImFont: return font();
     case Qt::ImCursorPosition: return int(m_caret - laid.start);
     case Qt::ImAnchorPosition: return int(std::clamp(m_anchor, laid.start, laid.end) - laid.start);
@@ -1078,8 +617,8 @@ QVariant MultiLineBox::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void MultiLineBox::paintEvent(QPaintEvent *)
 {
-    if (m_layouts.size() > kKeptLayouts)
-        dropLayouts();
+    BoxLayout &v = view();
+    v.dropSurplusLayouts();
     QPainter painter(viewport());
     const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
                                        : isActiveWindow() ? QPalette::Active
@@ -1095,9 +634,10 @@ void MultiLineBox::paintEvent(QPaintEvent *)
     selected.setForeground(pal.brush(group, QPalette::HighlightedText));
     painter.setPen(pal.color(group, QPalette::Text));
 
-    int y = topMargin() - qRound(layout(m_top.unit).layout.lineAt(m_top.row).y());
-    for (qsizetype unit = m_top.unit; unit < m_lines.unitCount() && y < height; ++unit) {
-        const Laid &laid = layout(unit);
+    const Row top = v.top();
+    int y = v.topMargin() - qRound(v.layout(top.unit).layout.lineAt(top.row).y());
+    for (qsizetype unit = top.unit; unit < m_lines.unitCount() && y < height; ++unit) {
+        const BoxLayout::Laid &laid = v.layout(unit);
         QList<QTextLayout::FormatRange> selections;
         if (selStart < selEnd && selEnd > laid.start && selStart <= laid.end) {
             const qsizetype from = std::max(selStart, laid.start);
@@ -1105,7 +645,7 @@ void MultiLineBox::paintEvent(QPaintEvent *)
             if (to > from)
                 selections.append({int(from - laid.start), int(to - from), selected});
         }
-        const QPointF origin(kMargin, y);
+        const QPointF origin(BoxLayout::kMargin, y);
         laid.layout.draw(&painter, origin, selections);
         // A selected line break shows as a selected blank after the line.
         if (selStart <= laid.end && selEnd > laid.end) {
@@ -1117,8 +657,8 @@ void MultiLineBox::paintEvent(QPaintEvent *)
         }
         if (caretShown && unit == caretUnit) {
             int local = int(m_caret - laid.start);
-            if (!m_preedit.isEmpty())
-                local += m_preeditCursor;
+            if (!v.preedit().isEmpty())
+                local += v.preeditCursor();
             laid.layout.drawCursor(&painter, origin, local, 1);
         }
         y += laid.height;
@@ -1135,9 +675,8 @@ void MultiLineBox::paintEvent(QPaintEvent *)
 void MultiLineBox::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    dropLayouts();
-    m_top.row = std::min(m_top.row, layout(m_top.unit).layout.lineCount() - 1);
-    setTop(m_top);
+    view().dropLayouts();
+    setTop(m_view.top());
 }
 
 void MultiLineBox::changeEvent(QEvent *event)
@@ -1146,9 +685,8 @@ void MultiLineBox::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::FontChange:
     case QEvent::StyleChange:
-        dropLayouts();
-        m_top.row = 0;
-        setTop(m_top);
+        view().dropLayouts();
+        setTop({m_view.top().unit, 0});
         break;
     case QEvent::EnabledChange:
     case QEvent::PaletteChange:
@@ -1179,7 +717,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
     } else if (event->timerId() == m_autoScroll.timerId()) {
         const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
         scrollRows(at.y() < 0 ? -1 : at.y() > viewport()->height() ? 1 : 0);
-        moveCaret(positionAt(at), true);
+        moveCaret(view().positionAt(at), true);
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -1187,7 +725,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
 
 void MultiLineBox::mousePressEvent(QMouseEvent *event)
 {
-    const qsizetype at = positionAt(event->position().toPoint());
+    const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         m_dragging = true;
         m_selectingWords = false;
@@ -1196,7 +734,7 @@ void MultiLineBox::mousePressEvent(QMouseEvent *event)
                QGuiApplication::clipboard()->supportsSelection()) {
         const QString pasted = QGuiApplication::clipboard()->text(QClipboard::Selection);
         moveCaret(at, false);
-        insertTyped(withLineBreaks(pasted, lineBreak()), TextLines::Merge::No);
+        insertTyped(withLineBreaks(pasted, lineBreak()), core::TextLines::Merge::No);
     }
 }
 
@@ -1209,9 +747,9 @@ void MultiLineBox::mouseMoveEvent(QMouseEvent *event)
         m_autoScroll.start(50, this);
     else
         m_autoScroll.stop();
-    const qsizetype position = positionAt(at);
+    const qsizetype position = view().positionAt(at);
     if (m_selectingWords) {
-        const auto word = wordAt(position);
+        const auto word = view().wordAt(position);
         if (position < m_anchorWord.first) {
             m_anchor = m_anchorWord.second;
             moveCaret(word.first, true);
@@ -1238,7 +776,7 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    m_anchorWord = wordAt(positionAt(event->position().toPoint()));
+    m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
     m_selectingWords = true;
     m_dragging = true;
     m_anchor = m_anchorWord.first;

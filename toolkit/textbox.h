@@ -10,14 +10,12 @@
 // of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
 
 #include "core/textlines.h"
+#include "toolkit/textbox_layout.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QTextLayout>
 
-#include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace tk {
 
@@ -25,6 +23,7 @@ class MultiLineBoxAccessible;
 
 class MultiLineBox : public QAbstractScrollArea {
     Q_OBJECT
+    Q_PROPERTY(bool readOnly READ isReadOnly WRITE setReadOnly)
 public:
     enum class ScrollBar { None, Vertical };
     explicit MultiLineBox(QWidget *parent = nullptr, ScrollBar scrollBar = ScrollBar::None);
@@ -50,16 +49,28 @@ public:
 
     bool canUndo() const { return m_lines.canUndo(); }
     bool canRedo() const { return m_lines.canRedo(); }
+    void deleteSelection();
+
+    QSize sizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
     void undo();
     void redo();
     void cut();
     void copy() const;
     void paste();
-    void deleteSelection();
     void selectAll();
 
-    QSize sizeHint() const override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+signals:
+    // Every change of the text, by the user or by code; setText and setTextFresh always count as
+    // one, even with the same text, as each changes the history.
+    void textChanged();
+    void cursorPositionChanged();
+    void selectionChanged();
+    // These two only when the answer of canUndo() or canRedo() changes.
+    void undoAvailable(bool available);
+    void redoAvailable(bool available);
 
 protected:
     bool event(QEvent *event) override;
@@ -82,11 +93,7 @@ protected:
 private:
     friend class MultiLineBoxAccessible;
 
-    // A place in the view: a row of a unit's layout.
-    struct Row {
-        qsizetype unit = 0;
-        int row = 0;
-    };
+    using Row = BoxLayout::Row;
 
     // Text changes, all through here: the caret, the layouts, the scroll bar, screen readers.
     void edit(qsizetype start, qsizetype end, const QString &with,
@@ -103,44 +110,19 @@ private:
     qsizetype selectionEnd() const { return std::max(m_caret, m_anchor); }
     bool hasSelection() const { return m_caret != m_anchor; }
 
-    // A unit laid out at the box's width; rows are whole pixels high, so scrolling is exact.
-    struct Laid {
-        QTextLayout layout;
-        qsizetype start = 0; // where the unit begins in the text
-        qsizetype end = 0;
-        int height = 0;
-    };
-
-    // Layouts and geometry, in viewport coordinates.
-    const Laid &layout(qsizetype unit) const;
-    void dropLayouts() const;
-    int contentWidth() const;
-    int topMargin() const;
-    Row rowAt(qsizetype position) const;
-    bool nextRow(Row &row) const;
-    bool previousRow(Row &row) const;
-    int rowHeight(Row row) const;
-    int rowTop(Row row) const; // from the top row; past the bottom of the view when it is below
-    qsizetype positionAt(QPoint point) const;
-    qsizetype positionInRow(Row row, qreal x) const;
-    QRect caretRect() const;
-    qsizetype nextPosition(qsizetype position, QTextLayout::CursorMode mode) const;
-    qsizetype previousPosition(qsizetype position, QTextLayout::CursorMode mode) const;
-    std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
-    std::pair<qsizetype, qsizetype> rowRange(qsizetype position) const;
+    // The rows of the text, at the viewport's size and the font as they stand.
+    BoxLayout &view() const;
 
     // Scrolling by rows of laid-out text; the scroll bar shows the top row, in steps per unit.
     void scrollRows(int rows);
     void setTop(Row top, bool fromScrollBar = false);
-    Row lastTop() const;
     void ensureVisible(qsizetype position);
     void pageMove(int direction, bool keepAnchor);
     void updateScrollBar(bool setValue = true);
-    int stepsPerUnit() const;
-    int scrollValue(Row row) const;
-    Row rowOfScrollValue(int value) const;
     void restartBlink();
     void notifyCaret();
+    // The signals for what changed since they last went out, once the box has settled.
+    void signalChanges(bool textChanged);
     bool isOwnKey(QKeyEvent *event) const;
     bool moveByKey(QKeyEvent *event);
 
@@ -150,19 +132,19 @@ private:
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // the x that Up and Down keep, or -1 for the caret's own
-    Row m_top;
-    QString m_preedit;
-    int m_preeditCursor = 0;
     bool m_caretShown = true;
     bool m_selectingWords = false;
     std::pair<qsizetype, qsizetype> m_anchorWord;
     std::pair<qsizetype, qsizetype> m_notifiedSelection{-1, -1};
+    qsizetype m_signalledCaret = 0;
+    std::pair<qsizetype, qsizetype> m_signalledSelection; // {0, 0} for none
+    bool m_signalledUndo = false;
+    bool m_signalledRedo = false;
     int m_wheelRemainder = 0;
     bool m_dragging = false;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
-    mutable std::unordered_map<qsizetype, std::unique_ptr<Laid>> m_layouts;
-    mutable std::optional<Row> m_lastTop;
+    mutable BoxLayout m_view{m_lines};
 };
 
 } // namespace tk
