@@ -1,6 +1,6 @@
 #pragma once
 // Writes the editing box's text to a file: the text in the file's encoding, then one
-// carriage return and line feed, by the replace rule of fsops (a failed save leaves the old file
+// carriage return and line feed, by the replace rule of core::fs (a failed save leaves the old file
 // whole, and the file keeps its owner, group, mode and hard links).
 
 #include "core/textcodec.h"
