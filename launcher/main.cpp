@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -27,8 +28,53 @@ constexpr char kHelp[] =
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
+    "Qt's own options (-style, -platform, -display, -reverse and the like) are\n"
+    "accepted too.\n"
+    "\n"
     "It needs a desktop session (DISPLAY or WAYLAND_DISPLAY); without one, run it\n"
     "under xvfb-run.\n";
+
+// The options QApplication takes on this platform; the ones in the second list take a value in the
+// next argument or after '='. Qt reads them with one dash or two.
+constexpr std::string_view kQtFlags[] = {"reverse", "widgetcount", "nograb",
+                                         "dograb",  "sync",        "testability"};
+constexpr std::string_view kQtValued[] = {
+    "platform",     "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowtitle", "qwindowicon",        "session",       "display", "geometry",
+    "style",        "stylesheet",         "name",          "title",   "visual",
+    "qmljsdebugger"};
+
+template <size_t N> bool listed(const std::string_view (&names)[N], std::string_view name)
+{
+    for (std::string_view n : names)
+        if (n == name)
+            return true;
+    return false;
+}
+
+// The first argument that is an option neither the program nor Qt knows, or null. Arguments that
+// are not options are left alone, as they always were.
+const char *unknownOption(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--")
+            return nullptr;
+        if (arg.size() < 2 || arg[0] != '-')
+            continue;
+        std::string_view name = arg.substr(arg[1] == '-' ? 2 : 1);
+        const size_t equals = name.find('=');
+        const bool hasValue = equals != std::string_view::npos;
+        name = name.substr(0, equals);
+        if (listed(kQtValued, name)) {
+            if (!hasValue)
+                ++i; // its value
+        } else if (hasValue || !listed(kQtFlags, name)) {
+            return argv[i];
+        }
+    }
+    return nullptr;
+}
 
 bool isSet(const char *name)
 {
@@ -103,8 +149,8 @@ void releaseQtMessages()
 
 int main(int argc, char *argv[])
 {
-    // Answered before Qt is started, so they need no display and never open a window. Other
-    // arguments are left to Qt, as the program itself reads none.
+    // Answered before Qt is started, so they need no display and never open a window. Qt's own
+    // options are left to Qt, as the program itself reads none; any other option is refused.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kHelp, stdout);
@@ -114,6 +160,13 @@ int main(int argc, char *argv[])
             std::printf("%s %s\n", kName, TOOLKIT_VERSION);
             return 0;
         }
+    }
+    if (const char *option = unknownOption(argc, argv)) {
+        std::fprintf(stderr,
+                     "tarnwick-toolkit: unrecognized option '%s'\n"
+                     "Try 'tarnwick-toolkit --help' for more information.\n",
+                     option);
+        return 2;
     }
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM"))
         return noDesktopSession("no DISPLAY or WAYLAND_DISPLAY is set");

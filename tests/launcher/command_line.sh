@@ -39,12 +39,20 @@ for setting in "" DISPLAY=:$display QT_QPA_PLATFORM=offscreen; do
   check "--version, ${setting:-no display}" "$setting" "--version" 0 "$name" ""
   check "--version after another argument, ${setting:-no display}" "$setting" "-x --version" 0 \
     "$name" ""
+  for option in --x -x --help=yes -reverse=1; do
+    check "unknown option $option, ${setting:-no display}" "$setting" "$option" 2 "" \
+      "tarnwick-toolkit: unrecognized option '$option'${newline}Try 'tarnwick-toolkit --help' for more information."
+  done
 done
+# Qt's own options, with one dash or two and a value apart or after '=', reach Qt: with a
+# display that cannot be opened the run gets as far as opening it.
 
 line="tarnwick's Toolkit needs a desktop session \([^)$newline]+\); without one, "
 line+="run it as: xvfb-run tarnwick-toolkit"
 check "no display" "" "" 1 "" "$line"
 check "display that cannot be opened" DISPLAY=:$display "" 1 "" "$line"
-check "display that cannot be opened, unknown argument" DISPLAY=:$display "--unknown" 1 "" "$line"
+for arguments in "-style Fusion -reverse" "--platform=xcb --display :$display" "somefile.txt"; do
+  check "display that cannot be opened, $arguments" DISPLAY=:$display "$arguments" 1 "" "$line"
+done
 
 [ "$failures" -eq 0 ]
