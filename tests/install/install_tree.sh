@@ -39,6 +39,12 @@ report=$(appstreamcli validate-tree --no-net "$prefix" 2>&1) ||
 [ "$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$metainfo")" = "$id" ] || fail "metainfo id is not $id"
 
 entry() { sed -n "s/^$1=//p" "$desktop"; }
+# What menus and software centres show and search, in English and in Turkish.
+for key in GenericName 'GenericName\[tr\]' Comment 'Comment\[tr\]' Keywords 'Keywords\[tr\]'; do
+  [ -n "$(entry "$key")" ] || fail "the desktop entry has no ${key//\\/}"
+done
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" ||
+  fail "the metainfo names no GPL-3.0-or-later licence"
 program=$prefix/bin/$(entry Exec)
 [ -x "$program" ] || fail "Exec names no installed program"
 # --version prints the name, which is the application name and so the X11 window class.
