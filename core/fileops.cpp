@@ -363,7 +363,10 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         // symlinkat refuses an existing `to`.
         if (symlinkat(target.data(), to.folder, to.path.constData()) != 0)
             return false;
-        fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        // A link's owner and times are kept where the user may set them; a link that cannot
+        // take them still points where it did, so the move goes on.
+        if (fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW))
+            errno = 0;
         utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
     } else if (S_ISREG(st.st_mode)) {
         struct stat now;
