@@ -230,8 +230,10 @@ private slots:
         };
         // a -> b -> c, listed as a, b, c: c first, then b after c, then a after b.
         QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}), Steps({{2, -1}, {1, 2}, {0, 1}}));
-        // Unchanged and emptied names take no step.
-        QCOMPARE(order({"a", "b", "c"}, {"a", "", "z"}), Steps({{2, -1}}));
+        // Unchanged names take no step.
+        QCOMPARE(order({"a", "b", "c"}, {"a", "b", "z"}), Steps({{2, -1}}));
+        // An emptied name takes a step that fails, so a copy landing on its file waits for it.
+        QCOMPARE(order({"ab", "aabb"}, {"", "ab"}), Steps({{0, -1}, {1, 0}}));
         // A cycle never acts.
         QCOMPARE(order({"a", "b"}, {"b", "a"}), Steps({{1, -2}, {0, -2}}));
     }
@@ -287,6 +289,9 @@ private slots:
         QVERIFY(QFile::link(t + "/other", t + "/listed"));
         QCOMPARE(diverter::deleteAll(t + "/listed", id, {"a.txt", "b.txt"}), 0);
         QCOMPARE(diverter::renameAll(t + "/listed", id, {"a.txt"}, "a", "z"), 0);
+        QCOMPARE(entries(t + "/other"), QStringList({"a.txt", "b.txt"}));
+        // A listed name is an entry of the folder, never a path out of it.
+        QCOMPARE(diverter::deleteAll(t + "/moved", id, {"../other/a.txt"}), 0);
         QCOMPARE(entries(t + "/other"), QStringList({"a.txt", "b.txt"}));
 
         // Listed files replaced by a folder and a FIFO: passed over, at once.
