@@ -10,10 +10,15 @@
 #include "tests/test_files.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -111,6 +116,58 @@ private slots:
         QVERIFY(diverter::drives::isReady(here, {here}));
         QVERIFY(!diverter::drives::isReady(here, {})); // unmounted: its folder alone does not count
         QVERIFY(!diverter::drives::isReady(gone, {gone}));
+    }
+
+    // A mount whose call never returns, as a dead network mount's: not ready after the waiting
+    // time, asked no second time while the first call hangs, and ready again once it returns.
+    void silentDrive()
+    {
+        using namespace std::chrono_literals;
+        namespace drives = diverter::drives;
+        struct Gate {
+            std::mutex mutex;
+            std::condition_variable opened;
+            bool open = false;
+            int asked = 0;
+        };
+        // Shared with the worker, which returns only after this test has stopped waiting.
+        const auto gate = std::make_shared<Gate>();
+        const drives::Probe hangs = [gate](const QByteArray &) {
+            std::unique_lock lock(gate->mutex);
+            ++gate->asked;
+            gate->opened.wait(lock, [&] { return gate->open; });
+            return true;
+        };
+        const auto openGate = [gate] {
+            {
+                const std::lock_guard lock(gate->mutex);
+                gate->open = true;
+            }
+            gate->opened.notify_all();
+        };
+        const auto openedAtLast = qScopeGuard(openGate);
+        const QList<drives::Mount> answering =
+            drives::mountedDrives([](const QByteArray &) { return true; }, 10s);
+        QCOMPARE(drives::mountedDrives([](const QByteArray &) { return false; }, 10s),
+                 QList<drives::Mount>({{QStringLiteral("/"), {}}}));
+
+        QTemporaryDir tmp;
+        const drives::Mount dead{tmp.path(), {}};
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!drives::isReady(dead, {dead}, hangs, 200ms));
+        QVERIFY(clock.elapsed() >= 200);
+        clock.restart();
+        QVERIFY(!drives::isReady(dead, {dead}, hangs, 10s));
+        QVERIFY(clock.elapsed() < 5000);
+        {
+            const std::lock_guard lock(gate->mutex);
+            QCOMPARE(gate->asked, 1);
+        }
+        // The drive list keeps silent mounts: the user sees them, and they are not ready.
+        QCOMPARE(drives::mountedDrives(hangs, 200ms), answering);
+        openGate();
+        QTRY_VERIFY(drives::isReady(dead, {dead}, hangs, 10s));
     }
 
     void folders()
