@@ -8,6 +8,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -109,6 +116,38 @@ bool isSystemMount(const QString &path, const QString &type, const QString &sour
     return false;
 }
 
+// The paths whose worker has not returned. Shared with the workers, so one that returns while
+// the program ends still finds it.
+struct Asking {
+    std::mutex mutex;
+    std::set<QByteArray> paths;
+};
+
+std::shared_ptr<Asking> asking()
+{
+    static const auto shared = std::make_shared<Asking>();
+    return shared;
+}
+
+// One call of askMounts: its answers, shared with its workers, which may outlive it.
+struct Round {
+    std::mutex mutex;
+    std::condition_variable answered;
+    std::vector<Answer> answers;
+    size_t awaited = 0;
+};
+
+bool statsAsFolder(const QByteArray &native)
+{
+    struct stat st;
+    return stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool opensAsFolder(const QByteArray &native)
+{
+    return core::fs::DirStream(native.constData()).isOpen();
+}
+
 QMap<QString, QString> labelsByDevice()
 {
     QMap<QString, QString> labels;
@@ -158,17 +197,75 @@ QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QSt
     return result;
 }
 
+std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
+                              std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const std::shared_ptr<Asking> pending = asking();
+    const auto round = std::make_shared<Round>();
+    round->answers.assign(size_t(paths.size()), Answer::Silent);
+    // Each answer goes first to the paths still asked, then to the round, so a caller that has
+    // its answer may ask the same path again at once.
+    const auto answer = [pending, round](const QByteArray &native, size_t i, bool yes) {
+        {
+            const std::lock_guard lock(pending->mutex);
+            pending->paths.erase(native);
+        }
+        {
+            const std::lock_guard lock(round->mutex);
+            round->answers[i] = yes ? Answer::Yes : Answer::No;
+            --round->awaited;
+        }
+        round->answered.notify_all();
+    };
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QByteArray native = core::fs::toNative(paths[i]);
+        if (native.isEmpty()) {
+            round->answers[size_t(i)] = Answer::No;
+            continue;
+        }
+        {
+            const std::lock_guard lock(pending->mutex);
+            if (!pending->paths.insert(native).second)
+                continue; // still stuck in an earlier call
+        }
+        {
+            const std::lock_guard lock(round->mutex);
+            ++round->awaited;
+        }
+        try {
+            std::thread([answer, probe, native, i] {
+                answer(native, size_t(i), probe(native));
+            }).detach();
+        } catch (const std::system_error &) {
+            // No thread to be had (the process at its limit): asked here, as before workers.
+            answer(native, size_t(i), probe(native));
+        }
+    }
+    std::unique_lock lock(round->mutex);
+    round->answered.wait_until(lock, deadline, [&] { return round->awaited == 0; });
+    return round->answers;
+}
+
 QList<Mount> mountedDrives()
+{
+    return mountedDrives(statsAsFolder, kAnswerTime);
+}
+
+QList<Mount> mountedDrives(const Probe &isFolder, std::chrono::milliseconds timeout)
 {
     QFile file(QStringLiteral("/proc/self/mountinfo"));
     if (!file.open(QIODevice::ReadOnly))
         return {Mount{QStringLiteral("/"), {}}};
     QList<Mount> result = parseMountInfo(file.readAll(), labelsByDevice());
-    result.removeIf([](const Mount &m) {
-        struct stat st;
-        const QByteArray native = core::fs::toNative(m.path);
-        return native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode);
-    });
+    QStringList paths;
+    for (const Mount &m : result)
+        paths << m.path;
+    const std::vector<Answer> answers = askMounts(paths, isFolder, timeout);
+    for (qsizetype i = result.size(); i-- > 0;) {
+        if (answers[size_t(i)] == Answer::No)
+            result.removeAt(i);
+    }
     if (result.isEmpty() || result.first().path != u"/")
         result.prepend(Mount{QStringLiteral("/"), {}});
     return result;
@@ -203,11 +300,15 @@ QString currentFolderOf(const QList<Mount> &drives, int index, const QString &wo
 
 bool isReady(const Mount &drive, const QList<Mount> &mountedNow)
 {
+    return isReady(drive, mountedNow, opensAsFolder, kAnswerTime);
+}
+
+bool isReady(const Mount &drive, const QList<Mount> &mountedNow, const Probe &canRead,
+             std::chrono::milliseconds timeout)
+{
     const bool mounted = std::any_of(mountedNow.begin(), mountedNow.end(),
                                      [&](const Mount &m) { return m.path == drive.path; });
-    if (!mounted)
-        return false;
-    return core::fs::DirStream(core::fs::toNative(drive.path).constData()).isOpen();
+    return mounted && askMounts({drive.path}, canRead, timeout).front() == Answer::Yes;
 }
 
 } // namespace diverter::drives

@@ -7,8 +7,29 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <vector>
 
 namespace diverter::drives {
+
+// A question put to a mount's root by its native path (a stat, an opendir). A dead network mount
+// may never answer it, and such a call cannot be cancelled.
+using Probe = std::function<bool(const QByteArray &nativePath)>;
+
+// How long the window waits for a mount's answer before it counts the mount as silent.
+inline constexpr std::chrono::milliseconds kAnswerTime{1000};
+
+enum class Answer { Yes, No, Silent };
+
+// Asks `probe` about every path at once, each in a worker thread of its own, and waits at most
+// `timeout` for the answers; a path that has not answered by then is Silent. A worker stuck in
+// its call is left to itself, holding nothing the caller frees; until it returns, its path is
+// Silent at once and no second worker is started for it.
+std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
+                              std::chrono::milliseconds timeout = kAnswerTime);
 
 struct Mount {
     QString path;  // the mount point
@@ -22,8 +43,10 @@ struct Mount {
 QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QString> &labels = {});
 
 // The drives mounted now: the mount table read, mount points that are no folders (bind-mounted
-// files) left out, labels taken from /dev/disk/by-label.
+// files) left out, labels taken from /dev/disk/by-label. `isFolder` is asked of each mount by
+// askMounts: a silent mount stays a drive, one that is not ready.
 QList<Mount> mountedDrives();
+QList<Mount> mountedDrives(const Probe &isFolder, std::chrono::milliseconds timeout);
 
 // How the drive list shows a drive: its mount path, and its label in brackets when it has one.
 QString displayName(const Mount &mount);
@@ -36,7 +59,10 @@ int driveIndexOf(const QList<Mount> &drives, const QString &path);
 // root. `drives` decides which drive holds the working folder.
 QString currentFolderOf(const QList<Mount> &drives, int index, const QString &workingFolder);
 
-// A drive is ready when it is still mounted (listed in `mountedNow`) and its root can be read.
+// A drive is ready when it is still mounted (listed in `mountedNow`) and its root can be read,
+// which `canRead` is asked by askMounts: a silent drive is not ready.
 bool isReady(const Mount &drive, const QList<Mount> &mountedNow);
+bool isReady(const Mount &drive, const QList<Mount> &mountedNow, const Probe &canRead,
+             std::chrono::milliseconds timeout);
 
 } // namespace diverter::drives

@@ -42,6 +42,14 @@ private:
 
 enum class Outcome { Pending, Done, Failed };
 
+// A name that stays an entry of the listed folder: a separator would carry the file into another
+// folder, "." and ".." name the folders themselves, and a system call would cut a name at U+0000.
+bool isEntryName(const QString &name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(QChar(0));
+}
+
 // Runs `act(entry, newName)` over the entries in batch order. `blockOnFailure`: an entry whose
 // new name belongs to a listed entry whose own step failed does not act either (its file would
 // be lost under the new content).
@@ -63,7 +71,9 @@ int runInBatchOrder(const QStringList &names, const QString &oldText, const QStr
         const size_t i = size_t(step.entry);
         const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
                                                   outcome[size_t(step.after)] != Outcome::Done);
-        const bool ok = !blocked && act(names[step.entry], newNames[step.entry]);
+        const bool ok = !blocked && isEntryName(names[step.entry]) &&
+                        isEntryName(newNames[step.entry]) &&
+                        act(names[step.entry], newNames[step.entry]);
         outcome[i] = ok ? Outcome::Done : Outcome::Failed;
         done += ok;
         // Stopping between two steps is always safe: an entry that waited for one not yet
@@ -83,11 +93,10 @@ QString newNameOf(const QString &name, const QString &oldText, const QString &ne
 
 std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &newNames)
 {
-    // An entry "moves on" when it has a new name of its own; only those can be waited for.
+    // An entry "moves on" when its new name differs from its own; only those can be waited for.
+    // An emptied name moves on too: its step fails, and a copy must not take its place.
     const qsizetype n = names.size();
-    const auto movesOn = [&](qsizetype i) {
-        return !newNames[i].isEmpty() && newNames[i] != names[i];
-    };
+    const auto movesOn = [&](qsizetype i) { return newNames[i] != names[i]; };
     QHash<QString, int> movingByName;
     movingByName.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
@@ -170,7 +179,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     qint64 handled = 0;
     for (const QString &name : names) {
         const core::fs::Place entry = dir.place(name);
-        if (core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
+        if (isEntryName(name) && core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
             break;

@@ -3,8 +3,10 @@
 // replacement, and the bulk delete. The loops act on the folder the list was read from (by its
 // identity, so a folder swapped for another, or for a link, since is left alone) and on each
 // entry by its own bytes within it, re-checked at the moment of acting: it must still be a
-// regular file or a link to one. A failing entry is skipped silently and the loop goes on; the
-// counts they return are for tests and benchmarks, since the window reports nothing.
+// regular file or a link to one. Nothing leaves that folder: a name, old or new, that is empty,
+// "." or "..", or holds "/" or U+0000, fails for its entry. A failing entry is skipped silently
+// and the loop goes on; the counts they return are for tests and benchmarks, since the window
+// reports nothing.
 //
 // Each loop may be given a progress, told the number of entries it will act on and each one
 // handled; when it asks to stop, the loop ends after the entry at hand, and what was done stays.
@@ -25,7 +27,8 @@ QString newNameOf(const QString &name, const QString &oldText, const QString &ne
 // The order in which entries are handled: an entry whose own name is another entry's new name
 // goes first, so that a chain (ax -> axx, axx -> axxxx) moves along instead of colliding with
 // itself; otherwise list order. `after[i]` is the index of the entry that must succeed before
-// entry i may act (-1 for none); entries on a cycle get -2 and never act.
+// entry i may act (-1 for none); entries on a cycle get -2 and never act. An entry whose new name
+// is its own takes no step.
 struct BatchStep {
     int entry;
     int after;

@@ -58,7 +58,8 @@ QAccessibleInterface *driveListAccessible(const QString &, QObject *object)
 }
 } // namespace
 
-DriveList::DriveList(QWidget *parent) : QComboBox(parent), m_source(&drives::mountedDrives)
+DriveList::DriveList(QWidget *parent)
+    : QComboBox(parent), m_source([] { return drives::mountedDrives(); })
 {
     static const bool accessibleInstalled =
         (QAccessible::installFactory(driveListAccessible), true);

@@ -1,7 +1,9 @@
 #pragma once
 // The drive, folder and file lists of the Diverter. All three are synchronous: setting a path,
 // a drive or a pattern reads the file system at once, and the change signal of the drive and
-// folder lists is raised before the setter returns, exactly as for a user's choice.
+// folder lists is raised before the setter returns, exactly as for a user's choice. Only the
+// mounts themselves are asked through workers (drives.h), so a dead one holds the window up for
+// a second at most.
 
 #include "diverter/drives.h"
 #include "diverter/folder_reading.h"

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -55,7 +56,7 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
 {
     // The sizes first. The folder is opened once and each name looked up in it, without walking
     // the folder's path again for every entry; a big folder is shared between two threads, since
-    // the lookups, not the text, take the time.
+    // the lookups, not the text, take the time, when a second thread can be had.
     std::vector<qint64> sizes;
     core::fs::UniqueFd folderFd;
     if (withSizes) {
@@ -67,15 +68,21 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     const bool sizesRead = folderFd.valid();
     const int dirFd = folderFd.get();
     if (sizesRead) {
-        const qsizetype half = names.size() / 2;
+        qsizetype mine = names.size();
+        std::thread other;
         if (names.size() >= kSharedSizeReads && std::thread::hardware_concurrency() > 1) {
-            std::thread other(readSizes, dirFd, std::cref(names), half, names.size(),
-                              std::ref(sizes));
-            readSizes(dirFd, names, 0, half, sizes);
-            other.join();
-        } else {
-            readSizes(dirFd, names, 0, names.size(), sizes);
+            const qsizetype half = names.size() / 2;
+            try {
+                other = std::thread(readSizes, dirFd, std::cref(names), half, names.size(),
+                                    std::ref(sizes));
+                mine = half;
+            } catch (const std::system_error &) {
+                // No thread to be had (the process at its limit): this one reads them all.
+            }
         }
+        readSizes(dirFd, names, 0, mine, sizes);
+        if (other.joinable())
+            other.join();
     }
 
     // One buffer for the whole run: the box is written once, which keeps 100,000 entries quick.

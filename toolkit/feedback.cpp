@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 
 #include <climits>
+#include <utility>
 
 namespace tk {
 
@@ -43,21 +44,23 @@ ProgressWindow::ProgressWindow(QWidget *parent, qint64 bigAbove)
 
 ProgressWindow::~ProgressWindow()
 {
+    delete m_dialog.data();
     if (m_cursorPushed)
         QApplication::restoreOverrideCursor();
 }
 
 void ProgressWindow::setTotal(qint64 total)
 {
-    const bool first = m_total == 0;
     m_total = total;
     if (m_dialog) {
         m_shift = shiftToFitInt(total);
         m_dialog->setMaximum(int(total >> m_shift));
         return;
     }
-    // Whether the work is big is decided once, by what it first expects to do.
-    if (!first || total <= m_bigAbove)
+    // Whether the work is big is decided once, by what it first expects to do, even when that
+    // is nothing (a file whose length reads 0, then a second pass): a window that appeared half
+    // way through would only startle.
+    if (std::exchange(m_decided, true) || total <= m_bigAbove)
         return;
     if (g_progress) {
         g_progress->m_shown.push_back(total);
@@ -65,8 +68,9 @@ void ProgressWindow::setTotal(qint64 total)
         return;
     }
     m_shift = shiftToFitInt(total);
-    m_dialog = std::make_unique<QProgressDialog>(QString(), QStringLiteral("İptal"), 0,
-                                                 int(total >> m_shift), m_parent);
+    m_dialog =
+        new QProgressDialog(QString(), QStringLiteral("İptal"), 0, int(total >> m_shift), m_parent);
+    m_made = true;
     // Application modal: while the bar's updates let events in, no other window of the program
     // can start work of its own or close the window whose handler is running.
     m_dialog->setWindowModality(Qt::ApplicationModal);
@@ -74,7 +78,7 @@ void ProgressWindow::setTotal(qint64 total)
         // The window's own title; the dialog is made wide enough for its title bar to show it.
         const QString title = m_parent->window()->windowTitle();
         m_dialog->setWindowTitle(title);
-        m_dialog->setMinimumWidth(titleBarWidth(m_dialog.get(), title));
+        m_dialog->setMinimumWidth(titleBarWidth(m_dialog, title));
     }
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
@@ -91,7 +95,12 @@ bool ProgressWindow::advance(qint64 done)
         m_cancelled = g_progress && g_progress->m_cancelAt >= 0 && done >= g_progress->m_cancelAt;
         return !m_cancelled;
     }
-    if (!m_dialog || m_sinceUpdate.elapsed() < kUpdateMs)
+    if (!m_dialog) {
+        // A window its parent took along has nobody left to show the work to.
+        m_cancelled = m_made;
+        return !m_cancelled;
+    }
+    if (m_sinceUpdate.elapsed() < kUpdateMs)
         return true;
     m_sinceUpdate.restart();
     update(done);

@@ -5,8 +5,7 @@
 #include "core/progress.h"
 
 #include <QElapsedTimer>
-
-#include <memory>
+#include <QPointer>
 
 class QProgressDialog;
 class QWidget;
@@ -30,9 +29,11 @@ template <class Work> auto whileBusy(Work &&work)
     return work();
 }
 
-// The progress window of one piece of work. Nothing is made unless the work's total is more
-// than `bigAbove` steps; then a modal window with a bar and "İptal" appears once the work has
-// run half a second. Until then, and between its updates, advance() costs a clock read.
+// The progress window of one piece of work. Nothing is made unless the first total the work
+// tells is more than `bigAbove` steps; then a modal window with a bar and "İptal" appears once
+// the work has run half a second. Until then, and between its updates, advance() costs a clock
+// read. Once İptal is clicked, or the parent has taken the window with it, advance() answers
+// stop every time.
 class ProgressWindow : public core::Progress {
 public:
     ProgressWindow(QWidget *parent, qint64 bigAbove);
@@ -50,10 +51,13 @@ private:
     qint64 m_bigAbove;
     qint64 m_total = 0;
     int m_shift = 0; // the bar counts in int: large totals are scaled down by 2^m_shift
+    bool m_decided = false;
     bool m_cancelled = false;
     bool m_cursorPushed = false;
     bool m_scripted = false;
-    std::unique_ptr<QProgressDialog> m_dialog;
+    bool m_made = false;
+    // The parent owns the window and may delete it first; this only watches it.
+    QPointer<QProgressDialog> m_dialog;
     QElapsedTimer m_sinceUpdate;
 };
 

@@ -10,14 +10,52 @@
 #include "tests/test_files.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 using namespace testfiles;
+
+namespace {
+
+// Makes every new thread fail to start, as it does for a process at its limit, for as long as
+// it lives: no stack as large as the default it sets can be mapped.
+class NoNewThreads {
+public:
+    NoNewThreads()
+    {
+        pthread_getattr_default_np(&m_old);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, size_t(1) << 62);
+        pthread_setattr_default_np(&huge);
+        pthread_attr_destroy(&huge);
+    }
+    ~NoNewThreads()
+    {
+        pthread_setattr_default_np(&m_old);
+        pthread_attr_destroy(&m_old);
+    }
+    NoNewThreads(const NoNewThreads &) = delete;
+    NoNewThreads &operator=(const NoNewThreads &) = delete;
+
+private:
+    pthread_attr_t m_old;
+};
+
+} // namespace
 
 class TestDiverterLogic : public QObject {
     Q_OBJECT
@@ -80,6 +118,58 @@ private slots:
         QVERIFY(!diverter::drives::isReady(gone, {gone}));
     }
 
+    // A mount whose call never returns, as a dead network mount's: not ready after the waiting
+    // time, asked no second time while the first call hangs, and ready again once it returns.
+    void silentDrive()
+    {
+        using namespace std::chrono_literals;
+        namespace drives = diverter::drives;
+        struct Gate {
+            std::mutex mutex;
+            std::condition_variable opened;
+            bool open = false;
+            int asked = 0;
+        };
+        // Shared with the worker, which returns only after this test has stopped waiting.
+        const auto gate = std::make_shared<Gate>();
+        const drives::Probe hangs = [gate](const QByteArray &) {
+            std::unique_lock lock(gate->mutex);
+            ++gate->asked;
+            gate->opened.wait(lock, [&] { return gate->open; });
+            return true;
+        };
+        const auto openGate = [gate] {
+            {
+                const std::lock_guard lock(gate->mutex);
+                gate->open = true;
+            }
+            gate->opened.notify_all();
+        };
+        const auto openedAtLast = qScopeGuard(openGate);
+        const QList<drives::Mount> answering =
+            drives::mountedDrives([](const QByteArray &) { return true; }, 10s);
+        QCOMPARE(drives::mountedDrives([](const QByteArray &) { return false; }, 10s),
+                 QList<drives::Mount>({{QStringLiteral("/"), {}}}));
+
+        QTemporaryDir tmp;
+        const drives::Mount dead{tmp.path(), {}};
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!drives::isReady(dead, {dead}, hangs, 200ms));
+        QVERIFY(clock.elapsed() >= 200);
+        clock.restart();
+        QVERIFY(!drives::isReady(dead, {dead}, hangs, 10s));
+        QVERIFY(clock.elapsed() < 5000);
+        {
+            const std::lock_guard lock(gate->mutex);
+            QCOMPARE(gate->asked, 1);
+        }
+        // The drive list keeps silent mounts: the user sees them, and they are not ready.
+        QCOMPARE(drives::mountedDrives(hangs, 200ms), answering);
+        openGate();
+        QTRY_VERIFY(drives::isReady(dead, {dead}, hangs, 10s));
+    }
+
     void folders()
     {
         QTemporaryDir tmp;
@@ -90,6 +180,12 @@ private slots:
         QVERIFY(QFile::link(t + "/gamma", t + "/delta-link"));
         QCOMPARE(diverter::folders::subfolderNames(t),
                  QStringList({"Alpha", "beta", "delta-link", "gamma"}));
+        // Names equal but for case come in one order, whatever order the folder gives them in.
+        for (QStringList names :
+             {QStringList{"b", "B", "a", "A"}, QStringList{"A", "a", "B", "b"}}) {
+            diverter::folders::sortIgnoringCase(names);
+            QCOMPARE(names, QStringList({"A", "a", "B", "b"}));
+        }
 
         QCOMPARE(diverter::folders::chainOf("/"), QStringList({"/"}));
         QCOMPARE(diverter::folders::chainOf("/a/b"), QStringList({"/", "/a", "/a/b"}));
@@ -144,10 +240,18 @@ private slots:
         QCOMPARE(diverter::sizeText(t + "/missing"), QString());
     }
 
-    // A big folder's sizes are read by two threads: each entry still gets its own size, and one
-    // that has gone since the listing gets none.
+    // A big folder's sizes are read by two threads, or by one when no second thread can start:
+    // each entry still gets its own size (a link its target's), and one that has gone since the
+    // listing gets none.
+    void sizesOfABigFolder_data()
+    {
+        QTest::addColumn<bool>("threadsFail");
+        QTest::newRow("two threads") << false;
+        QTest::newRow("no thread starts") << true;
+    }
     void sizesOfABigFolder()
     {
+        QFETCH(bool, threadsFail);
         QTemporaryDir tmp;
         const QString t = tmp.path();
         QStringList names;
@@ -159,8 +263,18 @@ private slots:
                 expected += u',' + name + u'=';
                 continue;
             }
+            if (i == 1234) {
+                QVERIFY(QFile::link("f0012", t + u'/' + name));
+                expected += u',' + name + u"=12";
+                continue;
+            }
             writeFile(t + u'/' + name, QByteArray(i % 13, 'x'));
             expected += u',' + name + u'=' + QString::number(i % 13);
+        }
+        std::optional<NoNewThreads> noThreads;
+        if (threadsFail) {
+            noThreads.emplace();
+            QVERIFY_THROWS_EXCEPTION(std::system_error, std::thread([] {}).detach());
         }
         QCOMPARE(diverter::listingPieces(t, names, ",", true, "="), expected);
     }
@@ -230,8 +344,10 @@ private slots:
         };
         // a -> b -> c, listed as a, b, c: c first, then b after c, then a after b.
         QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}), Steps({{2, -1}, {1, 2}, {0, 1}}));
-        // Unchanged and emptied names take no step.
-        QCOMPARE(order({"a", "b", "c"}, {"a", "", "z"}), Steps({{2, -1}}));
+        // Unchanged names take no step.
+        QCOMPARE(order({"a", "b", "c"}, {"a", "b", "z"}), Steps({{2, -1}}));
+        // An emptied name takes a step that fails, so a copy landing on its file waits for it.
+        QCOMPARE(order({"ab", "aabb"}, {"", "ab"}), Steps({{0, -1}, {1, 0}}));
         // A cycle never acts.
         QCOMPARE(order({"a", "b"}, {"b", "a"}), Steps({{1, -2}, {0, -2}}));
     }
@@ -287,6 +403,9 @@ private slots:
         QVERIFY(QFile::link(t + "/other", t + "/listed"));
         QCOMPARE(diverter::deleteAll(t + "/listed", id, {"a.txt", "b.txt"}), 0);
         QCOMPARE(diverter::renameAll(t + "/listed", id, {"a.txt"}, "a", "z"), 0);
+        QCOMPARE(entries(t + "/other"), QStringList({"a.txt", "b.txt"}));
+        // A listed name is an entry of the folder, never a path out of it.
+        QCOMPARE(diverter::deleteAll(t + "/moved", id, {"../other/a.txt"}), 0);
         QCOMPARE(entries(t + "/other"), QStringList({"a.txt", "b.txt"}));
 
         // Listed files replaced by a folder and a FIFO: passed over, at once.

@@ -1,5 +1,5 @@
 // The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
-// names, drops that carry no file, and message boxes without a title.
+// names, drops that carry no file, message boxes without a title, and the progress window.
 
 #include "toolkit/textbox.h"
 #include "toolkit/toolkit_testing.h"
@@ -11,6 +11,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +60,10 @@ private slots:
     void textSetByCodeReadsBackAsSet_data();
     void textSetByCodeReadsBackAsSet();
     void editedTextKeepsItsLineBreakKind();
+    void progressWindowDecidedByFirstTotal_data();
+    void progressWindowDecidedByFirstTotal();
+    void cancelledProgressKeepsStopping();
+    void progressWindowOutlivedByItsParent();
 };
 
 void ToolkitLayer::fileTypeListsEveryPattern()
@@ -200,6 +206,55 @@ void ToolkitLayer::editedTextKeepsItsLineBreakKind()
     QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_Return);
     QCOMPARE(box.text(), QStringLiteral("a\r\nb\r\n"));
+}
+
+void ToolkitLayer::progressWindowDecidedByFirstTotal_data()
+{
+    QTest::addColumn<QList<qint64>>("totals");
+    QTest::addColumn<QList<qint64>>("shown");
+    QTest::newRow("big, then bigger") << QList<qint64>{11, 50} << QList<qint64>{11};
+    QTest::newRow("nothing, then big") << QList<qint64>{0, 50} << QList<qint64>{};
+}
+
+void ToolkitLayer::progressWindowDecidedByFirstTotal()
+{
+    QFETCH(QList<qint64>, totals);
+    QFETCH(QList<qint64>, shown);
+    tk::testing::ScriptedProgress windows;
+    tk::ProgressWindow progress(nullptr, 10);
+    for (qint64 total : totals)
+        progress.setTotal(total);
+    QCOMPARE(QList<qint64>(windows.shown().begin(), windows.shown().end()), shown);
+}
+
+void ToolkitLayer::cancelledProgressKeepsStopping()
+{
+    QWidget parent;
+    tk::ProgressWindow progress(&parent, 10);
+    progress.setTotal(100);
+    auto *dialog = parent.findChild<QProgressDialog *>();
+    QVERIFY(dialog);
+    auto *cancel = dialog->findChild<QPushButton *>();
+    QCOMPARE(cancel->text(), QStringLiteral("İptal"));
+    cancel->click();
+    // The click is seen at the window's next update; from then on every answer is stop, those
+    // between two updates too.
+    QTest::qWait(30);
+    QVERIFY(!progress.advance(1));
+    QVERIFY(!progress.advance(2));
+    QTest::qWait(30);
+    QVERIFY(!progress.advance(3));
+}
+
+void ToolkitLayer::progressWindowOutlivedByItsParent()
+{
+    auto *parent = new QWidget;
+    tk::ProgressWindow progress(parent, 10);
+    progress.setTotal(100);
+    QVERIFY(parent->findChild<QProgressDialog *>());
+    delete parent; // takes the window with it; the progress must not delete it again
+    QTest::qWait(30);
+    QVERIFY(!progress.advance(1));
 }
 
 QTEST_MAIN(ToolkitLayer)
