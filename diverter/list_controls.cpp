@@ -158,10 +158,12 @@ public:
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole: return core::fs::forDisplay(row.name);
         case Qt::ToolTipRole: return core::fs::forDisplay(row.path);
-        case Qt::DecorationRole:
-            return QApplication::style()->standardIcon(row.depth == 0 ? QStyle::SP_DriveHDIcon
-                                                       : row.open     ? QStyle::SP_DirOpenIcon
-                                                                      : QStyle::SP_DirClosedIcon);
+        case Qt::DecorationRole: {
+            static const QIcon drive = styleIcon(QStyle::SP_DriveHDIcon, "harddrive");
+            static const QIcon open = styleIcon(QStyle::SP_DirOpenIcon, "diropen");
+            static const QIcon closed = styleIcon(QStyle::SP_DirClosedIcon, "dirclosed");
+            return row.depth == 0 ? drive : row.open ? open : closed;
+        }
         case DepthRole: return row.depth;
         default: return {};
         }
@@ -169,6 +171,22 @@ public:
     static constexpr int DepthRole = Qt::UserRole + 1;
 
 private:
+    // The style's icon hands over its 16 px picture alone, which a high-density screen enlarges
+    // into a blur; Qt keeps the same picture at 32 and 128 px, which are taken where present.
+    static QIcon styleIcon(QStyle::StandardPixmap which, const char *name)
+    {
+        QIcon icon;
+        for (int size : {16, 32, 128}) {
+            const QPixmap pixmap(
+                QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1-%2.png")
+                    .arg(QLatin1String(name))
+                    .arg(size));
+            if (!pixmap.isNull())
+                icon.addPixmap(pixmap);
+        }
+        return icon.isNull() ? QApplication::style()->standardIcon(which) : icon;
+    }
+
     std::vector<Row> m_rows;
 };
 

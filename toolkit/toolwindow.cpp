@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -105,6 +106,25 @@ QAccessibleInterface *frameRole(const QString &, QObject *object)
 }
 } // namespace
 
+QIcon iconAtEverySize(const QString &name)
+{
+    // Docks, switchers and high-density screens ask for sizes up to 256 px. A size not drawn or
+    // rendered is the hand-drawn 16 or 32 px picture enlarged by a whole factor, pixel by pixel,
+    // so its outlines stay as sharp as drawn.
+    const auto drawn = [&](int size) {
+        return QPixmap(QStringLiteral(":/icons/%1-%2.png").arg(name).arg(size));
+    };
+    QIcon icon;
+    for (const auto &[size, from] :
+         {std::pair{16, 16}, {32, 32}, {48, 16}, {64, 32}, {128, 32}, {256, 32}}) {
+        QPixmap pixmap = drawn(size);
+        if (pixmap.isNull())
+            pixmap = drawn(from).scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
@@ -112,10 +132,7 @@ ToolWindow::ToolWindow(const WindowLook &look, QWidget *parent)
     static const bool frameRoleInstalled = (QAccessible::installFactory(frameRole), true);
     Q_UNUSED(frameRoleInstalled);
     setWindowTitle(look.caption);
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/%1-32.png").arg(look.icon), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/%1-16.png").arg(look.icon), QSize(16, 16));
-    setWindowIcon(icon);
+    setWindowIcon(iconAtEverySize(look.icon));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,6 +5,7 @@
 // screen when first shown, and a background taken from one of the system colours. Controls stand
 // on client() at fixed positions, given as drawn and scaled by place().
 
+#include <QIcon>
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
@@ -54,6 +55,9 @@ inline int twips(int t)
 {
     return (t + 7) / 15;
 }
+
+// The window icon `name` (":/icons/<name>-<size>.png") at every size from 16 to 256 px.
+QIcon iconAtEverySize(const QString &name);
 
 class ToolWindow : public QWidget {
     Q_OBJECT

@@ -269,8 +269,11 @@ void Launcher::captionsAndLook()
     main.openFileEditer();
     main.openDiverter();
     for (tk::ToolWindow *w : std::initializer_list<tk::ToolWindow *>{
-             main.textEditer(), main.fileEditer(), main.diverter()})
+             &main, main.textEditer(), main.fileEditer(), main.diverter()}) {
         QCOMPARE(w->client()->palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(w->windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+    }
     QVERIFY(!main.windowIcon().pixmap(16, 16).isNull());
 }
 
