@@ -73,6 +73,12 @@ void goal(const char *what, double ours, double theirs, double limit)
     std::fflush(stdout);
 }
 
+void ratioOnly(const char *what, double ours, double theirs, const char *why)
+{
+    std::printf("  %-42s ratio %5.2f  (no goal: %s)\n", what, ours / theirs, why);
+    std::fflush(stdout);
+}
+
 void reference(const char *what, double seconds)
 {
     std::printf("reference: %-33s      %8.3f s\n", what, seconds);

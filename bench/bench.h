@@ -21,6 +21,8 @@ QString quoted(const QString &path);
 void report(const char *what, double ours, const char *tool, double theirs);
 // Prints one goal line: our time over theirs against the limit, and whether it is met.
 void goal(const char *what, double ours, double theirs, double limit);
+// Prints a ratio kept for reference, with no goal: the work compared does less than ours.
+void ratioOnly(const char *what, double ours, double theirs, const char *why);
 // Prints a reference figure: the same work done by Qt's own editor, in the same run.
 void reference(const char *what, double seconds);
 // Ends the run when work it times failed, since its time would measure nothing.

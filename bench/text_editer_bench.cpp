@@ -151,7 +151,7 @@ int runTextEditerBench()
     const double sedToFile = bench::commandSeconds(
         QStringLiteral("sed 's/ERROR/WARN/g' %1 >%2").arg(file, bench::quoted(out + u'3')));
     bench::report("load + replace + save", pipeline, "sed 's/ERROR/WARN/g' FILE >OUT", sedToFile);
-    bench::goal("load against cat", load, cat, 1.5);
+    bench::ratioOnly("load against cat", load, cat, "cat decodes nothing");
     bench::goal("count against grep -o | wc -l", count, grep, 1.5);
     bench::goal("replace against sed", replace, sed, 1.5);
 
