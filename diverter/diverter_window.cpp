@@ -243,18 +243,20 @@ void DiverterWindow::copyListing()
 void DiverterWindow::renameAll()
 {
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch);
+    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Rename);
     // Batches are silent: a file that could not be renamed keeps its name, and the rest go on.
     static_cast<void>(diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
                                           oldTextBox->text(), newTextBox->text(), &progress));
+    progress.tellIfCancelled();
 }
 
 void DiverterWindow::createAll()
 {
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch);
+    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Create);
     static_cast<void>(diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(),
                                         oldTextBox->text(), newTextBox->text(), &progress));
+    progress.tellIfCancelled();
 }
 
 void DiverterWindow::deleteAll()
@@ -273,9 +275,10 @@ void DiverterWindow::deleteAll()
                        tk::Answer::Yes) != tk::Answer::Yes)
         return;
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch);
+    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Delete);
     static_cast<void>(
         diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress));
+    progress.tellIfCancelled();
 }
 
 } // namespace diverter

@@ -141,8 +141,9 @@ void TextEditerWindow::loadFile(const QString &path)
     core::TextEncoding encoding;
     std::optional<QString> text;
     {
-        tk::ProgressWindow progress(this, kBigFileBytes);
+        tk::ProgressWindow progress(this, kBigFileBytes, tk::Work::Load);
         text = loadTextFile(path, &encoding, progress);
+        progress.tellIfCancelled();
     }
     // A cancelled load leaves the box, and the encoding a save writes, as they were.
     if (!text)

@@ -458,10 +458,16 @@ private slots:
         QTest::addColumn<int>("files");
         QTest::addColumn<bool>("window");
         QTest::addColumn<int>("handled");
-        QTest::newRow("rename, 2001 files") << "rename" << 2001 << true << 5;
-        QTest::newRow("create, 2001 files") << "create" << 2001 << true << 5;
-        QTest::newRow("delete, 2001 files") << "delete" << 2001 << true << 5;
-        QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000;
+        QTest::addColumn<QString>("told"); // the last message, or nothing
+        QTest::newRow("rename, 2001 files")
+            << "rename" << 2001 << true << 5
+            << "5 / 2.001 dosya yeniden adlandırıldı; kalanlar iptal edildi.";
+        QTest::newRow("create, 2001 files")
+            << "create" << 2001 << true << 5
+            << "5 / 2.001 dosya oluşturuldu; kalanlar iptal edildi.";
+        QTest::newRow("delete, 2001 files")
+            << "delete" << 2001 << true << 5 << "5 / 2.001 dosya silindi; kalanlar iptal edildi.";
+        QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000 << QString();
     }
     void bigBatchCancelled()
     {
@@ -469,6 +475,7 @@ private slots:
         QFETCH(int, files);
         QFETCH(bool, window);
         QFETCH(int, handled);
+        QFETCH(QString, told);
         for (int i = 0; i < files; ++i)
             writeNative(QFile::encodeName(t) + "/f" + QByteArray::number(i), {});
         m_w->filterBox->setText("f*");
@@ -489,6 +496,8 @@ private slots:
         const int g = int(QDir(t).entryList({"g*"}, QDir::Files).size());
         QCOMPARE(f, button == "create" ? files : files - handled);
         QCOMPARE(g, button == "delete" ? 0 : handled);
+        QCOMPARE(told.isEmpty() ? QString() : boxes.shown().back().prompt, told);
+        QCOMPARE(boxes.shown().size(), size_t(button == "delete" ? 2 : 0) + !told.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 };

@@ -329,6 +329,7 @@ private slots:
         big.close();
         text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
+        tk::testing::ScriptedBoxes boxes;
         tk::testing::ScriptedProgress progress;
         progress.cancelAt(1);
         dialogs.choose(path("small.txt"));
@@ -336,6 +337,9 @@ private slots:
         QVERIFY(progress.shown().empty());
         w.dropFiles({path("big.txt")});
         QCOMPARE(progress.shown(), std::vector<qint64>{20'000'001});
+        QCOMPARE(boxes.shown().size(), size_t(1));
+        QCOMPARE(boxes.shown()[0].prompt,
+                 QStringLiteral("0,0 / 19,1 MB okundu; yükleme iptal edildi, metin değişmedi."));
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
         dialogs.choose(path("out.txt"));
         w.save();

@@ -9,8 +9,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -221,7 +223,7 @@ void ToolkitLayer::progressWindowDecidedByFirstTotal()
     QFETCH(QList<qint64>, totals);
     QFETCH(QList<qint64>, shown);
     tk::testing::ScriptedProgress windows;
-    tk::ProgressWindow progress(nullptr, 10);
+    tk::ProgressWindow progress(nullptr, 10, tk::Work::Rename);
     for (qint64 total : totals)
         progress.setTotal(total);
     QCOMPARE(QList<qint64>(windows.shown().begin(), windows.shown().end()), shown);
@@ -230,26 +232,35 @@ void ToolkitLayer::progressWindowDecidedByFirstTotal()
 void ToolkitLayer::cancelledProgressKeepsStopping()
 {
     QWidget parent;
-    tk::ProgressWindow progress(&parent, 10);
+    tk::ProgressWindow progress(&parent, 10, tk::Work::Delete);
     progress.setTotal(100);
     auto *dialog = parent.findChild<QProgressDialog *>();
     QVERIFY(dialog);
     auto *cancel = dialog->findChild<QPushButton *>();
     QCOMPARE(cancel->text(), QStringLiteral("İptal"));
+    QCOMPARE(dialog->findChild<QProgressBar *>()->accessibleName(), QStringLiteral("Siliniyor…"));
+    QTest::qWait(30);
+    QVERIFY(progress.advance(12));
+    QCOMPARE(dialog->findChild<QLabel *>()->text(), QStringLiteral("Siliniyor… 12 / 100 dosya"));
     cancel->click();
     // The click is seen at the window's next update; from then on every answer is stop, those
     // between two updates too.
     QTest::qWait(30);
-    QVERIFY(!progress.advance(1));
-    QVERIFY(!progress.advance(2));
+    QVERIFY(!progress.advance(13));
+    QVERIFY(!progress.advance(14));
     QTest::qWait(30);
-    QVERIFY(!progress.advance(3));
+    QVERIFY(!progress.advance(15));
+    tk::testing::ScriptedBoxes boxes;
+    progress.tellIfCancelled();
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    QCOMPARE(boxes.shown()[0].prompt,
+             QStringLiteral("13 / 100 dosya silindi; kalanlar iptal edildi."));
 }
 
 void ToolkitLayer::progressWindowOutlivedByItsParent()
 {
     auto *parent = new QWidget;
-    tk::ProgressWindow progress(parent, 10);
+    tk::ProgressWindow progress(parent, 10, tk::Work::Delete);
     progress.setTotal(100);
     QVERIFY(parent->findChild<QProgressDialog *>());
     delete parent; // takes the window with it; the progress must not delete it again
