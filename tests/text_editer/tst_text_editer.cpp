@@ -95,6 +95,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("abc") << QStringLiteral("abc") << QByteArray("abc\r\n");
         QTest::newRow("empty") << QString() << QByteArray("\r\n");
+        // A text that already ends with a line break, of any kind, keeps it as its only line end.
+        QTest::newRow("ends with LF") << QStringLiteral("x\ny\n") << QByteArray("x\ny\n");
+        QTest::newRow("ends with CR") << QStringLiteral("x\r") << QByteArray("x\r");
+        QTest::newRow("ends with CR LF") << QStringLiteral("x\r\n") << QByteArray("x\r\n");
         QTest::newRow("lone surrogate last")
             << QString(QChar(0xD800)) << QByteArray("\xEF\xBF\xBD\r\n");
         // A surrogate pair cut by the boundary of the first chunk of 1 << 20 characters.
@@ -110,7 +114,7 @@ private slots:
     }
 
     // Whatever the bytes, a load followed by a save that changed nothing writes them back, with
-    // the line end a save adds.
+    // a CR LF added only where they did not end with a line break.
     void encodingsRoundTrip_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -144,7 +148,7 @@ private slots:
             QCOMPARE(loaded, text);
         QCOMPARE(encoding == core::TextEncoding::Windows1254, turkishCodePage);
         QVERIFY(text_editer::saveTextFile(path("out.txt"), loaded, encoding));
-        QCOMPARE(readAll(path("out.txt")), bytes + "\r\n");
+        QCOMPARE(readAll(path("out.txt")), bytes.endsWith('\n') ? bytes : bytes + "\r\n");
     }
 
     // The loader tells its progress the bytes read, a second pass counted again, and stops
@@ -529,7 +533,8 @@ private slots:
         QVERIFY(boxes.shown().empty());
     }
 
-    // Loading keeps a file's line breaks and byte-order mark; each save adds one CR LF.
+    // Loading keeps a file's line breaks and byte-order mark; a file that ends with a line break
+    // comes back as it was, however often it is opened and saved.
     void roundTrip_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -542,11 +547,13 @@ private slots:
         writeFile(path("trip.txt"), file);
         text_editer::TextEditerWindow w;
         ScriptedFileDialogs dialogs;
-        dialogs.choose(path("trip.txt"));
-        w.openFile();
-        dialogs.choose(path("trip.txt"));
-        w.save();
-        QCOMPARE(readAll(path("trip.txt")), file + "\r\n");
+        for (int trip = 0; trip < 2; ++trip) {
+            dialogs.choose(path("trip.txt"));
+            w.openFile();
+            dialogs.choose(path("trip.txt"));
+            w.save();
+        }
+        QCOMPARE(readAll(path("trip.txt")), file);
     }
 
     void clipboard()
