@@ -303,7 +303,7 @@ private slots:
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("read only\n"));
         QCOMPARE(dialogs.shown().at(2).proposedName, path("ro.txt"));
 
-        // A typed missing name is created empty; an unreadable path empties the box.
+        // A typed missing name is created empty; a path that cannot be read keeps the box.
         dialogs.choose(path("typed.txt"));
         w.openFile();
         QCOMPARE(w.fileTextBox->text(), QString());
@@ -311,7 +311,7 @@ private slots:
         w.fileTextBox->setText(QStringLiteral("old"));
         dialogs.choose(m_dir.path());
         w.openFile();
-        QCOMPARE(w.fileTextBox->text(), QString());
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
 
         // The dialog hands over a name that lost its bytes (shown with a replacement character)
         // and names no file as it reads: nothing is opened, and nothing is created.
@@ -320,6 +320,55 @@ private slots:
         w.openFile();
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("caf\uFFFD.txt"))));
+    }
+
+    // A drop or a dialog answer that cannot be loaded leaves the window as it was: the text, its
+    // undo history and the encoding a save writes. Nothing is said, and nothing is created.
+    void unusablePathKeepsText_data()
+    {
+        QTest::addColumn<QString>("name"); // in a folder holding t.txt and the FIFO "pipe"
+        QTest::addColumn<bool>("dropped"); // else chosen in the Open dialog
+        const QString nul = QStringLiteral("t.txt").append(QChar(0)).append(u".bak");
+        QTest::newRow("NUL, dropped") << nul << true;
+        QTest::newRow("NUL, chosen") << nul << false;
+        QTest::newRow("missing, dropped") << QStringLiteral("gone.txt") << true;
+        QTest::newRow("FIFO, dropped") << QStringLiteral("pipe") << true;
+        QTest::newRow("FIFO, chosen") << QStringLiteral("pipe") << false;
+        QTest::newRow("folder, chosen") << QString() << false;
+        QTest::newRow("not a folder, chosen") << QStringLiteral("t.txt/x") << false;
+        QTest::newRow("missing folder, chosen") << QStringLiteral("none/x.txt") << false;
+    }
+    void unusablePathKeepsText()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, dropped);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("t.txt"), "\xFE"
+                                         "ark\xFD");
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600) == 0);
+        text_editer::TextEditerWindow w;
+        ScriptedFileDialogs dialogs;
+        ScriptedBoxes boxes;
+        w.dropFiles({dir.filePath("t.txt")});
+        w.fileTextBox->setText(w.fileTextBox->text() + u'!');
+        const QStringList before = entries(dir.path());
+
+        const QString unusable = dir.path() + u'/' + name;
+        if (dropped) {
+            w.dropFiles({unusable});
+        } else {
+            dialogs.choose(unusable);
+            w.openFile();
+        }
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı!"));
+        QCOMPARE(entries(dir.path()), before);
+        QVERIFY(boxes.shown().empty());
+        w.fileTextBox->undo();
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
+        dialogs.choose(dir.filePath("out.txt"));
+        w.save();
+        QCOMPARE(readAll(dir.filePath("out.txt")), QByteArray("\xFE"
+                                                              "ark\xFD\r\n"));
     }
 
     // A file over 20 MB gets a progress window, a smaller one none; a cancelled load leaves the
