@@ -1,11 +1,13 @@
 // The shared text helpers: the matching rule, file name patterns, decoding in blocks, and the
-// paths of dropped URLs.
+// paths of dropped URLs and of names chosen in Qt's file dialog.
 
 #include "core/filenames.h"
 #include "core/textcodec.h"
 #include "core/textmatch.h"
 #include "core/wildcard.h"
+#include "tests/test_files.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -25,6 +27,8 @@ private slots:
     void bytesKeptThroughText();
     void localPathOfUrl_data();
     void localPathOfUrl();
+    void shownPathResolved_data();
+    void shownPathResolved();
 };
 
 void TextHelpers::matchingRule_data()
@@ -261,6 +265,50 @@ void TextHelpers::localPathOfUrl()
 {
     QFETCH(QByteArray, url);
     QTEST(core::fs::localPathOf(QUrl::fromEncoded(url)), "path");
+}
+
+// Qt's file dialog shows a name as QString::fromUtf8 reads its bytes; what it hands back is
+// looked up among the folder's real entries.
+void TextHelpers::shownPathResolved_data()
+{
+    QTest::addColumn<QList<QByteArray>>("entries"); // a name ending in '/' is a folder
+    QTest::addColumn<QString>("shown");             // as the dialog hands it back
+    QTest::addColumn<QByteArray>("resolved");       // "<several>": no path
+    const QByteArray latin = "caf\xE9.txt", replacement = "caf\xEF\xBF\xBD.txt";
+    const QString caf = QStringLiteral("caf\uFFFD.txt");
+    QTest::newRow("one entry shows so") << QList{latin, QByteArray("cafe.txt")} << caf << latin;
+    QTest::newRow("the replacement character's own bytes")
+        << QList{replacement} << caf << replacement;
+    QTest::newRow("two entries show so")
+        << QList{latin, replacement} << caf << QByteArray("<several>");
+    QTest::newRow("none: a new name as given") << QList<QByteArray>{} << caf << replacement;
+    QTest::newRow("one character a byte")
+        << QList<QByteArray>{"a\xE9.txt", "a\xE9\xE8.txt"} << QStringLiteral("a\uFFFD\uFFFD.txt")
+        << QByteArray("a\xE9\xE8.txt");
+    QTest::newRow("in a folder that shows alike")
+        << QList<QByteArray>{"d\xE9/", "d\xE9/x.txt"} << QStringLiteral("d\uFFFD/x.txt")
+        << QByteArray("d\xE9/x.txt");
+}
+
+void TextHelpers::shownPathResolved()
+{
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    for (const QByteArray &name : std::as_const(entries)) {
+        const QByteArray path = folder + name;
+        if (name.endsWith('/'))
+            QCOMPARE(mkdir(path.constData(), 0755), 0);
+        else
+            testfiles::writeNative(path, name);
+    }
+    const std::optional<QString> path = core::fs::resolveShownPath(dir.path() + u'/' + shown);
+    QTEST(path ? core::fs::toNative(*path).mid(folder.size()) : QByteArray("<several>"),
+          "resolved");
+    // Qt cannot remove names that are not UTF-8; the deepest go first.
+    for (auto name = entries.crbegin(); name != entries.crend(); ++name)
+        QCOMPARE(::remove(QByteArray(folder + *name).constData()), 0);
 }
 
 QTEST_GUILESS_MAIN(TextHelpers)

@@ -1,6 +1,7 @@
 // The Text Editer on real files: the loader, saver and search alone, and the window driven
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
+#include "core/handles.h"
 #include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -313,13 +315,72 @@ private slots:
         w.openFile();
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
 
-        // The dialog hands over a name that lost its bytes (shown with a replacement character)
-        // and names no file as it reads: nothing is opened, and nothing is created.
+        // A name shown with a replacement character that no file in the folder shows as is a new
+        // name, taken as it reads, and created empty as a typed one is.
         w.fileTextBox->setText(QStringLiteral("old"));
         dialogs.choose(path(QStringLiteral("caf\uFFFD.txt")));
         w.openFile();
-        QCOMPARE(w.fileTextBox->text(), QStringLiteral("old"));
-        QVERIFY(!QFileInfo::exists(path(QStringLiteral("caf\uFFFD.txt"))));
+        QCOMPARE(w.fileTextBox->text(), QString());
+        QCOMPARE(readAll(path(QStringLiteral("caf\uFFFD.txt"))), QByteArray());
+    }
+
+    // Qt's dialog shows caf\xE9.txt and caf\xEF\xBF\xBD.txt alike, as "caf\uFFFD.txt". The name
+    // chosen is the one file that shows so, a new name when none does, and when two do it is
+    // refused with a box and touches neither.
+    void namesShownAlike_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("files"); // each holding its own name
+        QTest::addColumn<bool>("saving");             // else opening
+        QTest::addColumn<QByteArray>("acted");        // the file opened or written; empty: none
+        const QByteArray latin = "caf\xE9.txt", replacement = "caf\xEF\xBF\xBD.txt";
+        QTest::newRow("open, one shows so")
+            << QList{latin, QByteArray("cafe.txt")} << false << latin;
+        QTest::newRow("open, two show so") << QList{latin, replacement} << false << QByteArray();
+        QTest::newRow("save, one shows so") << QList{latin} << true << latin;
+        QTest::newRow("save, two show so") << QList{replacement, latin} << true << QByteArray();
+        QTest::newRow("save, none shows so") << QList<QByteArray>{} << true << replacement;
+    }
+    void namesShownAlike()
+    {
+        QFETCH(QList<QByteArray>, files);
+        QFETCH(bool, saving);
+        QFETCH(QByteArray, acted);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+        for (const QByteArray &name : files)
+            writeNative(folder + name, name);
+        text_editer::TextEditerWindow w;
+        ScriptedFileDialogs dialogs;
+        ScriptedBoxes boxes;
+        w.fileTextBox->setText(QStringLiteral("kept"));
+        dialogs.choose(dir.filePath(QStringLiteral("caf\uFFFD.txt")));
+        saving ? w.save() : w.openFile();
+
+        QCOMPARE(boxes.shown().size(), size_t(acted.isEmpty() ? 1 : 0));
+        // caf\xE9.txt reads as Windows-1254, where E9 is é as in Latin-1.
+        QCOMPARE(w.fileTextBox->text(),
+                 acted.isEmpty() || saving ? QStringLiteral("kept") : QString::fromLatin1(acted));
+        QList<QByteArray> expected;
+        for (const QByteArray &name : files)
+            expected << name + '=' + (saving && name == acted ? "kept\r\n" : name);
+        if (saving && !acted.isEmpty() && !files.contains(acted))
+            expected << acted + "=kept\r\n";
+        // Each entry by its own bytes, which Qt cannot list or remove when they are not UTF-8.
+        QList<QByteArray> found;
+        core::fs::DirStream entries(folder.constData());
+        while (const dirent *entry = entries.next()) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const core::fs::UniqueFd fd(::open(QByteArray(folder + name).constData(), O_RDONLY));
+            QByteArray bytes(64, '\0');
+            bytes.truncate(::read(fd.get(), bytes.data(), size_t(bytes.size())));
+            found << name + '=' + bytes;
+            ::unlink(QByteArray(folder + name).constData());
+        }
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
     }
 
     // A drop or a dialog answer that cannot be loaded leaves the window as it was: the text, its
