@@ -1,10 +1,10 @@
 #include "core/filenames.h"
 
+#include "core/handles.h"
 #include "core/textcodec.h"
 
 #include <QUrl>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -58,16 +58,58 @@ QString localPathOf(const QUrl &url)
     return fromNative(QByteArray::fromPercentEncoding(encoded));
 }
 
-bool mayHaveLostBytes(const QString &path)
+namespace {
+
+enum class Shown { None, One, Several };
+
+// The entry of `folder` that QString::fromUtf8 shows as `shown`, into `name` when there is one.
+// A folder that cannot be read has none.
+Shown findShown(const QByteArray &folder, QStringView shown, QByteArray &name)
 {
-    return path.contains(QChar::ReplacementCharacter);
+    DirStream dir(folder.constData());
+    if (!dir.isOpen())
+        return Shown::None;
+    Shown found = Shown::None;
+    while (const dirent *entry = dir.next()) {
+        const QByteArrayView bytes(entry->d_name);
+        if (QString::fromUtf8(bytes) != shown)
+            continue;
+        if (found == Shown::One)
+            return Shown::Several;
+        found = Shown::One;
+        name = bytes.toByteArray();
+    }
+    return found;
 }
 
-bool exists(const QString &path)
+} // namespace
+
+std::optional<QString> resolveShownPath(const QString &shown)
 {
-    const QByteArray native = toNative(path);
-    struct stat st;
-    return !native.isEmpty() && lstat(native.constData(), &st) == 0;
+    // Only a lossy decoding makes a replacement character; without one the text is the bytes.
+    if (!shown.contains(QChar::ReplacementCharacter))
+        return shown;
+    QByteArray resolved;
+    const QList<QStringView> parts = QStringView(shown).split(u'/');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QStringView part = parts.at(i);
+        QByteArray bytes = encodeKeepingBytes(part);
+        if (part.contains(QChar::ReplacementCharacter)) {
+            const QByteArray folder = i == 0               ? QByteArray(".")
+                                      : resolved.isEmpty() ? QByteArray("/")
+                                                           : resolved;
+            QByteArray name;
+            switch (findShown(folder, part, name)) {
+            case Shown::None: break;
+            case Shown::One: bytes = name; break;
+            case Shown::Several: return std::nullopt;
+            }
+        }
+        if (i > 0)
+            resolved += '/';
+        resolved += bytes;
+    }
+    return fromNative(resolved);
 }
 
 } // namespace core::fs

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 class QUrl;
 
 namespace core::fs {
@@ -31,10 +33,13 @@ QString currentFolder();
 // URL names no local file.
 QString localPathOf(const QUrl &url);
 
-// Whether a path handed over by Qt may have lost bytes: Qt decodes names lossily, and a
-// replacement character may stand for any byte. Such a path is acted on only when it exists
-// exactly as it reads.
-bool mayHaveLostBytes(const QString &path);
-bool exists(const QString &path);
+// The file a path chosen in Qt's file dialog stands for. The dialog shows each name as
+// QString::fromUtf8 reads its bytes, so every byte that is not part of valid UTF-8 shows as a
+// replacement character, and `caf\xE9.txt` and `caf\xEF\xBF\xBD.txt` both show as "caf\uFFFD.txt".
+// Each part of the path that holds a replacement character is looked up among the real entries of
+// the folder before it, shown the same way: the one entry that shows so is taken by its own
+// bytes, and with none the part is taken as given (a new name). Nothing when two or more entries
+// show so: then the path cannot tell which file was meant.
+std::optional<QString> resolveShownPath(const QString &shown);
 
 } // namespace core::fs

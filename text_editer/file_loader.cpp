@@ -14,12 +14,13 @@ namespace text_editer {
 namespace {
 
 // Opens an existing file for reading only, so a read-only file loads; a missing one is created
-// empty. O_NONBLOCK keeps a dropped FIFO from hanging the window until some writer appears.
-int openForLoading(const QByteArray &path)
+// empty when asked. O_NONBLOCK keeps a dropped FIFO from hanging the window until some writer
+// appears.
+int openForLoading(const QByteArray &path, IfMissing ifMissing)
 {
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     int fd = ::open(path.constData(), flags);
-    if (fd < 0 && errno == ENOENT)
+    if (fd < 0 && errno == ENOENT && ifMissing == IfMissing::Create)
         fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
     return fd;
 }
@@ -75,8 +76,9 @@ void trimBlanks(QString &text)
         text.remove(0, start);
 }
 
+// Nothing when the path cannot be loaded or `progress` asked to stop.
 std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
-                            core::Progress *progress)
+                            core::Progress *progress, IfMissing ifMissing)
 {
     QString result;
     core::TextEncoding chosen = core::TextEncoding::Utf8;
@@ -88,17 +90,17 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
     };
     const QByteArray nativePath = core::fs::toNative(path);
     if (nativePath.isEmpty())
-        return finished();
-    const core::fs::UniqueFd file(openForLoading(nativePath));
+        return std::nullopt;
+    const core::fs::UniqueFd file(openForLoading(nativePath, ifMissing));
     if (!file.valid())
-        return finished();
+        return std::nullopt;
     const int fd = file.get();
 
-    // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed gives
-    // nothing, as a file that cannot be opened does.
+    // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed is no
+    // text, as a file that cannot be opened is none.
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return finished();
+        return std::nullopt;
     const qint64 blocks = recordCount(st.st_size);
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
     if (progress)
@@ -155,13 +157,13 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
 
 QString loadTextFile(const QString &path, core::TextEncoding *encoding)
 {
-    return *load(path, encoding, nullptr);
+    return load(path, encoding, nullptr, IfMissing::Create).value_or(QString());
 }
 
 std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
-                                    core::Progress &progress)
+                                    core::Progress &progress, IfMissing ifMissing)
 {
-    return load(path, encoding, &progress);
+    return load(path, encoding, &progress, ifMissing);
 }
 
 } // namespace text_editer

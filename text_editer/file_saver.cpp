@@ -15,7 +15,11 @@ bool saveTextFile(const QString &path, QStringView text, core::TextEncoding enco
     if (encoding == core::TextEncoding::Windows1254)
         encoded = core::encodeWindows1254(text);
     QByteArray bytes = encoded ? std::move(*encoded) : core::encodeKeepingBytes(text);
-    bytes += "\r\n";
+    // Every saved file ends with a line end, but only one: a text that ends with a line break of
+    // its own (a loaded file usually does) gets none added, so opening and saving a file does not
+    // grow it by a blank line each time, nor give an LF file a CR LF at its end.
+    if (!text.endsWith(u'\n') && !text.endsWith(u'\r'))
+        bytes += "\r\n";
     // One file, the user's own work: it reaches the disk before it replaces the old one.
     return core::fs::writeFile(path, bytes, true);
 }

@@ -135,17 +135,18 @@ TextEditerWindow::TextEditerWindow(QWidget *parent)
     connect(pasteButton, &QPushButton::clicked, this, &TextEditerWindow::pasteText);
 }
 
-void TextEditerWindow::loadFile(const QString &path)
+void TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
 {
     const tk::BusyCursor busy;
     core::TextEncoding encoding;
     std::optional<QString> text;
     {
         tk::ProgressWindow progress(this, kBigFileBytes, tk::Work::Load);
-        text = loadTextFile(path, &encoding, progress);
+        text = loadTextFile(path, &encoding, progress, ifMissing);
         progress.tellIfCancelled();
     }
-    // A cancelled load leaves the box, and the encoding a save writes, as they were.
+    // A path that could not be loaded, or a cancelled load, leaves the box with its undo history,
+    // and the encoding a save writes, as they were.
     if (!text)
         return;
     m_fileEncoding = encoding;
@@ -156,14 +157,16 @@ void TextEditerWindow::openFile()
 {
     if (!fileDialog.show(this, tk::DialogMode::Open))
         return;
-    loadFile(fileDialog.fileName());
+    // A typed name of a missing file is a new, empty file.
+    loadFile(fileDialog.fileName(), IfMissing::Create);
 }
 
 void TextEditerWindow::dropFiles(const QStringList &paths)
 {
     // A drag without a file never reaches here; an empty list must not cost the box its text.
+    // A dropped file that is gone is not made anew: the drop simply fails.
     if (!paths.isEmpty())
-        loadFile(paths.constFirst());
+        loadFile(paths.constFirst(), IfMissing::Fail);
 }
 
 void TextEditerWindow::showLength()

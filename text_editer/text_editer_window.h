@@ -4,6 +4,7 @@
 // a drop and a test all run the same steps.
 
 #include "core/textcodec.h"
+#include "text_editer/file_loader.h"
 #include "toolkit/textbox.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolwindow.h"
@@ -77,7 +78,7 @@ protected:
 
 private:
     bool askToClose();
-    void loadFile(const QString &path);
+    void loadFile(const QString &path, IfMissing ifMissing);
 
     // The encoding of the file loaded last, in which a save writes (docs/platform.md).
     core::TextEncoding m_fileEncoding = core::TextEncoding::Utf8;

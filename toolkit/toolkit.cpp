@@ -122,14 +122,22 @@ bool FileDialog::show(QWidget *parent, DialogMode mode)
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
     }
-    // Qt's dialog reads folders lossily: a name whose bytes are not UTF-8 comes back with
-    // replacement characters and may name another file or none. Such a choice counts only when
-    // that exact path exists; otherwise it is as if nothing was chosen.
-    if (chosen && core::fs::mayHaveLostBytes(*chosen) && !core::fs::exists(*chosen))
-        chosen.reset();
     if (!chosen)
         return false;
-    m_fileName = *chosen;
+    // Qt's dialog reads folders lossily: a name whose bytes are not UTF-8 comes back with
+    // replacement characters, and several files may show as it. The choice is the file that
+    // shows so, by its own bytes; when more than one does, no choice can tell them apart, and
+    // acting on either could harm the other.
+    const std::optional<QString> path = core::fs::resolveShownPath(*chosen);
+    if (!path) {
+        messageBox(parent,
+                   QStringLiteral("Bu adla birden çok dosya görünüyor:\n%1\n\nDosyanın yolunu "
+                                  "yazın ya da dosyayı sürükleyip bırakın.")
+                       .arg(*chosen),
+                   Buttons::Ok, Icon::Exclamation, m_title);
+        return false;
+    }
+    m_fileName = *path;
     return true;
 }
 

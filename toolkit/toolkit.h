@@ -47,7 +47,9 @@ struct FileDialogRequest {
 
 // A file dialog object kept by its window. It remembers the full path chosen last and proposes
 // it next time; a cancel leaves that name as it was. Both modes accept a typed name of a file
-// that does not exist, and saving over an existing file asks nothing.
+// that does not exist, and saving over an existing file asks nothing. A chosen name that lost
+// bytes in the dialog's display names the one file that shows as it (core::fs::resolveShownPath);
+// when several do, a box says so and the choice counts as a cancel.
 class FileDialog {
 public:
     void setTitle(const QString &title) { m_title = title; }

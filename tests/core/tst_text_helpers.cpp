@@ -1,10 +1,17 @@
-// The shared text helpers: the matching rule, file name patterns, and decoding in blocks.
+// The shared text helpers: the matching rule, file name patterns, decoding in blocks, and the
+// paths of dropped URLs and of names chosen in Qt's file dialog.
 
+#include "core/filenames.h"
 #include "core/textcodec.h"
 #include "core/textmatch.h"
 #include "core/wildcard.h"
+#include "tests/test_files.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+
+#include <algorithm>
 
 class TextHelpers : public QObject {
     Q_OBJECT
@@ -18,6 +25,10 @@ private slots:
     void encodingRoundTrip();
     void bytesKeptThroughText_data();
     void bytesKeptThroughText();
+    void localPathOfUrl_data();
+    void localPathOfUrl();
+    void shownPathResolved_data();
+    void shownPathResolved();
 };
 
 void TextHelpers::matchingRule_data()
@@ -187,38 +198,47 @@ void TextHelpers::encodingRoundTrip()
 void TextHelpers::bytesKeptThroughText_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("validUtf8");
-    QTest::newRow("ascii") << QByteArray("plain name.txt") << true;
+    QTest::addColumn<int>("standIns"); // 0: valid UTF-8
+    QTest::newRow("ascii") << QByteArray("plain name.txt") << 0;
     QTest::newRow("turkish utf-8") << QByteArray("T\xC3\xBCrk\xC3\xA7"
                                                  "e \xC5\x9F"
                                                  "ark\xC4\xB1")
-                                   << true;
+                                   << 0;
     QTest::newRow("four-byte character") << QByteArray("a\xF0\x9F\x98\x80"
                                                        "b")
-                                         << true;
-    QTest::newRow("replacement character itself") << QByteArray("caf\xEF\xBF\xBD") << true;
+                                         << 0;
+    // U+07FF, U+0800, U+FFFF and U+10000: the last code point of each length and the first of the
+    // next, where an encoder that picks its length by the wrong bound writes a wrong sequence.
+    QTest::newRow("lengths at their bounds") << QByteArray("\xDF\xBF\xE0\xA0\x80"
+                                                           "\xEF\xBF\xBF\xF0\x90\x80\x80")
+                                             << 0;
+    QTest::newRow("replacement character itself") << QByteArray("caf\xEF\xBF\xBD") << 0;
     QTest::newRow("windows-1254") << QByteArray("T\xFCrk\xE7"
                                                 "e \xFE"
                                                 "ark\xFD")
-                                  << false;
-    QTest::newRow("cut four-byte character") << QByteArray("x\xF0\x9F\x98") << false;
-    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << false;
-    QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << false;
-    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+                                  << 4;
+    QTest::newRow("cut four-byte character") << QByteArray("x\xF0\x9F\x98") << 3;
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << 2;
+    QTest::newRow("overlong three-byte slash") << QByteArray("\xE0\x80\xAF") << 3;
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << 3;
+    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << 4;
     QByteArray every;
     for (int b = 255; b >= 1; --b)
         every += char(b);
-    QTest::newRow("every byte") << every << false;
+    QTest::newRow("every byte") << every << 128;
 }
 
 void TextHelpers::bytesKeptThroughText()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, validUtf8);
+    QFETCH(int, standIns);
     const QString text = core::decodeKeepingBytes(bytes);
     QCOMPARE(core::encodeKeepingBytes(text), bytes);
-    if (validUtf8)
+    if (standIns == 0) {
         QCOMPARE(text, QString::fromUtf8(bytes));
+        QCOMPARE(core::encodeKeepingBytes(QString::fromUtf8(bytes)), bytes);
+    }
+    QCOMPARE(std::count_if(text.cbegin(), text.cend(), core::isByteStandIn), standIns);
     // Cut at every place, as records of a file are, the text is the same.
     for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
         core::ByteKeepingDecoder decoder;
@@ -226,8 +246,69 @@ void TextHelpers::bytesKeptThroughText()
         pieces += decoder.decode(bytes.mid(cut));
         pieces += decoder.finish();
         QCOMPARE(pieces, text);
-        QCOMPARE(decoder.keptInvalidBytes(), !validUtf8);
+        QCOMPARE(decoder.keptInvalidBytes(), standIns > 0);
     }
+}
+
+// A dropped file arrives as a URL; its path is read from the URL's own bytes.
+void TextHelpers::localPathOfUrl_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("turkish utf-8")
+        << QByteArray("file:///tmp/%C3%A7ay.txt") << QStringLiteral("/tmp/çay.txt");
+    QTest::newRow("byte that is not utf-8")
+        << QByteArray("file:///tmp/caf%E9.txt") << core::decodeKeepingBytes("/tmp/caf\xE9.txt");
+}
+
+void TextHelpers::localPathOfUrl()
+{
+    QFETCH(QByteArray, url);
+    QTEST(core::fs::localPathOf(QUrl::fromEncoded(url)), "path");
+}
+
+// Qt's file dialog shows a name as QString::fromUtf8 reads its bytes; what it hands back is
+// looked up among the folder's real entries.
+void TextHelpers::shownPathResolved_data()
+{
+    QTest::addColumn<QList<QByteArray>>("entries"); // a name ending in '/' is a folder
+    QTest::addColumn<QString>("shown");             // as the dialog hands it back
+    QTest::addColumn<QByteArray>("resolved");       // "<several>": no path
+    const QByteArray latin = "caf\xE9.txt", replacement = "caf\xEF\xBF\xBD.txt";
+    const QString caf = QStringLiteral("caf\uFFFD.txt");
+    QTest::newRow("one entry shows so") << QList{latin, QByteArray("cafe.txt")} << caf << latin;
+    QTest::newRow("the replacement character's own bytes")
+        << QList{replacement} << caf << replacement;
+    QTest::newRow("two entries show so")
+        << QList{latin, replacement} << caf << QByteArray("<several>");
+    QTest::newRow("none: a new name as given") << QList<QByteArray>{} << caf << replacement;
+    QTest::newRow("one character a byte")
+        << QList<QByteArray>{"a\xE9.txt", "a\xE9\xE8.txt"} << QStringLiteral("a\uFFFD\uFFFD.txt")
+        << QByteArray("a\xE9\xE8.txt");
+    QTest::newRow("in a folder that shows alike")
+        << QList<QByteArray>{"d\xE9/", "d\xE9/x.txt"} << QStringLiteral("d\uFFFD/x.txt")
+        << QByteArray("d\xE9/x.txt");
+}
+
+void TextHelpers::shownPathResolved()
+{
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    for (const QByteArray &name : std::as_const(entries)) {
+        const QByteArray path = folder + name;
+        if (name.endsWith('/'))
+            QCOMPARE(mkdir(path.constData(), 0755), 0);
+        else
+            testfiles::writeNative(path, name);
+    }
+    const std::optional<QString> path = core::fs::resolveShownPath(dir.path() + u'/' + shown);
+    QTEST(path ? core::fs::toNative(*path).mid(folder.size()) : QByteArray("<several>"),
+          "resolved");
+    // Qt cannot remove names that are not UTF-8; the deepest go first.
+    for (auto name = entries.crbegin(); name != entries.crend(); ++name)
+        QCOMPARE(::remove(QByteArray(folder + *name).constData()), 0);
 }
 
 QTEST_GUILESS_MAIN(TextHelpers)

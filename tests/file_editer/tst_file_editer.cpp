@@ -1,5 +1,6 @@
 // The File Editer driven as a user drives it: buttons, menu items, keys, drops and the painted
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
+#include "core/filenames.h"
 #include "file_editer/file_editer_window.h"
 #include "tests/test_files.h"
 #include "toolkit/toolkit_testing.h"
@@ -174,6 +175,25 @@ void TestFileEditer::browse()
     dialogs.cancel();
     fresh.browseTargetButton->click();
     QCOMPARE(fresh.targetBox->text(), ""); // a new window remembers nothing
+
+    // The dialog shows caf\xE9.txt as "caf\uFFFD.txt": alone, that file is chosen by its bytes;
+    // beside caf\xEF\xBF\xBD.txt, which shows alike, the choice is refused as a cancel, with a box.
+    QTemporaryDir tmp;
+    const QByteArray folder = QFile::encodeName(tmp.path());
+    testfiles::writeNative(folder + "/caf\xE9.txt", "latin");
+    tk::testing::ScriptedBoxes boxes;
+    const QString shown = tmp.filePath(QStringLiteral("caf\uFFFD.txt"));
+    dialogs.choose(shown);
+    fresh.browseSourceButton->click();
+    QCOMPARE(fresh.sourceBox->text(), core::fs::fromNative(QByteArray(folder + "/caf\xE9.txt")));
+    testfiles::writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
+    dialogs.choose(shown);
+    fresh.browseTargetButton->click();
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    QCOMPARE(fresh.targetBox->text(), fresh.sourceBox->text());
+    fresh.deleteButton->click();
+    QCOMPARE(testfiles::entries(tmp.path()), QStringList{QStringLiteral("caf\uFFFD.txt")});
+    QCOMPARE(testfiles::readAll(shown), QByteArray("replacement"));
 }
 
 // The first dropped path replaces the field's text; the other field is left alone.

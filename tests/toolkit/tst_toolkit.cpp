@@ -1,6 +1,7 @@
 // The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
 // names, drops that carry no file, message boxes without a title, and the progress window.
 
+#include "tests/test_files.h"
 #include "toolkit/textbox.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -128,6 +129,23 @@ void ToolkitLayer::cancelKeepsRememberedName()
     QCOMPARE(files.fileName(), QStringLiteral("/tmp/x.txt"));
     QCOMPARE(dialogs.shown().back().proposedName, QStringLiteral("/tmp/x.txt"));
     QCOMPARE(dialogs.shown().back().mode, tk::DialogMode::Save);
+
+    // Two files the dialog shows alike: the choice is refused as a cancel, with a box that asks
+    // for the path to be typed or the file dropped.
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    testfiles::writeNative(folder + "/caf\xE9.txt", "latin");
+    testfiles::writeNative(folder + "/caf\xEF\xBF\xBD.txt", "replacement");
+    tk::testing::ScriptedBoxes boxes;
+    files.setTitle(QStringLiteral("tarnwick"));
+    dialogs.choose(dir.filePath(QStringLiteral("caf\uFFFD.txt")));
+    QVERIFY(!files.show(nullptr, tk::DialogMode::Open));
+    QCOMPARE(files.fileName(), QStringLiteral("/tmp/x.txt"));
+    QCOMPARE(boxes.shown().size(), size_t(1));
+    QCOMPARE(boxes.shown()[0].title, QStringLiteral("tarnwick"));
+    QCOMPARE(boxes.shown()[0].icon, tk::Icon::Exclamation);
+    // Qt cannot remove a name that is not UTF-8.
+    QCOMPARE(::unlink(QByteArray(folder + "/caf\xE9.txt").constData()), 0);
 }
 
 void ToolkitLayer::dropsDeliverLocalPathsOnly()
