@@ -17,12 +17,18 @@
 namespace {
 
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
-// after a '"'; the text after a '=' is set as setText sets it, after a '#' as setTextFresh does.
+// after a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
+// setTextFresh does. An input method composes the text after a '~' and commits the text after a
+// '!', which may end in "|start|length" for the stretch around the caret it replaces.
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (key.startsWith(u'"')) {
-            QTest::keyClicks(&box, key.mid(1));
+            // QTest::keyClicks sends Latin-1 only and splits surrogate pairs.
+            for (const char32_t c : key.mid(1).toUcs4()) {
+                const QString typed = QString::fromUcs4(&c, 1);
+                QTest::sendKeyEvent(QTest::Click, &box, Qt::Key(QChar::toUpper(c)), typed, {});
+            }
             continue;
         }
         if (key.startsWith(u'=') || key.startsWith(u'#')) {
@@ -30,6 +36,14 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
                 box.setText(key.mid(1));
             else
                 box.setTextFresh(key.mid(1));
+            continue;
+        }
+        if (key.startsWith(u'~') || key.startsWith(u'!')) {
+            const QStringList parts = key.mid(1).split(u'|');
+            QInputMethodEvent event(key.startsWith(u'~') ? parts[0] : QString(), {});
+            if (key.startsWith(u'!'))
+                event.setCommitString(parts[0], parts.value(1).toInt(), parts.value(2).toInt());
+            QApplication::sendEvent(&box, &event);
             continue;
         }
         const QKeySequence sequence(key);
@@ -104,6 +118,11 @@ private slots:
                               << QStringLiteral("ab\r\ncdx") << 7 << 7;
         QTest::newRow("Ctrl+A, Ctrl+X")
             << crlf << 0 << QStringList{"Ctrl+A", "Ctrl+X"} << QString() << 0 << 0;
+        QTest::newRow("Ctrl+Left goes to the word's start")
+            << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Left"}
+            << QStringLiteral("one two") << 4 << 4;
+        QTest::newRow("a caret set inside CR LF goes before it")
+            << crlf << 3 << QStringList{} << crlf << 2 << 2;
     }
     void keys()
     {
@@ -361,6 +380,50 @@ private slots:
         QCOMPARE(box.selectedText(), QStringLiteral("one two"));
     }
 
+    // A screen reader reading on reads the next or previous line or word, the blanks between
+    // words being no word.
+    void screenReaderReadsOn_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("boundary");
+        QTest::addColumn<bool>("after");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("start");
+        const QString lines = QStringLiteral("a.txt\r\nB.txt\nc.txt");
+        const QString words = QStringLiteral("one  two three");
+        const int line = QAccessible::LineBoundary;
+        const int word = QAccessible::WordBoundary;
+        QTest::newRow("line before") << lines << 9 << line << false << "a.txt\r\n" << 0;
+        QTest::newRow("line after") << lines << 9 << line << true << "c.txt" << 13;
+        QTest::newRow("nothing before the first line") << lines << 2 << line << false << "" << 0;
+        QTest::newRow("word before") << words << 6 << word << false << "one" << 0;
+        QTest::newRow("word after") << words << 6 << word << true << "three" << 9;
+        QTest::newRow("word before, from the blanks") << words << 4 << word << false << "one" << 0;
+        QTest::newRow("word after, on the next line") << lines << 3 << word << true << "B" << 7;
+        QTest::newRow("word after, from the blanks") << words << 3 << word << true << "two" << 5;
+    }
+    void screenReaderReadsOn()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, offset);
+        QFETCH(int, boundary);
+        QFETCH(bool, after);
+        tk::MultiLineBox box;
+        box.resize(300, 200);
+        box.setTextFresh(text);
+        QAccessibleTextInterface *reader =
+            QAccessible::queryAccessibleInterface(&box)->textInterface();
+        const auto type = QAccessible::TextBoundaryType(boundary);
+        int start = -1;
+        int end = -1;
+        const QString read = after ? reader->textAfterOffset(offset, type, &start, &end)
+                                   : reader->textBeforeOffset(offset, type, &start, &end);
+        QTEST(read, "expected");
+        QTEST(start, "start");
+        QCOMPARE(end, start + read.size());
+    }
+
     // A screen reader reads by character and by row, and may edit.
     void screenReaderInterface()
     {
@@ -379,6 +442,11 @@ private slots:
         QCOMPARE(text->textAfterOffset(1, QAccessible::CharBoundary, &start, &end),
                  QStringLiteral("t"));
         QCOMPARE(text->characterCount(), 19);
+        // The caret a screen reader sets never stands inside a CR LF.
+        text->setCursorPosition(6);
+        QCOMPARE(box.cursorPosition(), 5);
+        text->setSelection(0, 1, 13);
+        QCOMPARE(box.selectedText(), QStringLiteral(".txt\r\nB.txt"));
         iface->editableTextInterface()->replaceText(7, 8, QStringLiteral("b"));
         QCOMPARE(box.text(), QStringLiteral("a.txt\r\nb.txt\r\nc.txt"));
         box.setReadOnly(true);
