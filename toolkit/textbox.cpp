@@ -87,7 +87,6 @@ void MultiLineBox::setTextFresh(const QString &text)
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
     const core::TextLines::Change change = m_lines.setText(text, freshHistory);
-    m_bareLf = m_lines.hadBareLf();
     changed(change, 0);
 }
 
@@ -184,8 +183,6 @@ void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change
 {
     if (!change)
         return;
-    if (change->wholeText)
-        m_bareLf = m_lines.hadBareLf();
     changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
 }
 

@@ -36,7 +36,10 @@ public:
     // Replaces the whole text and starts a new undo history, as loading a file does.
     void setTextFresh(const QString &text);
     // The line break this box reports: "\r\n" or "\n".
-    QString lineBreak() const { return m_bareLf ? QStringLiteral("\n") : QStringLiteral("\r\n"); }
+    QString lineBreak() const
+    {
+        return m_lines.hadBareLf() ? QStringLiteral("\n") : QStringLiteral("\r\n");
+    }
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
@@ -127,7 +130,6 @@ private:
     bool moveByKey(QKeyEvent *event);
 
     core::TextLines m_lines;
-    bool m_bareLf = false;
     bool m_readOnly = false;
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;

@@ -123,6 +123,10 @@ private slots:
             << QStringLiteral("one two") << 4 << 4;
         QTest::newRow("a caret set inside CR LF goes before it")
             << crlf << 3 << QStringList{} << crlf << 2 << 2;
+        QTest::newRow("undo brings back the LF line break with the text")
+            << QStringLiteral("a\nb") << 0
+            << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"}
+            << QStringLiteral("a\nb\n") << 4 << 4;
     }
     void keys()
     {
