@@ -40,10 +40,11 @@ QString typedText(const QKeyEvent *event)
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
         return {};
     const QString text = event->text();
-    for (const QChar c : text) {
-        if (!c.isPrint())
-            return {};
-    }
+    // By whole characters: each half of a surrogate pair (an emoji) is unprintable alone.
+    const QList<uint> characters = text.toUcs4();
+    if (!std::all_of(characters.begin(), characters.end(),
+                     [](uint c) { return QChar::isPrint(char32_t(c)); }))
+        return {};
     return text;
 }
 

@@ -127,6 +127,9 @@ private slots:
             << QStringLiteral("a\nb") << 0
             << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"}
             << QStringLiteral("a\nb\n") << 4 << 4;
+        QTest::newRow("an emoji key types the emoji")
+            << QStringLiteral("ab") << 2 << QStringList{"\"\U0001F600"}
+            << QStringLiteral("ab\U0001F600") << 4 << 4;
     }
     void keys()
     {
