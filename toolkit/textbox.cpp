@@ -495,9 +495,15 @@ bool MultiLineBox::moveByKey(QKeyEvent *event)
             const Row row = v.rowAt(m_caret);
             const BoxLayout::Laid &laid = v.layout(row.unit);
             const QTextLine line = laid.layout.lineAt(row.row);
-            moveCaret(m.what == RowStart ? laid.start + line.textStart()
-                                         : v.positionInRow(row, line.naturalTextWidth() + 1e6),
-                      select);
+            const qsizetype start = laid.start + line.textStart();
+            qsizetype end = start + line.textLength();
+            // As in Qt's own editors, the end of a row that wraps on is the start of the next
+            // one, so that what is typed there follows the row's last character; only a row
+            // that wrapped at a blank keeps the caret before that blank, on the row.
+            if (end > start && end < m_lines.lineEnd(m_lines.lineOf(start)) &&
+                text()[end - 1].isSpace())
+                --end;
+            moveCaret(m.what == RowStart ? start : end, select);
             break;
         }
         case Start: moveCaret(0, select); break;

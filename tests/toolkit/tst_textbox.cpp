@@ -130,6 +130,11 @@ private slots:
         QTest::newRow("an emoji key types the emoji")
             << QStringLiteral("ab") << 2 << QStringList{"\"\U0001F600"}
             << QStringLiteral("ab\U0001F600") << 4 << 4;
+        // A line of more than 2,000 characters is laid out in pieces; the first piece's last row
+        // wraps on into the next piece, as a wrapped row does into the next row.
+        QTest::newRow("End on a row that wraps on goes to the row's end")
+            << QString(2100, u'a') << 1999 << QStringList{"End"} << QString(2100, u'a') << 2000
+            << 2000;
     }
     void keys()
     {
