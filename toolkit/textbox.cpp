@@ -91,12 +91,36 @@ void MultiLineBox::wholeText(const QString &text, bool freshHistory)
     changed(change, 0);
 }
 
+qsizetype MultiLineBox::outsidePair(qsizetype position, bool after) const
+{
+    const QString &t = text();
+    if (position > 0 && position < t.size() &&
+        ((t[position - 1] == u'\r' && t[position] == u'\n') ||
+         (t[position - 1].isHighSurrogate() && t[position].isLowSurrogate())))
+        return after ? position + 1 : position - 1;
+    return position;
+}
+
 void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
                         core::TextLines::Merge merge)
 {
+    const bool insertion = start == end;
+    start = outsidePair(start, false);
+    end = insertion ? start : outsidePair(end, true);
     if (start == end && with.isEmpty())
         return;
-    changed(m_lines.replace(start, end - start, with, merge), start + with.size());
+    // An edit changes only the line breaks removed or typed. A lone CR brought before a LF would
+    // pair with it into one line break, so that a line would go with a deleted character, or
+    // none come with a typed one: the CR becomes a CR LF of its own instead. The caret then
+    // stands after it, never between a CR and a LF.
+    const QString &t = text();
+    QString replacement = with;
+    const QChar first = !with.isEmpty() ? with.front() : end < t.size() ? t[end] : QChar();
+    if (start > 0 && t[start - 1] == u'\r' && first == u'\n')
+        replacement.prepend(u'\n');
+    if (!with.isEmpty() && with.back() == u'\r' && end < t.size() && t[end] == u'\n')
+        replacement.append(u'\n');
+    changed(m_lines.replace(start, end - start, replacement, merge), start + replacement.size());
 }
 
 void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret)

@@ -102,6 +102,8 @@ private:
     void edit(qsizetype start, qsizetype end, const QString &with,
               core::TextLines::Merge merge = core::TextLines::Merge::No);
     void wholeText(const QString &text, bool freshHistory);
+    // A position inside a CR LF or a surrogate pair moved before it, or after it.
+    qsizetype outsidePair(qsizetype position, bool after) const;
     void changed(const core::TextLines::Change &change, qsizetype caret);
     // Shows a step taken back or again from the history.
     void replayed(const std::optional<core::TextLines::Change> &change);

@@ -135,6 +135,23 @@ private slots:
         QTest::newRow("End on a row that wraps on goes to the row's end")
             << QString(2100, u'a') << 1999 << QStringList{"End"} << QString(2100, u'a') << 2000
             << 2000;
+        // A deletion that brings a lone CR before a LF keeps both lines; the CR becomes a CR LF
+        // of its own, and the caret never stands inside it.
+        const QString crThenLf = QStringLiteral("a\rb\nc");
+        const QString keptApart = QStringLiteral("a\r\n\nc");
+        QTest::newRow("Backspace between a lone CR and a LF")
+            << crThenLf << 3 << QStringList{"Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Delete between a lone CR and a LF")
+            << crThenLf << 2 << QStringList{"Del"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Backspace between a lone CR and a LF")
+            << crThenLf << 3 << QStringList{"Ctrl+Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Delete between a lone CR and a LF")
+            << crThenLf << 2 << QStringList{"Ctrl+Del"} << keptApart << 3 << 3;
+        QTest::newRow("Backspace of a CR LF between a lone CR and a LF takes one line")
+            << QStringLiteral("a\r\r\n\nb") << 4 << QStringList{"Backspace"}
+            << QStringLiteral("a\r\n\nb") << 3 << 3;
+        QTest::newRow("Enter after a lone CR in a LF box adds a line")
+            << crThenLf << 2 << QStringList{"Return"} << QStringLiteral("a\r\n\nb\nc") << 4 << 4;
     }
     void keys()
     {
