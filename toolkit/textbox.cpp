@@ -87,6 +87,7 @@ void MultiLineBox::setTextFresh(const QString &text)
 
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
+    endPreedit();
     const core::TextLines::Change change = m_lines.setText(text, freshHistory);
     changed(change, 0);
 }
@@ -166,6 +167,7 @@ QString MultiLineBox::selectedText() const
 
 void MultiLineBox::setSelection(qsizetype anchor, qsizetype caret)
 {
+    endPreedit();
     const qsizetype size = m_lines.size();
     const auto valid = [&](qsizetype p) {
         p = std::clamp<qsizetype>(p, 0, size);
@@ -242,6 +244,7 @@ void MultiLineBox::deleteSelection()
 
 void MultiLineBox::selectAll()
 {
+    endPreedit();
     m_anchor = 0;
     moveCaret(m_lines.size(), true);
 }
@@ -315,6 +318,22 @@ void MultiLineBox::pageMove(int direction, bool keepAnchor)
 }
 
 // --- Caret --------------------------------------------------------------------------------------
+
+// Text an input method is composing shows at the caret but is no part of the text, so every
+// position worked out on its line would be off by its length. As in Qt's own editors, a caret
+// move by key or mouse, or a new text, first asks the input method to commit it, and drops
+// what it leaves.
+void MultiLineBox::endPreedit(bool askToCommit)
+{
+    if (m_view.preedit().isEmpty())
+        return;
+    if (askToCommit)
+        QGuiApplication::inputMethod()->commit();
+    if (!m_view.preedit().isEmpty()) {
+        m_view.setPreedit({}, 0);
+        viewport()->update();
+    }
+}
 
 void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX)
 {
@@ -544,6 +563,10 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
 {
     using K = QKeySequence;
     event->accept();
+    const int key = event->key();
+    if (key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Alt &&
+        key != Qt::Key_AltGr && key != Qt::Key_Meta)
+        endPreedit();
     if (moveByKey(event))
         return;
     if (event->matches(K::SelectAll)) {
@@ -732,6 +755,8 @@ void MultiLineBox::focusInEvent(QFocusEvent *event)
 
 void MultiLineBox::focusOutEvent(QFocusEvent *event)
 {
+    // The input method may already serve the widget that takes the focus: only drop the text.
+    endPreedit(false);
     QAbstractScrollArea::focusOutEvent(event);
     m_blink.stop();
     viewport()->update();
@@ -753,6 +778,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
 
 void MultiLineBox::mousePressEvent(QMouseEvent *event)
 {
+    endPreedit();
     const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         m_dragging = true;
@@ -804,6 +830,7 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    endPreedit();
     m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
     m_selectingWords = true;
     m_dragging = true;

@@ -109,6 +109,8 @@ private:
     void replayed(const std::optional<core::TextLines::Change> &change);
     void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
+    // Ends the input method's composing before the caret moves: committed when it will.
+    void endPreedit(bool askToCommit = true);
     // Caret moves; with keepAnchor the selection grows, otherwise it collapses.
     void moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX = false);
     qsizetype selectionStart() const { return std::min(m_caret, m_anchor); }

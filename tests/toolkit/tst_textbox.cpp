@@ -152,6 +152,15 @@ private slots:
             << QStringLiteral("a\r\n\nb") << 3 << 3;
         QTest::newRow("Enter after a lone CR in a LF box adds a line")
             << crThenLf << 2 << QStringList{"Return"} << QStringLiteral("a\r\n\nb\nc") << 4 << 4;
+        // A pending pre-edit is no part of the text: a key move commits or clears it first.
+        QTest::newRow("a key move ends the pre-edit")
+            << QStringLiteral("ab") << 0 << QStringList{"End", "~\u00B8", "Home", "Ctrl+Right"}
+            << QStringLiteral("ab") << 2 << 2;
+        QTest::newRow("an input method replaces a whole surrogate pair")
+            << QStringLiteral("a\U0001F600") << 3 << QStringList{"!x|-1|1"} << QStringLiteral("ax")
+            << 2 << 2;
+        QTest::newRow("an input method replaces a whole CR LF")
+            << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
     }
     void keys()
     {
