@@ -277,6 +277,14 @@ private slots:
         QApplication::sendEvent(&box, &correct);
         QCOMPARE(box.text(), QStringLiteral("\u015Fark\u0131"));
         QCOMPARE(box.cursorPosition(), 5);
+
+        // Losing the focus drops what is still being composed, and the caret shows where it is.
+        const QRect caret = box.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QApplication::sendEvent(&box, &compose);
+        QVERIFY(box.inputMethodQuery(Qt::ImCursorRectangle).toRect() != caret);
+        QFocusEvent focusOut(QEvent::FocusOut);
+        QApplication::sendEvent(&box, &focusOut);
+        QCOMPARE(box.inputMethodQuery(Qt::ImCursorRectangle).toRect(), caret);
     }
 
     void tabMovesFocus()
