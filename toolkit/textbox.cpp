@@ -168,13 +168,9 @@ QString MultiLineBox::selectedText() const
 void MultiLineBox::setSelection(qsizetype anchor, qsizetype caret)
 {
     endPreedit();
-    const qsizetype size = m_lines.size();
+    // Never between the CR and LF of one line break, nor between the halves of a surrogate pair.
     const auto valid = [&](qsizetype p) {
-        p = std::clamp<qsizetype>(p, 0, size);
-        // Never between the CR and LF of one line break.
-        if (p > 0 && p < size && text()[p] == u'\n' && text()[p - 1] == u'\r')
-            --p;
-        return p;
+        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
     };
     m_anchor = valid(anchor);
     moveCaret(valid(caret), true);

@@ -123,6 +123,9 @@ private slots:
             << QStringLiteral("one two") << 4 << 4;
         QTest::newRow("a caret set inside CR LF goes before it")
             << crlf << 3 << QStringList{} << crlf << 2 << 2;
+        QTest::newRow("a caret set inside a surrogate pair goes before it")
+            << QStringLiteral("a\U0001F600") << 2 << QStringList{} << QStringLiteral("a\U0001F600")
+            << 1 << 1;
         QTest::newRow("undo brings back the LF line break with the text")
             << QStringLiteral("a\nb") << 0
             << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"}
