@@ -305,8 +305,12 @@ public:
             return key(m_random.bounded(2) ? QStringLiteral("Ctrl+X") : QStringLiteral("Ctrl+C"));
         if (kind < 88)
             return inputMethod();
-        if (kind < 95)
+        if (kind < 94)
             return key(m_random.bounded(3) ? QStringLiteral("Ctrl+Z") : QStringLiteral("Ctrl+Y"));
+        if (kind < 97)
+            return screenReader();
+        if (kind < 98)
+            return resize();
         return focusAway();
     }
 
@@ -632,6 +636,55 @@ private:
             m.edit(start, end, commit, Merge::Typing);
         }
         m.composing = !preedit.isEmpty();
+        return compare();
+    }
+
+    // A screen reader sets the caret or the selection, or edits, at any offset, inside a pair
+    // or past the end of the text too.
+    QString screenReader()
+    {
+        Model &m = m_model;
+        const auto offset = [&] { return int(m_random.bounded(int(m.text.size()) + 3)) - 1; };
+        const int start = offset();
+        const int end = offset();
+        const int what = int(m_random.bounded(3));
+        const QString with = m_random.bounded(2) ? QString() : randomText(2);
+        m_steps << QStringLiteral("screen reader %1 %2 %3 %4")
+                       .arg(what == 0   ? QStringLiteral("caret")
+                            : what == 1 ? QStringLiteral("selection")
+                                        : QStringLiteral("replaces"))
+                       .arg(start)
+                       .arg(end)
+                       .arg(quoted(with));
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(&m_box);
+        // Where a caret set from outside lands: within the text, outside any pair.
+        const auto valid = [&](int p) {
+            const qsizetype at = std::clamp<qsizetype>(p, 0, m.text.size());
+            return insidePair(m.text, at) ? at - 1 : at;
+        };
+        if (what == 0) {
+            box->textInterface()->setCursorPosition(start);
+            m.anchor = valid(start);
+            m.moveTo(valid(start), true);
+        } else if (what == 1) {
+            box->textInterface()->setSelection(0, start, end);
+            m.anchor = valid(start);
+            m.moveTo(valid(end), true);
+        } else {
+            box->editableTextInterface()->replaceText(start, end, with);
+            const qsizetype from = std::clamp<qsizetype>(start, 0, m.text.size());
+            m.edit(from, std::clamp<qsizetype>(end, from, m.text.size()), with);
+        }
+        m.composing = false;
+        return compare();
+    }
+
+    // The box at another width wraps its rows elsewhere.
+    QString resize()
+    {
+        const QSize size(120 + int(m_random.bounded(300)), 80 + int(m_random.bounded(200)));
+        m_steps << QStringLiteral("resize %1x%2").arg(size.width()).arg(size.height());
+        m_box.resize(size);
         return compare();
     }
 
