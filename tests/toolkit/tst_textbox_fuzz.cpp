@@ -1,9 +1,9 @@
 // The multi-line box driven by random input, as a user drives it: keys, clicks and drags on a
-// shown box, pastes and input-method commits, undo and redo, over texts that mix CR LF, LF, lone
-// CRs and surrogate pairs. After every step the text, the caret and the selection must agree with
-// a plain-string model. Where the exact target of a move depends on the layout (rows, words,
-// clicks), the model takes the box's caret once it has checked that the move kept the text and
-// left the caret where one may stand.
+// shown box, pastes and input-method commits, undo and redo, a screen reader's caret and edits,
+// scrolling and resizing, over texts that mix CR LF, LF, lone CRs and surrogate pairs. After every
+// step the text, the caret and the selection must agree with a plain-string model. Where the exact
+// target of a move depends on the layout (rows, words, clicks), the model takes the box's caret
+// once it has checked that the move kept the text and left the caret where one may stand.
 //
 // TEXTBOX_FUZZ_SEED and TEXTBOX_FUZZ_STEPS choose the run (scripts/fuzz-box runs long ones). A
 // failure prints the seed and the steps since the text was last set fresh, written as the key
@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTest>
 
 #include <vector>
@@ -310,7 +311,7 @@ public:
         if (kind < 97)
             return screenReader();
         if (kind < 98)
-            return resize();
+            return m_random.bounded(2) ? resize() : scroll();
         return focusAway();
     }
 
@@ -685,6 +686,25 @@ private:
         const QSize size(120 + int(m_random.bounded(300)), 80 + int(m_random.bounded(200)));
         m_steps << QStringLiteral("resize %1x%2").arg(size.width()).arg(size.height());
         m_box.resize(size);
+        return compare();
+    }
+
+    // The view scrolled by the wheel or the scroll bar, so that clicks land elsewhere.
+    QString scroll()
+    {
+        QScrollBar *bar = m_box.verticalScrollBar();
+        if (m_random.bounded(2)) {
+            const int value = int(m_random.bounded(bar->maximum() + 1));
+            m_steps << QStringLiteral("scroll bar %1").arg(value);
+            bar->setValue(value);
+        } else {
+            const int delta = (int(m_random.bounded(7)) - 3) * 120;
+            m_steps << QStringLiteral("wheel %1").arg(delta);
+            const QPointF at(10, 10);
+            QWheelEvent wheel(at, m_box.viewport()->mapToGlobal(at), {}, QPoint(0, delta),
+                              Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(m_box.viewport(), &wheel);
+        }
         return compare();
     }
 
