@@ -4,7 +4,8 @@
 // line break counts two in lengths). This box reports CR LF, except that a box whose text was
 // last set from a text with bare LF line breaks reports bare LF, so a Unix text file loads and
 // saves unchanged. The text is kept exactly as set or typed (core::TextLines), so text set by code
-// reads back as it was set, lone CRs and all.
+// reads back as it was set, lone CRs and all. Only where an edit would bring a lone CR before a
+// LF does the CR become a CR LF of its own, so that the two line breaks stay two.
 //
 // Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
 // of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
