@@ -256,6 +256,14 @@ QString fromUcs4(char32_t c)
     return QString::fromUcs4(&c, 1);
 }
 
+// A message with its %1, %2... filled in.
+template <typename... Args> QString said(const char *format, const Args &...args)
+{
+    QString message = QString::fromUtf8(format);
+    ((message = message.arg(args)), ...);
+    return message;
+}
+
 class Fuzz {
 public:
     Fuzz(quint32 seed, tk::MultiLineBox &box) : m_random(seed), m_box(box) {}
@@ -294,12 +302,8 @@ public:
         }
         if (kind < 67)
             return key(QStringLiteral("Ctrl+A"));
-        if (kind < 72)
-            return click();
-        if (kind < 75)
-            return drag();
         if (kind < 77)
-            return doubleClick();
+            return mouse();
         if (kind < 80)
             return paste();
         if (kind < 82)
@@ -447,10 +451,7 @@ private:
                                  bare.contains(QStringLiteral("Down")) ||
                                  bare == QStringLiteral("End");
             if (forward ? to < oldCaret : to > oldCaret)
-                return QStringLiteral("%1 moved the caret from %2 the wrong way, to %3")
-                    .arg(name)
-                    .arg(oldCaret)
-                    .arg(to);
+                return said("%1 moved the caret from %2 the wrong way, to %3", name, oldCaret, to);
             if (bare.startsWith(QStringLiteral("Ctrl+"))) {
                 // A word move stays on its line, or steps over the line break it stands at.
                 const qsizetype limit =
@@ -458,13 +459,9 @@ private:
                         ? (m.atLineEnd(oldCaret) ? m.next(oldCaret) : m.lineEnd(oldCaret))
                         : (m.atLineStart(oldCaret) ? m.previous(oldCaret) : m.lineStart(oldCaret));
                 if (forward ? to > limit : to < limit)
-                    return QStringLiteral("%1 from %2 went past %3, to %4")
-                        .arg(name)
-                        .arg(oldCaret)
-                        .arg(limit)
-                        .arg(to);
+                    return said("%1 from %2 went past %3, to %4", name, oldCaret, limit, to);
                 if (to == oldCaret && oldCaret != (forward ? m.text.size() : 0))
-                    return QStringLiteral("%1 did not move from %2").arg(name).arg(oldCaret);
+                    return said("%1 did not move from %2", name, oldCaret);
             }
             if (!wasComposing &&
                 (bare == QStringLiteral("Home") || bare == QStringLiteral("End"))) {
@@ -477,12 +474,8 @@ private:
                                : m.text[rowEnd - 1].isSpace() ? rowEnd - 1
                                                               : rowEnd;
                 if (to != expected)
-                    return QStringLiteral("%1 on the row %2..%3 went to %4, not %5")
-                        .arg(name)
-                        .arg(rowStart)
-                        .arg(rowEnd)
-                        .arg(to)
-                        .arg(expected);
+                    return said("%1 on the row %2..%3 went to %4, not %5", name, rowStart, rowEnd,
+                                to, expected);
             }
         }
         return compare();
@@ -508,11 +501,11 @@ private:
             const qsizetype bound = backwards ? m.previous(at) : m.next(at);
             if (wholeBreak ? (backwards ? e->start : e->end) != bound
                            : std::any_of(taken.begin(), taken.end(), isBreak))
-                return QStringLiteral("a word deletion at %1 took %2").arg(at).arg(quoted(taken));
+                return said("a word deletion at %1 took %2", at, quoted(taken));
             m.edit(e->start, e->end, {});
             return compare();
         }
-        return QStringLiteral("a word deletion at %1 left %2").arg(at).arg(quoted(m_box.text()));
+        return said("a word deletion at %1 left %2", at, quoted(m_box.text()));
     }
 
     // --- Mouse ----------------------------------------------------------------------------------
@@ -522,68 +515,55 @@ private:
         const QSize size = m_box.viewport()->size();
         return QPoint(int(m_random.bounded(size.width())), int(m_random.bounded(size.height())));
     }
-    static QString point(QPoint p) { return QStringLiteral("%1,%2").arg(p.x()).arg(p.y()); }
 
-    QString click()
+    // A click, a Shift+click, a drag or a double-click somewhere in the view.
+    QString mouse()
     {
+        QWidget *view = m_box.viewport();
         const QPoint at = randomPoint();
-        const bool shift = m_random.bounded(4) == 0;
-        m_steps << QString((shift ? QStringLiteral("Shift+click ") : QStringLiteral("click ")) +
-                           point(at));
-        QTest::mouseClick(m_box.viewport(), Qt::LeftButton,
-                          shift ? Qt::ShiftModifier : Qt::NoModifier, at);
-        m_model.composing = false;
-        if (const QString wrong = tookMove(shift); !wrong.isEmpty())
-            return wrong;
-        return compare();
-    }
-
-    QString drag()
-    {
-        const QPoint from = randomPoint();
-        const QPoint to = randomPoint();
-        m_steps << QString(QStringLiteral("drag ") + point(from) + u' ' + point(to));
-        QTest::mousePress(m_box.viewport(), Qt::LeftButton, {}, from);
-        QTest::mouseMove(m_box.viewport(), to);
-        QTest::mouseRelease(m_box.viewport(), Qt::LeftButton, {}, to);
-        m_model.composing = false;
-        m_model.anchor = m_box.anchorPosition();
-        if (const QString wrong = tookMove(true); !wrong.isEmpty())
-            return wrong;
-        return compare();
-    }
-
-    QString doubleClick()
-    {
-        const QPoint at = randomPoint();
-        m_steps << QString(QStringLiteral("double-click ") + point(at));
-        QTest::mouseClick(m_box.viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(m_box.viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(m_box.viewport(), Qt::LeftButton, {}, at);
+        const int what = int(m_random.bounded(10));
+        if (what < 5) {
+            const bool shift = what == 4;
+            m_steps << said("%1click %2,%3", QLatin1String(shift ? "Shift+" : ""), at.x(), at.y());
+            QTest::mouseClick(view, Qt::LeftButton, shift ? Qt::ShiftModifier : Qt::NoModifier, at);
+            m_model.composing = false;
+            return tookMove(shift);
+        }
+        if (what < 8) {
+            const QPoint to = randomPoint();
+            m_steps << said("drag %1,%2 %3,%4", at.x(), at.y(), to.x(), to.y());
+            QTest::mousePress(view, Qt::LeftButton, {}, at);
+            QTest::mouseMove(view, to);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        } else {
+            m_steps << said("double-click %1,%2", at.x(), at.y());
+            QTest::mouseClick(view, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+        }
         m_model.composing = false;
         m_model.anchor = m_box.anchorPosition();
         if (const QString wrong = tookMove(true); !wrong.isEmpty())
             return wrong;
         const QString word = m_box.selectedText();
-        if (m_model.anchor > m_model.caret || std::any_of(word.begin(), word.end(), isBreak))
-            return QStringLiteral("a double-click selected %1 from %2 to %3")
-                .arg(quoted(word))
-                .arg(m_model.anchor)
-                .arg(m_model.caret);
-        return compare();
+        if (what >= 8 &&
+            (m_model.anchor > m_model.caret || std::any_of(word.begin(), word.end(), isBreak)))
+            return said("a double-click selected %1 from %2 to %3", quoted(word), m_model.anchor,
+                        m_model.caret);
+        return {};
     }
 
     // The model takes the box's caret after a move whose target is the layout's, once it has
-    // checked that the text stayed and the caret stands where a caret may.
+    // checked that the text stayed and the caret stands where a caret may; then compares.
     QString tookMove(bool keepAnchor)
     {
         if (m_box.text() != m_model.text)
             return QStringLiteral("a move changed the text");
         const qsizetype to = m_box.cursorPosition();
         if (to < 0 || to > m_model.text.size() || insidePair(m_model.text, to))
-            return QStringLiteral("a move put the caret at %1").arg(to);
+            return said("a move put the caret at %1", to);
         m_model.moveTo(to, keepAnchor);
-        return {};
+        return compare();
     }
 
     // --- Clipboard, input method, focus ---------------------------------------------------------
@@ -620,7 +600,7 @@ private:
         }
         // One event may commit and compose; a key list writes that as two.
         if (!commit.isEmpty() || length > 0)
-            m_steps << QStringLiteral("!%1|%2|%3").arg(commit).arg(from).arg(length);
+            m_steps << said("!%1|%2|%3", commit, from, length);
         if (!preedit.isEmpty())
             m_steps << QString(u'~' + preedit);
         QInputMethodEvent event(preedit, {});
@@ -650,13 +630,9 @@ private:
         const int end = offset();
         const int what = int(m_random.bounded(3));
         const QString with = m_random.bounded(2) ? QString() : randomText(2);
-        m_steps << QStringLiteral("screen reader %1 %2 %3 %4")
-                       .arg(what == 0   ? QStringLiteral("caret")
-                            : what == 1 ? QStringLiteral("selection")
-                                        : QStringLiteral("replaces"))
-                       .arg(start)
-                       .arg(end)
-                       .arg(quoted(with));
+        static const char *const whats[] = {"caret", "selection", "replaces"};
+        m_steps << said("screen reader %1 %2 %3 %4", QLatin1String(whats[what]), start, end,
+                        quoted(with));
         QAccessibleInterface *box = QAccessible::queryAccessibleInterface(&m_box);
         // Where a caret set from outside lands: within the text, outside any pair.
         const auto valid = [&](int p) {
@@ -684,7 +660,7 @@ private:
     QString resize()
     {
         const QSize size(120 + int(m_random.bounded(300)), 80 + int(m_random.bounded(200)));
-        m_steps << QStringLiteral("resize %1x%2").arg(size.width()).arg(size.height());
+        m_steps << said("resize %1x%2", size.width(), size.height());
         m_box.resize(size);
         return compare();
     }
@@ -695,11 +671,11 @@ private:
         QScrollBar *bar = m_box.verticalScrollBar();
         if (m_random.bounded(2)) {
             const int value = int(m_random.bounded(bar->maximum() + 1));
-            m_steps << QStringLiteral("scroll bar %1").arg(value);
+            m_steps << said("scroll bar %1", value);
             bar->setValue(value);
         } else {
             const int delta = (int(m_random.bounded(7)) - 3) * 120;
-            m_steps << QStringLiteral("wheel %1").arg(delta);
+            m_steps << said("wheel %1", delta);
             const QPointF at(10, 10);
             QWheelEvent wheel(at, m_box.viewport()->mapToGlobal(at), {}, QPoint(0, delta),
                               Qt::NoButton, {}, Qt::NoScrollPhase, false);
@@ -728,18 +704,15 @@ private:
     QString compare() const
     {
         if (m_box.text() != m_model.text)
-            return QStringLiteral("the text is %1, not %2")
-                .arg(quoted(m_box.text()), quoted(m_model.text));
+            return said("the text is %1, not %2", quoted(m_box.text()), quoted(m_model.text));
         if (m_box.cursorPosition() != m_model.caret || m_box.anchorPosition() != m_model.anchor)
-            return QStringLiteral("the selection runs from %1 to %2, not from %3 to %4")
-                .arg(m_box.anchorPosition())
-                .arg(m_box.cursorPosition())
-                .arg(m_model.anchor)
-                .arg(m_model.caret);
+            return said("the selection runs from %1 to %2, not from %3 to %4",
+                        m_box.anchorPosition(), m_box.cursorPosition(), m_model.anchor,
+                        m_model.caret);
         if (insidePair(m_model.text, m_model.caret) || insidePair(m_model.text, m_model.anchor))
             return QStringLiteral("the caret or the anchor stands inside a pair");
         if (m_box.lineBreak() != m_model.lineBreak())
-            return QStringLiteral("the box's line break is %1").arg(quoted(m_box.lineBreak()));
+            return said("the box's line break is %1", quoted(m_box.lineBreak()));
         return {};
     }
 
@@ -777,13 +750,9 @@ private slots:
         for (quint32 i = 0; i < steps; ++i) {
             const QString wrong = fuzz.step();
             if (!wrong.isEmpty()) {
-                qInfo().noquote() << QStringLiteral(
-                                         "TEXTBOX_FUZZ_SEED=%1 TEXTBOX_FUZZ_STEPS=%2: step %3 "
-                                         "went wrong: %4\nSteps since the text was set fresh:\n%5")
-                                         .arg(seed)
-                                         .arg(steps)
-                                         .arg(i + 1)
-                                         .arg(wrong, fuzz.replay());
+                qInfo().noquote() << said("TEXTBOX_FUZZ_SEED=%1 TEXTBOX_FUZZ_STEPS=%2: step %3 "
+                                          "went wrong: %4\nSteps since the text was set fresh:\n%5",
+                                          seed, steps, i + 1, wrong, fuzz.replay());
                 QFAIL(qPrintable(wrong));
             }
         }
