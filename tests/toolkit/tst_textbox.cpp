@@ -19,7 +19,9 @@ namespace {
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
 // after a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
 // setTextFresh does. An input method composes the text after a '~' and commits the text after a
-// '!', which may end in "|start|length" for the stretch around the caret it replaces.
+// '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
+// and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
+// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT".
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
@@ -44,6 +46,34 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
             if (key.startsWith(u'!'))
                 event.setCommitString(parts[0], parts.value(1).toInt(), parts.value(2).toInt());
             QApplication::sendEvent(&box, &event);
+            continue;
+        }
+        const QStringList words = key.split(u' ');
+        QList<QPoint> points;
+        for (const QString &word : words.mid(1)) {
+            const QStringList xy = word.split(u',');
+            points << QPoint(xy[0].toInt(), xy.value(1).toInt());
+        }
+        QWidget *view = box.viewport();
+        if (words[0].endsWith(QStringLiteral("click")) || words[0] == QStringLiteral("drag")) {
+            if (words[0] == QStringLiteral("drag")) {
+                QTest::mousePress(view, Qt::LeftButton, {}, points[0]);
+                QTest::mouseMove(view, points[1]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points[1]);
+                continue;
+            }
+            QTest::mouseClick(view, Qt::LeftButton,
+                              words[0].startsWith(QStringLiteral("Shift+")) ? Qt::ShiftModifier
+                                                                            : Qt::NoModifier,
+                              points[0]);
+            if (words[0] == QStringLiteral("double-click")) {
+                QTest::mouseDClick(view, Qt::LeftButton, {}, points[0]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points[0]);
+            }
+            continue;
+        }
+        if (words[0] == QStringLiteral("clipboard")) {
+            QGuiApplication::clipboard()->setText(key.mid(words[0].size() + 1));
             continue;
         }
         const QKeySequence sequence(key);

@@ -7,7 +7,8 @@
 //
 // TEXTBOX_FUZZ_SEED and TEXTBOX_FUZZ_STEPS choose the run (scripts/fuzz-box runs long ones). A
 // failure prints the seed and the steps since the text was last set fresh, written as the key
-// lists of tst_textbox, so that the case can be replayed and kept as a row there.
+// lists of tst_textbox, so that the case can be replayed and kept as a row there (the steps of a
+// screen reader, of focus, scrolling and resizing have no key there).
 
 #include "toolkit/textbox.h"
 
@@ -739,8 +740,9 @@ private slots:
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
         const quint32 seed = fromEnvironment("TEXTBOX_FUZZ_SEED", 20261207);
         const quint32 steps = fromEnvironment("TEXTBOX_FUZZ_STEPS", 5000);
-        tk::MultiLineBox box(nullptr, tk::MultiLineBox::ScrollBar::Vertical);
-        box.resize(220, 140);
+        // The box of tst_textbox's key table, so that a failing case replays there.
+        tk::MultiLineBox box;
+        box.resize(300, 200);
         box.show();
         box.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&box));
