@@ -41,10 +41,10 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
             continue;
         }
         if (key.startsWith(u'~') || key.startsWith(u'!')) {
-            const QStringList parts = key.mid(1).split(u'|');
-            QInputMethodEvent event(key.startsWith(u'~') ? parts[0] : QString(), {});
+            const QStringList fields = key.mid(1).split(u'|');
+            QInputMethodEvent event(key.startsWith(u'~') ? fields[0] : QString(), {});
             if (key.startsWith(u'!'))
-                event.setCommitString(parts[0], parts.value(1).toInt(), parts.value(2).toInt());
+                event.setCommitString(fields[0], fields.value(1).toInt(), fields.value(2).toInt());
             QApplication::sendEvent(&box, &event);
             continue;
         }
