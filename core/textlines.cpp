@@ -130,12 +130,12 @@ void TextLines::recountLongLines(size_t from)
     m_extraUnits = extra;
 }
 
-void TextLines::rebuild()
+bool TextLines::rebuild()
 {
     m_starts.clear();
     m_starts.reserve(size_t(m_text.size() / 32 + 1));
     m_starts.push_back(0);
-    m_bareLf = false;
+    bool bareLf = false;
     const QChar *s = m_text.constData();
     const qsizetype n = m_text.size();
     for (qsizetype i = 0; i < n;) {
@@ -148,7 +148,7 @@ void TextLines::rebuild()
             }
         }
         if (s[i] == u'\n' && (i == 0 || s[i - 1] != u'\r'))
-            m_bareLf = true;
+            bareLf = true;
         if (endsBreak(s, n, i))
             m_starts.push_back(i + 1);
         ++i;
@@ -160,6 +160,7 @@ void TextLines::rebuild()
             m_long.push_back({line, units, 0});
     }
     recountLongLines(0);
+    return bareLf;
 }
 
 // Only the line starts between the character before the edit and its end can change: a CR just
@@ -233,10 +234,11 @@ TextLines::Change TextLines::setText(const QString &text, bool freshHistory)
         m_redo.clear();
         m_historyChars = 0;
     } else {
-        push({0, text.size(), m_text, true, Merge::No});
+        push({0, text.size(), m_text, true, Merge::No, m_bareLf});
     }
     m_mergeOpen = false;
-    apply(0, m_text.size(), text);
+    m_text = text;
+    m_bareLf = rebuild();
     return change;
 }
 
@@ -276,6 +278,8 @@ TextLines::Change TextLines::swap(Step &step)
     QString current = step.wholeText ? m_text : m_text.mid(step.position, step.length);
     Change change{step.position, current, step.other, step.wholeText};
     apply(step.position, step.length, step.other);
+    if (step.wholeText)
+        std::swap(m_bareLf, step.otherBareLf);
     m_historyChars += current.size() - step.other.size();
     step.length = step.other.size();
     step.other = std::move(current);

@@ -6,7 +6,8 @@
 // The view lays out "units", not lines: a line is one unit, except that a line longer than
 // kUnitChars is cut into pieces of about that many characters, so a single line of megabytes
 // is laid out a piece at a time. A cut moves back to just after a blank when one stands within
-// kUnitChars / 8 before it, so a piece holds at most kMaxUnitChars. The scroll bar counts units, which for ordinary text are lines.
+// kUnitChars / 8 before it, so a piece holds at most kMaxUnitChars. The scroll bar counts units,
+// which for ordinary text are lines.
 
 #include <QString>
 
@@ -30,7 +31,9 @@ public:
     // Where the line's break begins, or the end of the text for the last line.
     qsizetype lineEnd(qsizetype line) const;
     qsizetype lineOf(qsizetype position) const;
-    // Whether the text, when last set whole, held a LF not preceded by CR.
+    // Whether the text, when last set whole, held a LF not preceded by CR. Edits leave the answer
+    // as it is, even one that replaces every character; undoing or redoing a whole-text change
+    // brings back the answer that went with its text.
     bool hadBareLf() const { return m_bareLf; }
 
     qsizetype unitCount() const { return lineCount() + m_extraUnits; }
@@ -78,6 +81,7 @@ private:
         QString other;
         bool wholeText = false;
         Merge merge = Merge::No;
+        bool otherBareLf = false; // hadBareLf() with `other`, for a whole-text step
     };
     struct LongLine {
         qsizetype line;
@@ -85,7 +89,8 @@ private:
         qsizetype unitsBefore; // extra units of the long lines before this one
     };
 
-    void rebuild();
+    // Indexes the text afresh; answers whether it holds a LF not preceded by CR.
+    bool rebuild();
     void apply(qsizetype position, qsizetype length, const QString &with);
     Change swap(Step &step);
     // Takes the newest step of `from` back or again, and keeps it on `to`.

@@ -40,10 +40,11 @@ QString typedText(const QKeyEvent *event)
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
         return {};
     const QString text = event->text();
-    for (const QChar c : text) {
-        if (!c.isPrint())
-            return {};
-    }
+    // By whole characters: each half of a surrogate pair (an emoji) is unprintable alone.
+    const QList<uint> characters = text.toUcs4();
+    if (!std::all_of(characters.begin(), characters.end(),
+                     [](uint c) { return QChar::isPrint(char32_t(c)); }))
+        return {};
     return text;
 }
 
@@ -86,17 +87,41 @@ void MultiLineBox::setTextFresh(const QString &text)
 
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
+    endPreedit();
     const core::TextLines::Change change = m_lines.setText(text, freshHistory);
-    m_bareLf = m_lines.hadBareLf();
     changed(change, 0);
+}
+
+qsizetype MultiLineBox::outsidePair(qsizetype position, bool after) const
+{
+    const QString &t = text();
+    if (position > 0 && position < t.size() &&
+        ((t[position - 1] == u'\r' && t[position] == u'\n') ||
+         (t[position - 1].isHighSurrogate() && t[position].isLowSurrogate())))
+        return after ? position + 1 : position - 1;
+    return position;
 }
 
 void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
                         core::TextLines::Merge merge)
 {
+    const bool insertion = start == end;
+    start = outsidePair(start, false);
+    end = insertion ? start : outsidePair(end, true);
     if (start == end && with.isEmpty())
         return;
-    changed(m_lines.replace(start, end - start, with, merge), start + with.size());
+    // An edit changes only the line breaks removed or typed. A lone CR brought before a LF would
+    // pair with it into one line break, so that a line would go with a deleted character, or
+    // none come with a typed one: the CR becomes a CR LF of its own instead. The caret then
+    // stands after it, never between a CR and a LF.
+    const QString &t = text();
+    QString replacement = with;
+    const QChar first = !with.isEmpty() ? with.front() : end < t.size() ? t[end] : QChar();
+    if (start > 0 && t[start - 1] == u'\r' && first == u'\n')
+        replacement.prepend(u'\n');
+    if (!with.isEmpty() && with.back() == u'\r' && end < t.size() && t[end] == u'\n')
+        replacement.append(u'\n');
+    changed(m_lines.replace(start, end - start, replacement, merge), start + replacement.size());
 }
 
 void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret)
@@ -142,13 +167,10 @@ QString MultiLineBox::selectedText() const
 
 void MultiLineBox::setSelection(qsizetype anchor, qsizetype caret)
 {
-    const qsizetype size = m_lines.size();
+    endPreedit();
+    // Never between the CR and LF of one line break, nor between the halves of a surrogate pair.
     const auto valid = [&](qsizetype p) {
-        p = std::clamp<qsizetype>(p, 0, size);
-        // Never between the CR and LF of one line break.
-        if (p > 0 && p < size && text()[p] == u'\n' && text()[p - 1] == u'\r')
-            --p;
-        return p;
+        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
     };
     m_anchor = valid(anchor);
     moveCaret(valid(caret), true);
@@ -184,8 +206,6 @@ void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change
 {
     if (!change)
         return;
-    if (change->wholeText)
-        m_bareLf = m_lines.hadBareLf();
     changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
 }
 
@@ -220,6 +240,7 @@ void MultiLineBox::deleteSelection()
 
 void MultiLineBox::selectAll()
 {
+    endPreedit();
     m_anchor = 0;
     moveCaret(m_lines.size(), true);
 }
@@ -293,6 +314,22 @@ void MultiLineBox::pageMove(int direction, bool keepAnchor)
 }
 
 // --- Caret --------------------------------------------------------------------------------------
+
+// Text an input method is composing shows at the caret but is no part of the text, so every
+// position worked out on its line would be off by its length. As in Qt's own editors, a caret
+// move by key or mouse, or a new text, first asks the input method to commit it, and drops
+// what it leaves.
+void MultiLineBox::endPreedit(bool askToCommit)
+{
+    if (m_view.preedit().isEmpty())
+        return;
+    if (askToCommit)
+        QGuiApplication::inputMethod()->commit();
+    if (!m_view.preedit().isEmpty()) {
+        m_view.setPreedit({}, 0);
+        viewport()->update();
+    }
+}
 
 void MultiLineBox::moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX)
 {
@@ -497,9 +534,15 @@ bool MultiLineBox::moveByKey(QKeyEvent *event)
             const Row row = v.rowAt(m_caret);
             const BoxLayout::Laid &laid = v.layout(row.unit);
             const QTextLine line = laid.layout.lineAt(row.row);
-            moveCaret(m.what == RowStart ? laid.start + line.textStart()
-                                         : v.positionInRow(row, line.naturalTextWidth() + 1e6),
-                      select);
+            const qsizetype start = laid.start + line.textStart();
+            qsizetype end = start + line.textLength();
+            // As in Qt's own editors, the end of a row that wraps on is the start of the next
+            // one, so that what is typed there follows the row's last character; only a row
+            // that wrapped at a blank keeps the caret before that blank, on the row.
+            if (end > start && end < m_lines.lineEnd(m_lines.lineOf(start)) &&
+                text()[end - 1].isSpace())
+                --end;
+            moveCaret(m.what == RowStart ? start : end, select);
             break;
         }
         case Start: moveCaret(0, select); break;
@@ -516,6 +559,10 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
 {
     using K = QKeySequence;
     event->accept();
+    const int key = event->key();
+    if (key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Alt &&
+        key != Qt::Key_AltGr && key != Qt::Key_Meta)
+        endPreedit();
     if (moveByKey(event))
         return;
     if (event->matches(K::SelectAll)) {
@@ -704,6 +751,8 @@ void MultiLineBox::focusInEvent(QFocusEvent *event)
 
 void MultiLineBox::focusOutEvent(QFocusEvent *event)
 {
+    // The input method may already serve the widget that takes the focus: only drop the text.
+    endPreedit(false);
     QAbstractScrollArea::focusOutEvent(event);
     m_blink.stop();
     viewport()->update();
@@ -725,6 +774,7 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
 
 void MultiLineBox::mousePressEvent(QMouseEvent *event)
 {
+    endPreedit();
     const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         m_dragging = true;
@@ -776,6 +826,7 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    endPreedit();
     m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
     m_selectingWords = true;
     m_dragging = true;

@@ -4,7 +4,8 @@
 // line break counts two in lengths). This box reports CR LF, except that a box whose text was
 // last set from a text with bare LF line breaks reports bare LF, so a Unix text file loads and
 // saves unchanged. The text is kept exactly as set or typed (core::TextLines), so text set by code
-// reads back as it was set, lone CRs and all.
+// reads back as it was set, lone CRs and all. Only where an edit would bring a lone CR before a
+// LF does the CR become a CR LF of its own, so that the two line breaks stay two.
 //
 // Only the lines on screen are laid out, so a box takes a text of tens of megabytes, or one line
 // of megabytes, as fast as the text can be indexed. A whole-text change by code is one undo step.
@@ -36,7 +37,10 @@ public:
     // Replaces the whole text and starts a new undo history, as loading a file does.
     void setTextFresh(const QString &text);
     // The line break this box reports: "\r\n" or "\n".
-    QString lineBreak() const { return m_bareLf ? QStringLiteral("\n") : QStringLiteral("\r\n"); }
+    QString lineBreak() const
+    {
+        return m_lines.hadBareLf() ? QStringLiteral("\n") : QStringLiteral("\r\n");
+    }
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
@@ -99,11 +103,15 @@ private:
     void edit(qsizetype start, qsizetype end, const QString &with,
               core::TextLines::Merge merge = core::TextLines::Merge::No);
     void wholeText(const QString &text, bool freshHistory);
+    // A position inside a CR LF or a surrogate pair moved before it, or after it.
+    qsizetype outsidePair(qsizetype position, bool after) const;
     void changed(const core::TextLines::Change &change, qsizetype caret);
     // Shows a step taken back or again from the history.
     void replayed(const std::optional<core::TextLines::Change> &change);
     void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
+    // Ends the input method's composing before the caret moves: committed when it will.
+    void endPreedit(bool askToCommit = true);
     // Caret moves; with keepAnchor the selection grows, otherwise it collapses.
     void moveCaret(qsizetype position, bool keepAnchor, bool keepGoalX = false);
     qsizetype selectionStart() const { return std::min(m_caret, m_anchor); }
@@ -127,7 +135,6 @@ private:
     bool moveByKey(QKeyEvent *event);
 
     core::TextLines m_lines;
-    bool m_bareLf = false;
     bool m_readOnly = false;
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;

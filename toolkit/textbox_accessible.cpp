@@ -90,23 +90,37 @@ public:
         const auto [s, e] = item(offset, type);
         return answer(s, e, start, end);
     }
+    // The item before or after the one at the offset. Reading on by words, the blanks and line
+    // breaks between words are no word of their own.
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int *start,
                              int *end) const override
     {
-        const qsizetype s = item(offset, type).first;
-        if (s <= 0)
-            return answer(0, 0, start, end);
-        const auto [bs, be] = item(int(s - 1), type);
-        return answer(bs, be, start, end);
+        qsizetype s = item(offset, type).first;
+        for (;;) {
+            if (s <= 0)
+                return answer(0, 0, start, end);
+            const auto [bs, be] = item(int(s - 1), type);
+            if (type != QAccessible::WordBoundary || !onlyBlanks(bs, be))
+                return answer(bs, be, start, end);
+            s = bs;
+        }
     }
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int *start,
                             int *end) const override
     {
-        const qsizetype e = item(offset, type).second;
-        if (e >= box()->text().size())
-            return answer(e, e, start, end);
-        const auto [as, ae] = item(int(e), type);
-        return answer(as, ae, start, end);
+        const qsizetype size = box()->text().size();
+        qsizetype e = item(offset, type).second;
+        for (;;) {
+            if (e >= size)
+                return answer(size, size, start, end);
+            const auto [as, ae] = item(int(e), type);
+            if (ae <= e) // a word at the end of a line: the next one is on the next line
+                e = box()->view().nextPosition(e, QTextLayout::SkipCharacters);
+            else if (type == QAccessible::WordBoundary && onlyBlanks(as, ae))
+                e = ae;
+            else
+                return answer(as, ae, start, end);
+        }
     }
 
     QRect characterRect(int offset) const override
@@ -158,6 +172,12 @@ public:
     }
 
 private:
+    bool onlyBlanks(qsizetype s, qsizetype e) const
+    {
+        const QString &text = box()->text();
+        return std::all_of(text.begin() + s, text.begin() + e, [](QChar c) { return c.isSpace(); });
+    }
+
     QString answer(qsizetype s, qsizetype e, int *start, int *end) const
     {
         *start = int(s);

@@ -168,6 +168,10 @@ private slots:
                                                            << "startx";
         QTest::newRow("nothing left to undo") << "u|u"
                                               << "start";
+        // Past the cap of 64 M characters the oldest steps go, but never the newest, however big.
+        const QString big(64 * 1024 * 1024 + 1, u'x');
+        QTest::newRow("the history's cap keeps the newest step")
+            << QString(u's' + big + u"|snew|u") << big;
     }
     void undo()
     {

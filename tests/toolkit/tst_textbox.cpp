@@ -17,12 +17,20 @@
 namespace {
 
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
-// after a '"'; the text after a '=' is set as setText sets it, after a '#' as setTextFresh does.
+// after a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
+// setTextFresh does. An input method composes the text after a '~' and commits the text after a
+// '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
+// and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
+// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT".
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (key.startsWith(u'"')) {
-            QTest::keyClicks(&box, key.mid(1));
+            // QTest::keyClicks sends Latin-1 only and splits surrogate pairs.
+            for (const char32_t c : key.mid(1).toUcs4()) {
+                const QString typed = QString::fromUcs4(&c, 1);
+                QTest::sendKeyEvent(QTest::Click, &box, Qt::Key(QChar::toUpper(c)), typed, {});
+            }
             continue;
         }
         if (key.startsWith(u'=') || key.startsWith(u'#')) {
@@ -30,6 +38,42 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
                 box.setText(key.mid(1));
             else
                 box.setTextFresh(key.mid(1));
+            continue;
+        }
+        if (key.startsWith(u'~') || key.startsWith(u'!')) {
+            const QStringList fields = key.mid(1).split(u'|');
+            QInputMethodEvent event(key.startsWith(u'~') ? fields[0] : QString(), {});
+            if (key.startsWith(u'!'))
+                event.setCommitString(fields[0], fields.value(1).toInt(), fields.value(2).toInt());
+            QApplication::sendEvent(&box, &event);
+            continue;
+        }
+        const QStringList words = key.split(u' ');
+        QList<QPoint> points;
+        for (const QString &word : words.mid(1)) {
+            const QStringList xy = word.split(u',');
+            points << QPoint(xy[0].toInt(), xy.value(1).toInt());
+        }
+        QWidget *view = box.viewport();
+        if (words[0].endsWith(QStringLiteral("click")) || words[0] == QStringLiteral("drag")) {
+            if (words[0] == QStringLiteral("drag")) {
+                QTest::mousePress(view, Qt::LeftButton, {}, points[0]);
+                QTest::mouseMove(view, points[1]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points[1]);
+                continue;
+            }
+            QTest::mouseClick(view, Qt::LeftButton,
+                              words[0].startsWith(QStringLiteral("Shift+")) ? Qt::ShiftModifier
+                                                                            : Qt::NoModifier,
+                              points[0]);
+            if (words[0] == QStringLiteral("double-click")) {
+                QTest::mouseDClick(view, Qt::LeftButton, {}, points[0]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points[0]);
+            }
+            continue;
+        }
+        if (words[0] == QStringLiteral("clipboard")) {
+            QGuiApplication::clipboard()->setText(key.mid(words[0].size() + 1));
             continue;
         }
         const QKeySequence sequence(key);
@@ -104,6 +148,52 @@ private slots:
                               << QStringLiteral("ab\r\ncdx") << 7 << 7;
         QTest::newRow("Ctrl+A, Ctrl+X")
             << crlf << 0 << QStringList{"Ctrl+A", "Ctrl+X"} << QString() << 0 << 0;
+        QTest::newRow("Ctrl+Left goes to the word's start")
+            << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Left"}
+            << QStringLiteral("one two") << 4 << 4;
+        QTest::newRow("a caret set inside CR LF goes before it")
+            << crlf << 3 << QStringList{} << crlf << 2 << 2;
+        QTest::newRow("a caret set inside a surrogate pair goes before it")
+            << QStringLiteral("a\U0001F600") << 2 << QStringList{} << QStringLiteral("a\U0001F600")
+            << 1 << 1;
+        QTest::newRow("undo brings back the LF line break with the text")
+            << QStringLiteral("a\nb") << 0
+            << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"}
+            << QStringLiteral("a\nb\n") << 4 << 4;
+        QTest::newRow("an emoji key types the emoji")
+            << QStringLiteral("ab") << 2 << QStringList{"\"\U0001F600"}
+            << QStringLiteral("ab\U0001F600") << 4 << 4;
+        // A line of more than 2,000 characters is laid out in pieces; the first piece's last row
+        // wraps on into the next piece, as a wrapped row does into the next row.
+        QTest::newRow("End on a row that wraps on goes to the row's end")
+            << QString(2100, u'a') << 1999 << QStringList{"End"} << QString(2100, u'a') << 2000
+            << 2000;
+        // A deletion that brings a lone CR before a LF keeps both lines; the CR becomes a CR LF
+        // of its own, and the caret never stands inside it.
+        const QString crThenLf = QStringLiteral("a\rb\nc");
+        const QString keptApart = QStringLiteral("a\r\n\nc");
+        QTest::newRow("Backspace between a lone CR and a LF")
+            << crThenLf << 3 << QStringList{"Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Delete between a lone CR and a LF")
+            << crThenLf << 2 << QStringList{"Del"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Backspace between a lone CR and a LF")
+            << crThenLf << 3 << QStringList{"Ctrl+Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Delete between a lone CR and a LF")
+            << crThenLf << 2 << QStringList{"Ctrl+Del"} << keptApart << 3 << 3;
+        QTest::newRow("Backspace of a CR LF between a lone CR and a LF takes one line")
+            << QStringLiteral("a\r\r\n\nb") << 4 << QStringList{"Backspace"}
+            << QStringLiteral("a\r\n\nb") << 3 << 3;
+        QTest::newRow("Enter after a lone CR in a LF box adds a line")
+            << crThenLf << 2 << QStringList{"Return"} << QStringLiteral("a\r\n\nb\nc") << 4 << 4;
+        // A pending pre-edit is no part of the text: a key move commits or clears it first.
+        QTest::newRow("a key move ends the pre-edit")
+            << QStringLiteral("ab") << 0 << QStringList{"End", "~\u00B8", "Home", "Ctrl+Right"}
+            << QStringLiteral("ab") << 2 << 2;
+        QTest::newRow("an input method replaces a whole surrogate pair")
+            << QStringLiteral("a\U0001F600") << 3 << QStringList{"!x|-1|1"} << QStringLiteral("ax")
+            << 2 << 2;
+        QTest::newRow("an input method replaces a whole CR LF")
+            << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
     }
     void keys()
     {
@@ -220,6 +310,14 @@ private slots:
         QApplication::sendEvent(&box, &correct);
         QCOMPARE(box.text(), QStringLiteral("\u015Fark\u0131"));
         QCOMPARE(box.cursorPosition(), 5);
+
+        // Losing the focus drops what is still being composed, and the caret shows where it is.
+        const QRect caret = box.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QApplication::sendEvent(&box, &compose);
+        QVERIFY(box.inputMethodQuery(Qt::ImCursorRectangle).toRect() != caret);
+        QFocusEvent focusOut(QEvent::FocusOut);
+        QApplication::sendEvent(&box, &focusOut);
+        QCOMPARE(box.inputMethodQuery(Qt::ImCursorRectangle).toRect(), caret);
     }
 
     void tabMovesFocus()
@@ -361,6 +459,50 @@ private slots:
         QCOMPARE(box.selectedText(), QStringLiteral("one two"));
     }
 
+    // A screen reader reading on reads the next or previous line or word, the blanks between
+    // words being no word.
+    void screenReaderReadsOn_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("boundary");
+        QTest::addColumn<bool>("after");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("start");
+        const QString lines = QStringLiteral("a.txt\r\nB.txt\nc.txt");
+        const QString words = QStringLiteral("one  two three");
+        const int line = QAccessible::LineBoundary;
+        const int word = QAccessible::WordBoundary;
+        QTest::newRow("line before") << lines << 9 << line << false << "a.txt\r\n" << 0;
+        QTest::newRow("line after") << lines << 9 << line << true << "c.txt" << 13;
+        QTest::newRow("nothing before the first line") << lines << 2 << line << false << "" << 0;
+        QTest::newRow("word before") << words << 6 << word << false << "one" << 0;
+        QTest::newRow("word after") << words << 6 << word << true << "three" << 9;
+        QTest::newRow("word before, from the blanks") << words << 4 << word << false << "one" << 0;
+        QTest::newRow("word after, on the next line") << lines << 3 << word << true << "B" << 7;
+        QTest::newRow("word after, from the blanks") << words << 3 << word << true << "two" << 5;
+    }
+    void screenReaderReadsOn()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, offset);
+        QFETCH(int, boundary);
+        QFETCH(bool, after);
+        tk::MultiLineBox box;
+        box.resize(300, 200);
+        box.setTextFresh(text);
+        QAccessibleTextInterface *reader =
+            QAccessible::queryAccessibleInterface(&box)->textInterface();
+        const auto type = QAccessible::TextBoundaryType(boundary);
+        int start = -1;
+        int end = -1;
+        const QString read = after ? reader->textAfterOffset(offset, type, &start, &end)
+                                   : reader->textBeforeOffset(offset, type, &start, &end);
+        QTEST(read, "expected");
+        QTEST(start, "start");
+        QCOMPARE(end, start + read.size());
+    }
+
     // A screen reader reads by character and by row, and may edit.
     void screenReaderInterface()
     {
@@ -379,6 +521,11 @@ private slots:
         QCOMPARE(text->textAfterOffset(1, QAccessible::CharBoundary, &start, &end),
                  QStringLiteral("t"));
         QCOMPARE(text->characterCount(), 19);
+        // The caret a screen reader sets never stands inside a CR LF.
+        text->setCursorPosition(6);
+        QCOMPARE(box.cursorPosition(), 5);
+        text->setSelection(0, 1, 13);
+        QCOMPARE(box.selectedText(), QStringLiteral(".txt\r\nB.txt"));
         iface->editableTextInterface()->replaceText(7, 8, QStringLiteral("b"));
         QCOMPARE(box.text(), QStringLiteral("a.txt\r\nb.txt\r\nc.txt"));
         box.setReadOnly(true);
