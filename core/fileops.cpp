@@ -2,6 +2,7 @@
 
 #include "core/filenames.h"
 #include "core/handles.h"
+#include "core/syscalls.h"
 
 #include <QRandomGenerator>
 
@@ -21,6 +22,8 @@
 namespace core::fs {
 
 namespace {
+
+using sys::calls;
 
 bool modeDeniesWrite(const struct stat &st)
 {
@@ -76,8 +79,8 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
     const QByteArray stem = folder + '.' + nameOf(target.path).left(200) + ".tmp-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = openat(target.folder, tempPath.constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = calls.openat(target.folder, tempPath.constData(),
+                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -89,10 +92,11 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
 // O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
 int openRegular(const Place &place, struct stat &st)
 {
-    if (fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+    if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    UniqueFd fd(openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    UniqueFd fd(
+        calls.openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
+    if (!fd.valid() || calls.fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return fd.release();
 }
@@ -100,7 +104,7 @@ int openRegular(const Place &place, struct stat &st)
 bool writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = calls.write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -127,7 +131,7 @@ bool copyRange(int in, int out, off_t offset, off_t length)
     while (inAt < end) {
         const size_t want = size_t(std::min<off_t>(end - inAt, off_t(1) << 30));
         if (kernel) {
-            const ssize_t n = copy_file_range(in, &inAt, out, &outAt, want, 0);
+            const ssize_t n = calls.copyFileRange(in, &inAt, out, &outAt, want, 0);
             if (n > 0)
                 continue;
             if (n == 0)
@@ -140,7 +144,7 @@ bool copyRange(int in, int out, off_t offset, off_t length)
             kernel = false;
         }
         std::vector<char> &buffer = copyBuffer();
-        const ssize_t n = pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
+        const ssize_t n = calls.pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -148,7 +152,7 @@ bool copyRange(int in, int out, off_t offset, off_t length)
         if (n == 0)
             return true;
         for (ssize_t done = 0; done < n;) {
-            const ssize_t w = pwrite(out, buffer.data() + done, size_t(n - done), outAt);
+            const ssize_t w = calls.pwrite(out, buffer.data() + done, size_t(n - done), outAt);
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0)
@@ -166,12 +170,12 @@ bool copyRange(int in, int out, off_t offset, off_t length)
 // Returns the bytes copied, or -1.
 off_t copyStream(int in, int out)
 {
-    if (lseek(in, 0, SEEK_SET) < 0 || lseek(out, 0, SEEK_SET) < 0)
+    if (calls.lseek(in, 0, SEEK_SET) < 0 || calls.lseek(out, 0, SEEK_SET) < 0)
         return -1;
     std::vector<char> &buffer = copyBuffer();
     off_t total = 0;
     for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        const ssize_t n = calls.read(in, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -190,7 +194,7 @@ bool copySparse(int in, int out, off_t size)
 {
     off_t at = 0;
     while (at < size) {
-        off_t data = lseek(in, at, SEEK_DATA);
+        off_t data = calls.lseek(in, at, SEEK_DATA);
         off_t hole = size;
         if (data < 0 && errno == ENXIO)
             break; // a hole up to the end
@@ -198,7 +202,7 @@ bool copySparse(int in, int out, off_t size)
             // A file system that cannot tell holes: everything is data.
             data = at;
         } else {
-            hole = lseek(in, data, SEEK_HOLE);
+            hole = calls.lseek(in, data, SEEK_HOLE);
             if (hole < 0 || hole > size)
                 hole = size;
         }
@@ -208,7 +212,7 @@ bool copySparse(int in, int out, off_t size)
             return false;
         at = hole;
     }
-    return ftruncate(out, size) == 0;
+    return calls.ftruncate(out, size) == 0;
 }
 
 // The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
@@ -225,17 +229,18 @@ struct Content {
 bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
                   bool durable)
 {
-    UniqueFd out(openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd out(
+        calls.openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0));
     struct stat st;
-    if (!out.valid() || fstat(out.get(), &st) != 0 || !sameFile(st, expected))
+    if (!out.valid() || calls.fstat(out.get(), &st) != 0 || !sameFile(st, expected))
         return false;
-    if (content.size > 0 && fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, content.size) != 0 &&
+    if (content.size > 0 && calls.fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, content.size) != 0 &&
         errno != EOPNOTSUPP && errno != ENOSYS)
         return false;
     const off_t written = content.writeTo(out.get(), false);
-    bool ok = written >= 0 && ftruncate(out.get(), written) == 0;
+    bool ok = written >= 0 && calls.ftruncate(out.get(), written) == 0;
     if (ok && durable)
-        ok = fsync(out.get()) == 0;
+        ok = calls.fsync(out.get()) == 0;
     return out.closeNow() && ok;
 }
 
@@ -246,11 +251,12 @@ bool resolveTarget(Place &target, struct stat &st, bool &exists)
     exists = false;
     if (target.path.isEmpty())
         return false;
-    if (fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (calls.fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT;
     if (S_ISLNK(st.st_mode)) {
         // Written through to the file it names; a dangling link is refused, as cp refuses it.
-        if (fstatat(target.folder, target.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+        if (calls.fstatat(target.folder, target.path.constData(), &st, 0) != 0 ||
+            !S_ISREG(st.st_mode))
             return false;
         QByteArray through = target.path;
         if (target.folder != AT_FDCWD && !through.startsWith('/'))
@@ -287,25 +293,25 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
                writeInPlace(target, st, content, durable);
     const auto discard = [&] {
         out.reset(); // the copy is thrown away, so how its close went no longer matters
-        unlinkat(target.folder, temp.constData(), 0);
+        calls.unlinkat(target.folder, temp.constData(), 0);
     };
     mode_t mode = newMode;
     if (exists) {
         mode = st.st_mode & 07777;
         if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
-            fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
             discard();
             return writeInPlace(target, st, content, durable);
         }
     }
-    bool ok = fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
+    bool ok = calls.fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
     if (ok && durable)
-        ok = fsync(out.get()) == 0;
+        ok = calls.fsync(out.get()) == 0;
     ok = out.closeNow() && ok;
-    ok = ok &&
-         renameat(target.folder, temp.constData(), target.folder, target.path.constData()) == 0;
+    ok = ok && calls.renameat(target.folder, temp.constData(), target.folder,
+                              target.path.constData()) == 0;
     if (!ok)
-        unlinkat(target.folder, temp.constData(), 0);
+        calls.unlinkat(target.folder, temp.constData(), 0);
     return ok;
 }
 
@@ -325,27 +331,27 @@ bool placeNoReplace(const Place &from, const Place &to)
 {
     const char *f = from.path.constData();
     const char *t = to.path.constData();
-    if (renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
+    if (calls.renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return false;
     struct stat st;
-    if (fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (calls.fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (!S_ISDIR(st.st_mode)) {
-        if (linkat(from.folder, f, to.folder, t, 0) == 0) {
-            if (unlinkat(from.folder, f, 0) == 0)
+        if (calls.linkat(from.folder, f, to.folder, t, 0) == 0) {
+            if (calls.unlinkat(from.folder, f, 0) == 0)
                 return true;
-            unlinkat(to.folder, t, 0);
+            calls.unlinkat(to.folder, t, 0);
             return false;
         }
         if (errno == EEXIST)
             return false;
     }
     struct stat existing;
-    if (fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+    if (calls.fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
         return false;
-    return renameat(from.folder, f, to.folder, t) == 0;
+    return calls.renameat(from.folder, f, to.folder, t) == 0;
 }
 
 // Moves a file or a link to another file system, as mv does: mode, owner and times kept, the new
@@ -356,15 +362,15 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
         const ssize_t n =
-            readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
+            calls.readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
         if (n < 0)
             return false;
         target[size_t(n)] = '\0';
         // symlinkat refuses an existing `to`.
-        if (symlinkat(target.data(), to.folder, to.path.constData()) != 0)
+        if (calls.symlinkat(target.data(), to.folder, to.path.constData()) != 0)
             return false;
-        fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
-        utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
+        calls.fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        calls.utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
     } else if (S_ISREG(st.st_mode)) {
         struct stat now;
         UniqueFd in(openRegular(from, now));
@@ -377,22 +383,22 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         mode_t mode = st.st_mode & 07777;
         // An owner this user may not give is left to the mover, without the set-id bits that
         // would otherwise pass to it.
-        if (fchown(out.get(), st.st_uid, st.st_gid) != 0)
+        if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0)
             mode &= ~mode_t(S_ISUID | S_ISGID);
-        bool ok = copySparse(in.get(), out.get(), st.st_size) && fchmod(out.get(), mode) == 0 &&
-                  futimens(out.get(), times) == 0;
+        bool ok = copySparse(in.get(), out.get(), st.st_size) &&
+                  calls.fchmod(out.get(), mode) == 0 && calls.futimens(out.get(), times) == 0;
         ok = out.closeNow() && ok;
         ok = ok && placeNoReplace({to.folder, temp}, to);
         if (!ok) {
-            unlinkat(to.folder, temp.constData(), 0);
+            calls.unlinkat(to.folder, temp.constData(), 0);
             return false;
         }
     } else {
         return false;
     }
-    if (unlinkat(from.folder, from.path.constData(), 0) == 0)
+    if (calls.unlinkat(from.folder, from.path.constData(), 0) == 0)
         return true;
-    unlinkat(to.folder, to.path.constData(), 0);
+    calls.unlinkat(to.folder, to.path.constData(), 0);
     return false;
 }
 
@@ -407,8 +413,8 @@ bool sameEntry(const Place &a, const Place &b)
     if (nameOf(a.path) != nameOf(b.path))
         return false;
     struct stat fa, fb;
-    return fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
-           fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
+    return calls.fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
+           calls.fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
 }
 
 } // namespace
@@ -417,14 +423,15 @@ bool isReadOnly(const QString &path)
 {
     const QByteArray native = fs::toNative(path);
     struct stat st;
-    return !native.isEmpty() && stat(native.constData(), &st) == 0 && modeDeniesWrite(st);
+    return !native.isEmpty() && calls.fstatat(AT_FDCWD, native.constData(), &st, 0) == 0 &&
+           modeDeniesWrite(st);
 }
 
 bool isRegularFile(const Place &place)
 {
     struct stat st;
-    return !place.path.isEmpty() && fstatat(place.folder, place.path.constData(), &st, 0) == 0 &&
-           S_ISREG(st.st_mode);
+    return !place.path.isEmpty() &&
+           calls.fstatat(place.folder, place.path.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
 bool copyFile(const Place &source, const Place &target)
@@ -447,7 +454,7 @@ bool renameNoReplace(const Place &from, const Place &to)
 {
     struct stat st;
     if (from.path.isEmpty() || to.path.isEmpty() ||
-        fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        calls.fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (sameEntry(from, to))
         return true;
@@ -467,12 +474,12 @@ bool removeFile(const Place &place)
 {
     struct stat st;
     if (place.path.isEmpty() ||
-        fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        calls.fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         S_ISDIR(st.st_mode))
         return false;
     if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
         return false;
-    return unlinkat(place.folder, place.path.constData(), 0) == 0;
+    return calls.unlinkat(place.folder, place.path.constData(), 0) == 0;
 }
 
 bool removeFile(const QString &path)
@@ -483,7 +490,7 @@ bool removeFile(const QString &path)
 bool writeFile(const QString &path, QByteArrayView bytes, bool durable)
 {
     const Content content{off_t(bytes.size()), [bytes](int out, bool) -> off_t {
-                              if (lseek(out, 0, SEEK_SET) < 0 ||
+                              if (calls.lseek(out, 0, SEEK_SET) < 0 ||
                                   !writeAll(out, bytes.data(), size_t(bytes.size())))
                                   return -1;
                               return off_t(bytes.size());
