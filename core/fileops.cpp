@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,10 +50,32 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-mode_t creationMask()
+// The process's file creation mask, read without changing it: setting it to read it back would
+// give a file that another thread creates meanwhile (the listing reads sizes in one) the wrong
+// mode. Read once, since the program never changes it.
+mode_t readCreationMask()
 {
+    char text[4096];
+    ssize_t size = -1;
+    if (const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC); fd >= 0) {
+        size = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+    }
+    if (size > 0) {
+        text[size] = '\0';
+        if (const char *line = std::strstr(text, "\nUmask:"))
+            return mode_t(std::strtoul(line + 7, nullptr, 8)) & 0777;
+    }
+    // Without /proc the mask can only be read by setting it; that is done once, at the first new
+    // file.
     const mode_t mask = umask(0);
     umask(mask);
+    return mask;
+}
+
+mode_t creationMask()
+{
+    static const mode_t mask = readCreationMask();
     return mask;
 }
 
@@ -122,7 +145,8 @@ std::vector<char> &copyBuffer()
 }
 
 // Copies bytes [offset, offset + length) of `in` to the same offsets of `out`, by the kernel where
-// it can. Stops early, without failing, where `in` ends sooner.
+// it can. Fails where `in` ends sooner: it shrank since its size was read, and the bytes it no
+// longer has must not become zeros in a copy that looks whole.
 bool copyRange(int in, int out, off_t offset, off_t length)
 {
     off_t inAt = offset, outAt = offset;
@@ -132,25 +156,21 @@ bool copyRange(int in, int out, off_t offset, off_t length)
         const size_t want = size_t(std::min<off_t>(end - inAt, off_t(1) << 30));
         if (kernel) {
             const ssize_t n = calls.copyFileRange(in, &inAt, out, &outAt, want, 0);
-            if (n > 0)
+            if (n > 0 || (n < 0 && errno == EINTR))
                 continue;
-            if (n == 0)
-                return true;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                errno != EPERM)
+            if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+                errno != EOPNOTSUPP && errno != EPERM)
                 return false;
+            // Nothing copied is the end of the file, or a file system whose files the kernel
+            // cannot copy (some report a size yet copy nothing); plain reads tell which.
             kernel = false;
         }
         std::vector<char> &buffer = copyBuffer();
         const ssize_t n = calls.pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n <= 0)
             return false;
-        if (n == 0)
-            return true;
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = calls.pwrite(out, buffer.data() + done, size_t(n - done), outAt);
             if (w < 0 && errno == EINTR)
@@ -315,13 +335,23 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
     return ok;
 }
 
+// The source still has the size and modification time it had when its copy began. A file that
+// another program writes meanwhile would give a copy of a state it never had.
+bool unchangedSince(int in, const struct stat &was)
+{
+    struct stat now;
+    return calls.fstat(in, &now) == 0 && now.st_size == was.st_size &&
+           now.st_mtim.tv_sec == was.st_mtim.tv_sec && now.st_mtim.tv_nsec == was.st_mtim.tv_nsec;
+}
+
 Content contentOf(int in, const struct stat &st)
 {
-    return {st.st_size, [in, size = st.st_size](int out, bool fresh) -> off_t {
+    return {st.st_size, [in, st](int out, bool fresh) -> off_t {
                 // A file that reports no size may still have content (those of /proc do).
-                if (!fresh || size == 0)
-                    return copyStream(in, out);
-                return copySparse(in, out, size) ? size : -1;
+                const off_t written = !fresh || st.st_size == 0         ? copyStream(in, out)
+                                      : copySparse(in, out, st.st_size) ? st.st_size
+                                                                        : -1;
+                return written >= 0 && unchangedSince(in, st) ? written : -1;
             }};
 }
 
@@ -385,7 +415,7 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         // would otherwise pass to it.
         if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0)
             mode &= ~mode_t(S_ISUID | S_ISGID);
-        bool ok = copySparse(in.get(), out.get(), st.st_size) &&
+        bool ok = copySparse(in.get(), out.get(), st.st_size) && unchangedSince(in.get(), now) &&
                   calls.fchmod(out.get(), mode) == 0 && calls.futimens(out.get(), times) == 0;
         ok = out.closeNow() && ok;
         ok = ok && placeNoReplace({to.folder, temp}, to);
@@ -442,7 +472,8 @@ bool copyFile(const Place &source, const Place &target)
     UniqueFd in(openRegular(source, st));
     if (!in.valid())
         return false;
-    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777, false, &st);
+    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
+                          false, &st);
 }
 
 bool copyFile(const QString &source, const QString &target)

@@ -3,6 +3,7 @@
 
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "core/syscalls.h"
 #include "tests/test_files.h"
 
 #include <QDir>
@@ -10,15 +11,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testfiles;
+
+// Every change of the process's file creation mask, counted: however brief, a change gives a file
+// that another thread creates meanwhile the wrong mode. This definition takes the place of the C
+// library's for the whole test program.
+static std::atomic<int> maskChanges;
+extern "C" mode_t umask(mode_t mask)
+{
+    ++maskChanges;
+    return mode_t(syscall(SYS_umask, mask));
+}
 
 namespace {
 struct stat statOf(const QString &path)
@@ -35,16 +48,64 @@ public:
     FailFast() { alarm(20); }
     ~FailFast() { alarm(0); }
 };
+
+// Swapped system calls of core::fs, put back when this goes.
+class SwappedCalls {
+public:
+    SwappedCalls() = default;
+    ~SwappedCalls() { core::sys::calls = core::sys::real; }
+    SwappedCalls(const SwappedCalls &) = delete;
+    SwappedCalls &operator=(const SwappedCalls &) = delete;
+};
+
+// Another program changing the copy's source at the copy's first read of it.
+struct SourceChange {
+    static inline QByteArray path;
+    static inline bool truncates = false;
+    static inline bool done = false;
+
+    static void happen()
+    {
+        if (std::exchange(done, true))
+            return;
+        if (truncates) {
+            QCOMPARE(::truncate(path.constData(), 16 * 1024), 0);
+            return;
+        }
+        const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
+        QCOMPARE(::pwrite(fd, "changed", 7, 0), ssize_t(7));
+        ::close(fd);
+    }
+    static ssize_t copyFileRange(int in, off_t *inAt, int out, off_t *outAt, size_t size,
+                                 unsigned flags)
+    {
+        happen();
+        return core::sys::real.copyFileRange(in, inAt, out, outAt, size, flags);
+    }
+    static ssize_t pread(int fd, void *buffer, size_t size, off_t offset)
+    {
+        happen();
+        return core::sys::real.pread(fd, buffer, size, offset);
+    }
+    static ssize_t read(int fd, void *buffer, size_t size)
+    {
+        happen();
+        return core::sys::real.read(fd, buffer, size);
+    }
+};
 } // namespace
 
 class FileOps : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void copyOutcome_data();
     void copyOutcome();
     void copiesFilesThatReportNoSize();
     void failedCopyLeavesTargetWhole();
+    void sourceChangedWhileCopied_data();
+    void sourceChangedWhileCopied();
     void writeKeepsTargetSafe();
     void writeThroughLinksKeepingMode();
     void renameNeverReplaces();
@@ -64,6 +125,13 @@ private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
+void FileOps::initTestCase()
+{
+    // The usual mask, so that the modes of new files are known; read once by the code under test.
+    umask(022);
+    maskChanges = 0;
+}
+
 void FileOps::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -76,23 +144,22 @@ void FileOps::copyOutcome_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("copied");
+    QTest::addColumn<uint>("mode"); // of the target, when copied
 
-    QTest::newRow("new file") << "b.txt"
-                              << "" << true;
-    QTest::newRow("over an existing file") << "b.txt"
-                                           << "existing" << true;
-    QTest::newRow("source under another spelling") << "sub/../a.txt"
-                                                   << "subfolder" << false;
-    QTest::newRow("source through a link") << "link.txt"
-                                           << "symlink" << false;
-    QTest::newRow("source through a hard link") << "hard.txt"
-                                                << "hardlink" << false;
-    QTest::newRow("target is a folder") << "sub"
-                                        << "subfolder" << false;
-    QTest::newRow("read-only target") << "b.txt"
-                                      << "readonly" << false;
-    QTest::newRow("target in a missing folder") << "none/b.txt"
-                                                << "" << false;
+    // clang-format off
+    QTest::newRow("new file") << "b.txt" << "" << true << 0644u;
+    // The source's permission bits less the creation mask, as cp gives them.
+    QTest::newRow("new file from a source all may write") << "b.txt" << "all" << true << 0755u;
+    QTest::newRow("over an existing file") << "b.txt" << "existing" << true << 0644u;
+    // Root may write it; only a file nobody may write is read-only.
+    QTest::newRow("over a file only its group may write") << "b.txt" << "group" << (geteuid() == 0) << 0464u;
+    QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << false << 0u;
+    QTest::newRow("source through a link") << "link.txt" << "symlink" << false << 0u;
+    QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << false << 0u;
+    QTest::newRow("target is a folder") << "sub" << "subfolder" << false << 0u;
+    QTest::newRow("read-only target") << "b.txt" << "readonly" << false << 0u;
+    QTest::newRow("target in a missing folder") << "none/b.txt" << "" << false << 0u;
+    // clang-format on
 }
 
 void FileOps::copyOutcome()
@@ -100,10 +167,15 @@ void FileOps::copyOutcome()
     QFETCH(QString, target);
     QFETCH(QString, setup);
     QFETCH(bool, copied);
-    if (setup == "existing" || setup == "readonly")
+    QFETCH(uint, mode);
+    if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
         makeReadOnly(path("b.txt"));
+    if (setup == "group")
+        QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), 0464), 0);
+    if (setup == "all")
+        QCOMPARE(chmod(QFile::encodeName(path("a.txt")).constData(), 0777), 0);
     if (setup == "subfolder")
         QVERIFY(QDir(m_dir->path()).mkdir("sub"));
     if (setup == "symlink")
@@ -117,8 +189,11 @@ void FileOps::copyOutcome()
     QCOMPARE(core::fs::copyFile(path("a.txt"), path(target)), copied);
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
+    if (copied)
+        QCOMPARE(statOf(path(target)).st_mode & 07777, mode_t(mode));
     for (const QString &name : entries(m_dir->path()))
         QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
+    QCOMPARE(maskChanges.load(), 0);
 }
 
 void FileOps::copiesFilesThatReportNoSize()
@@ -140,6 +215,45 @@ void FileOps::failedCopyLeavesTargetWhole()
     QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
     QVERIFY(!QFile::exists(path("new.txt")));
     QCOMPARE(entries(m_dir->path()).size(), 3);
+}
+
+void FileOps::sourceChangedWhileCopied_data()
+{
+    QTest::addColumn<bool>("truncates"); // or rewrites its start, keeping its size
+    QTest::addColumn<bool>("replaces");  // an existing target, or a new file
+    QTest::newRow("truncated, new file") << true << false;
+    QTest::newRow("truncated, replacing a file") << true << true;
+    QTest::newRow("rewritten, replacing a file") << false << true;
+}
+
+// The copy fails, and a file it would have replaced stays exactly as it was: a copy that
+// reported success could hold bytes the source never held.
+void FileOps::sourceChangedWhileCopied()
+{
+    QFETCH(bool, truncates);
+    QFETCH(bool, replaces);
+    writeFile(path("big.bin"), QByteArray(256 * 1024, 'x'));
+    // Long ago, so that any change moves the modification time on.
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path("big.bin")).constData(), past, 0), 0);
+    if (replaces)
+        writeFile(path("b.txt"), "old target");
+    const struct stat before = statOf(path("b.txt"));
+
+    SwappedCalls swapped;
+    SourceChange::path = QFile::encodeName(path("big.bin"));
+    SourceChange::truncates = truncates;
+    SourceChange::done = false;
+    core::sys::calls.copyFileRange = SourceChange::copyFileRange;
+    core::sys::calls.pread = SourceChange::pread;
+    core::sys::calls.read = SourceChange::read;
+    QVERIFY(!core::fs::copyFile(path("big.bin"), path("b.txt")));
+    QVERIFY(SourceChange::done);
+    if (replaces) {
+        QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
+        QCOMPARE(statOf(path("b.txt")).st_ino, before.st_ino);
+    }
+    QCOMPARE(entries(m_dir->path()).size(), replaces ? 3 : 2);
 }
 
 void FileOps::writeKeepsTargetSafe()
