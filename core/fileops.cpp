@@ -24,6 +24,7 @@ namespace core::fs {
 
 namespace {
 
+using sys::again;
 using sys::calls;
 
 bool modeDeniesWrite(const struct stat &st)
@@ -102,8 +103,8 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
     const QByteArray stem = folder + '.' + nameOf(target.path).left(200) + ".tmp-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = calls.openat(target.folder, tempPath.constData(),
-                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = again(calls.openat, target.folder, tempPath.constData(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -117,8 +118,8 @@ int openRegular(const Place &place, struct stat &st)
 {
     if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    UniqueFd fd(
-        calls.openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
+    UniqueFd fd(again(calls.openat, place.folder, place.path.constData(),
+                      O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
     if (!fd.valid() || calls.fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return fd.release();
@@ -232,7 +233,7 @@ bool copySparse(int in, int out, off_t size)
             return false;
         at = hole;
     }
-    return calls.ftruncate(out, size) == 0;
+    return again(calls.ftruncate, out, size) == 0;
 }
 
 // The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
@@ -249,18 +250,25 @@ struct Content {
 bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
                   bool durable)
 {
-    UniqueFd out(
-        calls.openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0));
+    UniqueFd out(again(calls.openat, target.folder, target.path.constData(),
+                       O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0));
     struct stat st;
     if (!out.valid() || calls.fstat(out.get(), &st) != 0 || !sameFile(st, expected))
         return false;
-    if (content.size > 0 && calls.fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, content.size) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS)
-        return false;
+    if (content.size > 0) {
+        if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), content.size) == 0) {
+            // Reserving space changes no byte, so the file keeps its modification time until a
+            // write does: a write that fails first leaves the file exactly as it was.
+            const timespec times[2] = {{0, UTIME_OMIT}, expected.st_mtim};
+            static_cast<void>(calls.futimens(out.get(), times));
+        } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
+            return false;
+        }
+    }
     const off_t written = content.writeTo(out.get(), false);
-    bool ok = written >= 0 && calls.ftruncate(out.get(), written) == 0;
+    bool ok = written >= 0 && again(calls.ftruncate, out.get(), written) == 0;
     if (ok && durable)
-        ok = calls.fsync(out.get()) == 0;
+        ok = again(calls.fsync, out.get()) == 0;
     return out.closeNow() && ok;
 }
 
@@ -293,6 +301,19 @@ bool resolveTarget(Place &target, struct stat &st, bool &exists)
     return !modeDeniesWrite(st);
 }
 
+// Makes the entries of the folder that holds `place` reach the disk. A folder this user may not
+// read cannot be opened to be synced, and a file system that cannot sync folders says EINVAL;
+// neither is a failure of the write, which is done by then.
+bool syncFolderOf(const Place &place)
+{
+    UniqueFd folder(again(calls.openat, place.folder, folderOf(place.path).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
+    if (!folder.valid())
+        return errno == EACCES;
+    const bool ok = again(calls.fsync, folder.get()) == 0 || errno == EINVAL;
+    return folder.closeNow() && ok;
+}
+
 // The replace rule (see the header). `source`, when given, is never written over.
 bool replaceContent(Place target, const Content &content, mode_t newMode, bool durable,
                     const struct stat *source)
@@ -320,19 +341,25 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
         mode = st.st_mode & 07777;
         if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
             calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            // Only an owner this user may not give sends the content into the file itself; any
+            // other failure is the disk's, and the file is left alone.
+            const bool mayNotGive = errno == EPERM || errno == EINVAL;
             discard();
-            return writeInPlace(target, st, content, durable);
+            return mayNotGive && writeInPlace(target, st, content, durable);
         }
     }
     bool ok = calls.fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
     if (ok && durable)
-        ok = calls.fsync(out.get()) == 0;
+        ok = again(calls.fsync, out.get()) == 0;
     ok = out.closeNow() && ok;
     ok = ok && calls.renameat(target.folder, temp.constData(), target.folder,
                               target.path.constData()) == 0;
-    if (!ok)
+    if (!ok) {
         calls.unlinkat(target.folder, temp.constData(), 0);
-    return ok;
+        return false;
+    }
+    // The new name is an entry of the folder, so it reaches the disk when the folder does.
+    return !durable || syncFolderOf(target);
 }
 
 // The source still has the size and modification time it had when its copy began. A file that
@@ -411,10 +438,17 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         if (!out.valid())
             return false;
         mode_t mode = st.st_mode & 07777;
-        // An owner this user may not give is left to the mover, without the set-id bits that
-        // would otherwise pass to it.
-        if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0)
+        // An owner that an ordinary user may not give is left to the mover, without the set-id
+        // bits that would otherwise pass to it; root may give any, so there a failure is the
+        // disk's, and the move stops.
+        if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            if (errno != EPERM || geteuid() == 0) {
+                out.reset();
+                calls.unlinkat(to.folder, temp.constData(), 0);
+                return false;
+            }
             mode &= ~mode_t(S_ISUID | S_ISGID);
+        }
         bool ok = copySparse(in.get(), out.get(), st.st_size) && unchangedSince(in.get(), now) &&
                   calls.fchmod(out.get(), mode) == 0 && calls.futimens(out.get(), times) == 0;
         ok = out.closeNow() && ok;
