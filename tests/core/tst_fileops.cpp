@@ -58,6 +58,19 @@ public:
     SwappedCalls &operator=(const SwappedCalls &) = delete;
 };
 
+// Another program putting a FIFO in place of a file between the type check and the open.
+struct FifoSwap {
+    static inline QByteArray path;
+
+    static int openat(int folder, const char *name, int flags, mode_t mode)
+    {
+        // Cleared only once the FIFO is in place, which the test checks.
+        if (!path.isEmpty() && path == name && ::unlink(name) == 0 && ::mkfifo(name, 0666) == 0)
+            path.clear();
+        return core::sys::real.openat(folder, name, flags, mode);
+    }
+};
+
 // Another program changing the copy's source at the copy's first read of it.
 struct SourceChange {
     static inline QByteArray path;
@@ -114,6 +127,8 @@ private slots:
     void removeOnlyWhatMayGo();
     void specialFilesNeitherReadNorReplaced_data();
     void specialFilesNeitherReadNorReplaced();
+    void fifoSwappedInDoesNotBlock_data();
+    void fifoSwappedInDoesNotBlock();
     void replacedFileKeepsWhatItWas_data();
     void replacedFileKeepsWhatItWas();
     void writerWhoMayNotCreateOrChown();
@@ -413,23 +428,67 @@ void FileOps::specialFilesNeitherReadNorReplaced()
         close(socketFd);
 }
 
+void FileOps::fifoSwappedInDoesNotBlock_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("copy from it") << "copy from";
+    // A file with a second hard link is written in place, so it is opened for writing.
+    QTest::newRow("copy onto it") << "copy onto";
+    QTest::newRow("save onto it") << "save onto";
+}
+
+// Opening a FIFO with no writer for reading, or with no reader for writing, waits for the other
+// end; the open must fail instead.
+void FileOps::fifoSwappedInDoesNotBlock()
+{
+    QFETCH(QString, operation);
+    FailFast failFast;
+    writeFile(path("b.txt"), "old");
+    QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
+                    QFile::encodeName(path("twin.txt")).constData()),
+             0);
+    SwappedCalls swapped;
+    FifoSwap::path = QFile::encodeName(path("b.txt"));
+    core::sys::calls.openat = FifoSwap::openat;
+    if (operation == "copy from")
+        QVERIFY(!core::fs::copyFile(path("b.txt"), path("c.txt")));
+    else if (operation == "copy onto")
+        QVERIFY(!core::fs::copyFile(path("a.txt"), path("b.txt")));
+    else
+        QVERIFY(!core::fs::writeFile(path("b.txt"), "new", true));
+    QVERIFY(FifoSwap::path.isEmpty());
+    QCOMPARE(readAll(path("twin.txt")), QByteArray("old"));
+    QVERIFY(!QFile::exists(path("c.txt")));
+}
+
 void FileOps::replacedFileKeepsWhatItWas_data()
 {
     QTest::addColumn<bool>("save"); // a save, or a copy
     QTest::addColumn<bool>("twin"); // another hard link to the target
-    QTest::newRow("copy") << false << false;
-    QTest::newRow("copy onto a hard-linked file") << false << true;
-    QTest::newRow("save") << true << false;
-    QTest::newRow("save onto a hard-linked file") << true << true;
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("group");
+    QTest::addColumn<uint>("mode");
+    // Someone else's file that only its owner and group may read.
+    QTest::newRow("copy") << false << false << 1234u << 1234u << 0620u;
+    QTest::newRow("copy onto a hard-linked file") << false << true << 1234u << 1234u << 0620u;
+    QTest::newRow("save") << true << false << 1234u << 1234u << 0620u;
+    QTest::newRow("save onto a hard-linked file") << true << true << 1234u << 1234u << 0620u;
+    // The writer's own file in another group, with the bits a change of owner clears.
+    const uint me = geteuid();
+    QTest::newRow("copy, own file, other group") << false << false << me << 1234u << 06750u;
+    QTest::newRow("save, own file, other group") << true << false << me << 1234u << 07751u;
 }
 
 void FileOps::replacedFileKeepsWhatItWas()
 {
     QFETCH(bool, save);
     QFETCH(bool, twin);
-    // Someone else's file that only its owner and group may read.
-    writeFile(path("b.txt"), "old content", 0620);
-    QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), 1234, 1234), 0);
+    QFETCH(uint, owner);
+    QFETCH(uint, group);
+    QFETCH(uint, mode);
+    writeFile(path("b.txt"), "old content", mode);
+    QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), owner, group), 0);
+    QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), mode), 0);
     if (twin)
         QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
                         QFile::encodeName(path("twin.txt")).constData()),
@@ -440,9 +499,9 @@ void FileOps::replacedFileKeepsWhatItWas()
                  : core::fs::copyFile(path("a.txt"), path("b.txt")));
     const struct stat st = statOf(path("b.txt"));
     QCOMPARE(readAll(path("b.txt")), QByteArray("source bytes"));
-    QCOMPARE(st.st_uid, uid_t(1234));
-    QCOMPARE(st.st_gid, gid_t(1234));
-    QCOMPARE(st.st_mode & 07777, mode_t(0620));
+    QCOMPARE(st.st_uid, uid_t(owner));
+    QCOMPARE(st.st_gid, gid_t(group));
+    QCOMPARE(st.st_mode & 07777, mode_t(mode));
     if (twin) {
         QCOMPARE(st.st_ino, inode);
         QCOMPARE(readAll(path("twin.txt")), QByteArray("source bytes"));
