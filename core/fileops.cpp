@@ -2,6 +2,7 @@
 
 #include "core/filenames.h"
 #include "core/handles.h"
+#include "core/syscalls.h"
 
 #include <QRandomGenerator>
 
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +23,9 @@
 namespace core::fs {
 
 namespace {
+
+using sys::again;
+using sys::calls;
 
 bool modeDeniesWrite(const struct stat &st)
 {
@@ -46,10 +51,32 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-mode_t creationMask()
+// The process's file creation mask, read without changing it: setting it to read it back would
+// give a file that another thread creates meanwhile (the listing reads sizes in one) the wrong
+// mode. Read once, since the program never changes it.
+mode_t readCreationMask()
 {
+    char text[4096];
+    ssize_t size = -1;
+    if (const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC); fd >= 0) {
+        size = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+    }
+    if (size > 0) {
+        text[size] = '\0';
+        if (const char *line = std::strstr(text, "\nUmask:"))
+            return mode_t(std::strtoul(line + 7, nullptr, 8)) & 0777;
+    }
+    // Without /proc the mask can only be read by setting it; that is done once, at the first new
+    // file.
     const mode_t mask = umask(0);
     umask(mask);
+    return mask;
+}
+
+mode_t creationMask()
+{
+    static const mode_t mask = readCreationMask();
     return mask;
 }
 
@@ -76,8 +103,8 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
     const QByteArray stem = folder + '.' + nameOf(target.path).left(200) + ".tmp-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = openat(target.folder, tempPath.constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = again(calls.openat, target.folder, tempPath.constData(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -89,10 +116,11 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
 // O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
 int openRegular(const Place &place, struct stat &st)
 {
-    if (fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+    if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    UniqueFd fd(openat(place.folder, place.path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    UniqueFd fd(again(calls.openat, place.folder, place.path.constData(),
+                      O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
+    if (!fd.valid() || calls.fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return fd.release();
 }
@@ -100,7 +128,7 @@ int openRegular(const Place &place, struct stat &st)
 bool writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = calls.write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -118,7 +146,8 @@ std::vector<char> &copyBuffer()
 }
 
 // Copies bytes [offset, offset + length) of `in` to the same offsets of `out`, by the kernel where
-// it can. Stops early, without failing, where `in` ends sooner.
+// it can. Fails where `in` ends sooner: it shrank since its size was read, and the bytes it no
+// longer has must not become zeros in a copy that looks whole.
 bool copyRange(int in, int out, off_t offset, off_t length)
 {
     off_t inAt = offset, outAt = offset;
@@ -127,28 +156,24 @@ bool copyRange(int in, int out, off_t offset, off_t length)
     while (inAt < end) {
         const size_t want = size_t(std::min<off_t>(end - inAt, off_t(1) << 30));
         if (kernel) {
-            const ssize_t n = copy_file_range(in, &inAt, out, &outAt, want, 0);
-            if (n > 0)
+            const ssize_t n = calls.copyFileRange(in, &inAt, out, &outAt, want, 0);
+            if (n > 0 || (n < 0 && errno == EINTR))
                 continue;
-            if (n == 0)
-                return true;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                errno != EPERM)
+            if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+                errno != EOPNOTSUPP && errno != EPERM)
                 return false;
+            // Nothing copied is the end of the file, or a file system whose files the kernel
+            // cannot copy (some report a size yet copy nothing); plain reads tell which.
             kernel = false;
         }
         std::vector<char> &buffer = copyBuffer();
-        const ssize_t n = pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
+        const ssize_t n = calls.pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n <= 0)
             return false;
-        if (n == 0)
-            return true;
         for (ssize_t done = 0; done < n;) {
-            const ssize_t w = pwrite(out, buffer.data() + done, size_t(n - done), outAt);
+            const ssize_t w = calls.pwrite(out, buffer.data() + done, size_t(n - done), outAt);
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0)
@@ -166,12 +191,12 @@ bool copyRange(int in, int out, off_t offset, off_t length)
 // Returns the bytes copied, or -1.
 off_t copyStream(int in, int out)
 {
-    if (lseek(in, 0, SEEK_SET) < 0 || lseek(out, 0, SEEK_SET) < 0)
+    if (calls.lseek(in, 0, SEEK_SET) < 0 || calls.lseek(out, 0, SEEK_SET) < 0)
         return -1;
     std::vector<char> &buffer = copyBuffer();
     off_t total = 0;
     for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        const ssize_t n = calls.read(in, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -190,7 +215,7 @@ bool copySparse(int in, int out, off_t size)
 {
     off_t at = 0;
     while (at < size) {
-        off_t data = lseek(in, at, SEEK_DATA);
+        off_t data = calls.lseek(in, at, SEEK_DATA);
         off_t hole = size;
         if (data < 0 && errno == ENXIO)
             break; // a hole up to the end
@@ -198,7 +223,7 @@ bool copySparse(int in, int out, off_t size)
             // A file system that cannot tell holes: everything is data.
             data = at;
         } else {
-            hole = lseek(in, data, SEEK_HOLE);
+            hole = calls.lseek(in, data, SEEK_HOLE);
             if (hole < 0 || hole > size)
                 hole = size;
         }
@@ -208,7 +233,7 @@ bool copySparse(int in, int out, off_t size)
             return false;
         at = hole;
     }
-    return ftruncate(out, size) == 0;
+    return again(calls.ftruncate, out, size) == 0;
 }
 
 // The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
@@ -225,17 +250,25 @@ struct Content {
 bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
                   bool durable)
 {
-    UniqueFd out(openat(target.folder, target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd out(again(calls.openat, target.folder, target.path.constData(),
+                       O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0));
     struct stat st;
-    if (!out.valid() || fstat(out.get(), &st) != 0 || !sameFile(st, expected))
+    if (!out.valid() || calls.fstat(out.get(), &st) != 0 || !sameFile(st, expected))
         return false;
-    if (content.size > 0 && fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, content.size) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS)
-        return false;
+    if (content.size > 0) {
+        if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), content.size) == 0) {
+            // Reserving space changes no byte, so the file keeps its modification time until a
+            // write does: a write that fails first leaves the file exactly as it was.
+            const timespec times[2] = {{0, UTIME_OMIT}, expected.st_mtim};
+            static_cast<void>(calls.futimens(out.get(), times));
+        } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
+            return false;
+        }
+    }
     const off_t written = content.writeTo(out.get(), false);
-    bool ok = written >= 0 && ftruncate(out.get(), written) == 0;
+    bool ok = written >= 0 && again(calls.ftruncate, out.get(), written) == 0;
     if (ok && durable)
-        ok = fsync(out.get()) == 0;
+        ok = again(calls.fsync, out.get()) == 0;
     return out.closeNow() && ok;
 }
 
@@ -246,11 +279,12 @@ bool resolveTarget(Place &target, struct stat &st, bool &exists)
     exists = false;
     if (target.path.isEmpty())
         return false;
-    if (fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (calls.fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT;
     if (S_ISLNK(st.st_mode)) {
         // Written through to the file it names; a dangling link is refused, as cp refuses it.
-        if (fstatat(target.folder, target.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+        if (calls.fstatat(target.folder, target.path.constData(), &st, 0) != 0 ||
+            !S_ISREG(st.st_mode))
             return false;
         QByteArray through = target.path;
         if (target.folder != AT_FDCWD && !through.startsWith('/'))
@@ -265,6 +299,19 @@ bool resolveTarget(Place &target, struct stat &st, bool &exists)
     }
     exists = true;
     return !modeDeniesWrite(st);
+}
+
+// Makes the entries of the folder that holds `place` reach the disk. A folder this user may not
+// read cannot be opened to be synced, and a file system that cannot sync folders says EINVAL;
+// neither is a failure of the write, which is done by then.
+bool syncFolderOf(const Place &place)
+{
+    UniqueFd folder(again(calls.openat, place.folder, folderOf(place.path).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
+    if (!folder.valid())
+        return errno == EACCES;
+    const bool ok = again(calls.fsync, folder.get()) == 0 || errno == EINVAL;
+    return folder.closeNow() && ok;
 }
 
 // The replace rule (see the header). `source`, when given, is never written over.
@@ -287,35 +334,51 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
                writeInPlace(target, st, content, durable);
     const auto discard = [&] {
         out.reset(); // the copy is thrown away, so how its close went no longer matters
-        unlinkat(target.folder, temp.constData(), 0);
+        calls.unlinkat(target.folder, temp.constData(), 0);
     };
     mode_t mode = newMode;
     if (exists) {
         mode = st.st_mode & 07777;
         if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
-            fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            // Only an owner this user may not give sends the content into the file itself; any
+            // other failure is the disk's, and the file is left alone.
+            const bool mayNotGive = errno == EPERM || errno == EINVAL;
             discard();
-            return writeInPlace(target, st, content, durable);
+            return mayNotGive && writeInPlace(target, st, content, durable);
         }
     }
-    bool ok = fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
+    bool ok = calls.fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
     if (ok && durable)
-        ok = fsync(out.get()) == 0;
+        ok = again(calls.fsync, out.get()) == 0;
     ok = out.closeNow() && ok;
-    ok = ok &&
-         renameat(target.folder, temp.constData(), target.folder, target.path.constData()) == 0;
-    if (!ok)
-        unlinkat(target.folder, temp.constData(), 0);
-    return ok;
+    ok = ok && calls.renameat(target.folder, temp.constData(), target.folder,
+                              target.path.constData()) == 0;
+    if (!ok) {
+        calls.unlinkat(target.folder, temp.constData(), 0);
+        return false;
+    }
+    // The new name is an entry of the folder, so it reaches the disk when the folder does.
+    return !durable || syncFolderOf(target);
+}
+
+// The source still has the size and modification time it had when its copy began. A file that
+// another program writes meanwhile would give a copy of a state it never had.
+bool unchangedSince(int in, const struct stat &was)
+{
+    struct stat now;
+    return calls.fstat(in, &now) == 0 && now.st_size == was.st_size &&
+           now.st_mtim.tv_sec == was.st_mtim.tv_sec && now.st_mtim.tv_nsec == was.st_mtim.tv_nsec;
 }
 
 Content contentOf(int in, const struct stat &st)
 {
-    return {st.st_size, [in, size = st.st_size](int out, bool fresh) -> off_t {
+    return {st.st_size, [in, st](int out, bool fresh) -> off_t {
                 // A file that reports no size may still have content (those of /proc do).
-                if (!fresh || size == 0)
-                    return copyStream(in, out);
-                return copySparse(in, out, size) ? size : -1;
+                const off_t written = !fresh || st.st_size == 0         ? copyStream(in, out)
+                                      : copySparse(in, out, st.st_size) ? st.st_size
+                                                                        : -1;
+                return written >= 0 && unchangedSince(in, st) ? written : -1;
             }};
 }
 
@@ -325,27 +388,27 @@ bool placeNoReplace(const Place &from, const Place &to)
 {
     const char *f = from.path.constData();
     const char *t = to.path.constData();
-    if (renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
+    if (calls.renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return false;
     struct stat st;
-    if (fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (calls.fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (!S_ISDIR(st.st_mode)) {
-        if (linkat(from.folder, f, to.folder, t, 0) == 0) {
-            if (unlinkat(from.folder, f, 0) == 0)
+        if (calls.linkat(from.folder, f, to.folder, t, 0) == 0) {
+            if (calls.unlinkat(from.folder, f, 0) == 0)
                 return true;
-            unlinkat(to.folder, t, 0);
+            calls.unlinkat(to.folder, t, 0);
             return false;
         }
         if (errno == EEXIST)
             return false;
     }
     struct stat existing;
-    if (fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+    if (calls.fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
         return false;
-    return renameat(from.folder, f, to.folder, t) == 0;
+    return calls.renameat(from.folder, f, to.folder, t) == 0;
 }
 
 // Moves a file or a link to another file system, as mv does: mode, owner and times kept, the new
@@ -356,18 +419,17 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
         const ssize_t n =
-            readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
+            calls.readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
         if (n < 0)
             return false;
         target[size_t(n)] = '\0';
         // symlinkat refuses an existing `to`.
-        if (symlinkat(target.data(), to.folder, to.path.constData()) != 0)
+        if (calls.symlinkat(target.data(), to.folder, to.path.constData()) != 0)
             return false;
-        // A link's owner and times are kept where the user may set them; a link that cannot
-        // take them still points where it did, so the move goes on.
-        if (fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW))
-            errno = 0;
-        utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
+        // A link's owner and times are kept where the user may set them; a link that cannot take
+        // them still points where it did, so the move goes on.
+        calls.fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        calls.utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
     } else if (S_ISREG(st.st_mode)) {
         struct stat now;
         UniqueFd in(openRegular(from, now));
@@ -378,24 +440,31 @@ bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat
         if (!out.valid())
             return false;
         mode_t mode = st.st_mode & 07777;
-        // An owner this user may not give is left to the mover, without the set-id bits that
-        // would otherwise pass to it.
-        if (fchown(out.get(), st.st_uid, st.st_gid) != 0)
+        // An owner that an ordinary user may not give is left to the mover, without the set-id
+        // bits that would otherwise pass to it; root may give any, so there a failure is the
+        // disk's, and the move stops.
+        if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+            if (errno != EPERM || geteuid() == 0) {
+                out.reset();
+                calls.unlinkat(to.folder, temp.constData(), 0);
+                return false;
+            }
             mode &= ~mode_t(S_ISUID | S_ISGID);
-        bool ok = copySparse(in.get(), out.get(), st.st_size) && fchmod(out.get(), mode) == 0 &&
-                  futimens(out.get(), times) == 0;
+        }
+        bool ok = copySparse(in.get(), out.get(), st.st_size) && unchangedSince(in.get(), now) &&
+                  calls.fchmod(out.get(), mode) == 0 && calls.futimens(out.get(), times) == 0;
         ok = out.closeNow() && ok;
         ok = ok && placeNoReplace({to.folder, temp}, to);
         if (!ok) {
-            unlinkat(to.folder, temp.constData(), 0);
+            calls.unlinkat(to.folder, temp.constData(), 0);
             return false;
         }
     } else {
         return false;
     }
-    if (unlinkat(from.folder, from.path.constData(), 0) == 0)
+    if (calls.unlinkat(from.folder, from.path.constData(), 0) == 0)
         return true;
-    unlinkat(to.folder, to.path.constData(), 0);
+    calls.unlinkat(to.folder, to.path.constData(), 0);
     return false;
 }
 
@@ -410,8 +479,8 @@ bool sameEntry(const Place &a, const Place &b)
     if (nameOf(a.path) != nameOf(b.path))
         return false;
     struct stat fa, fb;
-    return fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
-           fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
+    return calls.fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
+           calls.fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
 }
 
 } // namespace
@@ -420,14 +489,15 @@ bool isReadOnly(const QString &path)
 {
     const QByteArray native = fs::toNative(path);
     struct stat st;
-    return !native.isEmpty() && stat(native.constData(), &st) == 0 && modeDeniesWrite(st);
+    return !native.isEmpty() && calls.fstatat(AT_FDCWD, native.constData(), &st, 0) == 0 &&
+           modeDeniesWrite(st);
 }
 
 bool isRegularFile(const Place &place)
 {
     struct stat st;
-    return !place.path.isEmpty() && fstatat(place.folder, place.path.constData(), &st, 0) == 0 &&
-           S_ISREG(st.st_mode);
+    return !place.path.isEmpty() &&
+           calls.fstatat(place.folder, place.path.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
 bool copyFile(const Place &source, const Place &target)
@@ -438,7 +508,8 @@ bool copyFile(const Place &source, const Place &target)
     UniqueFd in(openRegular(source, st));
     if (!in.valid())
         return false;
-    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777, false, &st);
+    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
+                          false, &st);
 }
 
 bool copyFile(const QString &source, const QString &target)
@@ -450,7 +521,7 @@ bool renameNoReplace(const Place &from, const Place &to)
 {
     struct stat st;
     if (from.path.isEmpty() || to.path.isEmpty() ||
-        fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        calls.fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (sameEntry(from, to))
         return true;
@@ -470,12 +541,12 @@ bool removeFile(const Place &place)
 {
     struct stat st;
     if (place.path.isEmpty() ||
-        fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        calls.fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         S_ISDIR(st.st_mode))
         return false;
     if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
         return false;
-    return unlinkat(place.folder, place.path.constData(), 0) == 0;
+    return calls.unlinkat(place.folder, place.path.constData(), 0) == 0;
 }
 
 bool removeFile(const QString &path)
@@ -486,7 +557,7 @@ bool removeFile(const QString &path)
 bool writeFile(const QString &path, QByteArrayView bytes, bool durable)
 {
     const Content content{off_t(bytes.size()), [bytes](int out, bool) -> off_t {
-                              if (lseek(out, 0, SEEK_SET) < 0 ||
+                              if (calls.lseek(out, 0, SEEK_SET) < 0 ||
                                   !writeAll(out, bytes.data(), size_t(bytes.size())))
                                   return -1;
                               return off_t(bytes.size());

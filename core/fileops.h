@@ -13,7 +13,9 @@
 //   written in place instead, after its space is reserved, so that a full disk fails before a
 //   byte changes.
 // - A copy never writes onto its own source, under any spelling or link, and keeps the holes of
-//   a sparse file.
+//   a sparse file. It fails when the source changes while it is copied (it ends early, or its
+//   size or modification time moved), so no copy holds a state its source never had. A new copy
+//   gets the source's permission bits less the umask, as cp gives them.
 // - A rename never replaces an existing file (POSIX rename() would).
 // - A file whose mode gives the user no write permission counts as read-only: it is neither
 //   replaced nor deleted. This is read from the mode bits, so it holds for root too.
@@ -59,7 +61,7 @@ bool isRegularFile(const Place &place);
 
 // Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the
 // usual mode for new files. `durable` makes the data reach the disk before the file takes the
-// target's place.
+// target's place, and the new name reach it after.
 [[nodiscard]] bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
 
 } // namespace core::fs

@@ -2,6 +2,8 @@
 // Owners of the system's handles: a descriptor and a folder stream are closed when their owner
 // goes, on every path out of a function, so an early return can never leak one.
 
+#include "core/syscalls.h"
+
 #include <dirent.h>
 #include <unistd.h>
 
@@ -28,14 +30,14 @@ public:
     void reset(int fd = -1)
     {
         if (m_fd >= 0)
-            ::close(m_fd);
+            sys::calls.close(m_fd);
         m_fd = fd;
     }
     // Closes now, reporting whether the close (and so the last write) worked.
     [[nodiscard]] bool closeNow()
     {
         const int fd = release();
-        return fd < 0 || ::close(fd) == 0;
+        return fd < 0 || sys::calls.close(fd) == 0;
     }
 
 private:

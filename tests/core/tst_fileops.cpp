@@ -3,6 +3,7 @@
 
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "core/syscalls.h"
 #include "tests/test_files.h"
 
 #include <QDir>
@@ -10,15 +11,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testfiles;
+
+// Every change of the process's file creation mask, counted: however brief, a change gives a file
+// that another thread creates meanwhile the wrong mode. This definition takes the place of the C
+// library's for the whole test program.
+static std::atomic<int> maskChanges;
+extern "C" mode_t umask(mode_t mask)
+{
+    ++maskChanges;
+    return mode_t(syscall(SYS_umask, mask));
+}
 
 namespace {
 struct stat statOf(const QString &path)
@@ -35,16 +48,77 @@ public:
     FailFast() { alarm(20); }
     ~FailFast() { alarm(0); }
 };
+
+// Swapped system calls of core::fs, put back when this goes.
+class SwappedCalls {
+public:
+    SwappedCalls() = default;
+    ~SwappedCalls() { core::sys::calls = core::sys::real; }
+    SwappedCalls(const SwappedCalls &) = delete;
+    SwappedCalls &operator=(const SwappedCalls &) = delete;
+};
+
+// Another program putting a FIFO in place of a file between the type check and the open.
+struct FifoSwap {
+    static inline QByteArray path;
+
+    static int openat(int folder, const char *name, int flags, mode_t mode)
+    {
+        // Cleared only once the FIFO is in place, which the test checks.
+        if (!path.isEmpty() && path == name && ::unlink(name) == 0 && ::mkfifo(name, 0666) == 0)
+            path.clear();
+        return core::sys::real.openat(folder, name, flags, mode);
+    }
+};
+
+// Another program changing the copy's source at the copy's first read of it.
+struct SourceChange {
+    static inline QByteArray path;
+    static inline bool truncates = false;
+    static inline bool done = false;
+
+    static void happen()
+    {
+        if (std::exchange(done, true))
+            return;
+        if (truncates) {
+            QCOMPARE(::truncate(path.constData(), 16 * 1024), 0);
+            return;
+        }
+        const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
+        QCOMPARE(::pwrite(fd, "changed", 7, 0), ssize_t(7));
+        ::close(fd);
+    }
+    static ssize_t copyFileRange(int in, off_t *inAt, int out, off_t *outAt, size_t size,
+                                 unsigned flags)
+    {
+        happen();
+        return core::sys::real.copyFileRange(in, inAt, out, outAt, size, flags);
+    }
+    static ssize_t pread(int fd, void *buffer, size_t size, off_t offset)
+    {
+        happen();
+        return core::sys::real.pread(fd, buffer, size, offset);
+    }
+    static ssize_t read(int fd, void *buffer, size_t size)
+    {
+        happen();
+        return core::sys::real.read(fd, buffer, size);
+    }
+};
 } // namespace
 
 class FileOps : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void copyOutcome_data();
     void copyOutcome();
     void copiesFilesThatReportNoSize();
     void failedCopyLeavesTargetWhole();
+    void sourceChangedWhileCopied_data();
+    void sourceChangedWhileCopied();
     void writeKeepsTargetSafe();
     void writeThroughLinksKeepingMode();
     void renameNeverReplaces();
@@ -53,6 +127,8 @@ private slots:
     void removeOnlyWhatMayGo();
     void specialFilesNeitherReadNorReplaced_data();
     void specialFilesNeitherReadNorReplaced();
+    void fifoSwappedInDoesNotBlock_data();
+    void fifoSwappedInDoesNotBlock();
     void replacedFileKeepsWhatItWas_data();
     void replacedFileKeepsWhatItWas();
     void writerWhoMayNotCreateOrChown();
@@ -63,6 +139,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString path(const QString &name) const { return m_dir->filePath(name); }
 };
+
+void FileOps::initTestCase()
+{
+    // The usual mask, so that the modes of new files are known; read once by the code under test.
+    umask(022);
+    maskChanges = 0;
+}
 
 void FileOps::init()
 {
@@ -76,23 +159,22 @@ void FileOps::copyOutcome_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("copied");
+    QTest::addColumn<uint>("mode"); // of the target, when copied
 
-    QTest::newRow("new file") << "b.txt"
-                              << "" << true;
-    QTest::newRow("over an existing file") << "b.txt"
-                                           << "existing" << true;
-    QTest::newRow("source under another spelling") << "sub/../a.txt"
-                                                   << "subfolder" << false;
-    QTest::newRow("source through a link") << "link.txt"
-                                           << "symlink" << false;
-    QTest::newRow("source through a hard link") << "hard.txt"
-                                                << "hardlink" << false;
-    QTest::newRow("target is a folder") << "sub"
-                                        << "subfolder" << false;
-    QTest::newRow("read-only target") << "b.txt"
-                                      << "readonly" << false;
-    QTest::newRow("target in a missing folder") << "none/b.txt"
-                                                << "" << false;
+    // clang-format off
+    QTest::newRow("new file") << "b.txt" << "" << true << 0644u;
+    // The source's permission bits less the creation mask, as cp gives them.
+    QTest::newRow("new file from a source all may write") << "b.txt" << "all" << true << 0755u;
+    QTest::newRow("over an existing file") << "b.txt" << "existing" << true << 0644u;
+    // Root may write it; only a file nobody may write is read-only.
+    QTest::newRow("over a file only its group may write") << "b.txt" << "group" << (geteuid() == 0) << 0464u;
+    QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << false << 0u;
+    QTest::newRow("source through a link") << "link.txt" << "symlink" << false << 0u;
+    QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << false << 0u;
+    QTest::newRow("target is a folder") << "sub" << "subfolder" << false << 0u;
+    QTest::newRow("read-only target") << "b.txt" << "readonly" << false << 0u;
+    QTest::newRow("target in a missing folder") << "none/b.txt" << "" << false << 0u;
+    // clang-format on
 }
 
 void FileOps::copyOutcome()
@@ -100,10 +182,15 @@ void FileOps::copyOutcome()
     QFETCH(QString, target);
     QFETCH(QString, setup);
     QFETCH(bool, copied);
-    if (setup == "existing" || setup == "readonly")
+    QFETCH(uint, mode);
+    if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
         makeReadOnly(path("b.txt"));
+    if (setup == "group")
+        QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), 0464), 0);
+    if (setup == "all")
+        QCOMPARE(chmod(QFile::encodeName(path("a.txt")).constData(), 0777), 0);
     if (setup == "subfolder")
         QVERIFY(QDir(m_dir->path()).mkdir("sub"));
     if (setup == "symlink")
@@ -117,8 +204,11 @@ void FileOps::copyOutcome()
     QCOMPARE(core::fs::copyFile(path("a.txt"), path(target)), copied);
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
+    if (copied)
+        QCOMPARE(statOf(path(target)).st_mode & 07777, mode_t(mode));
     for (const QString &name : entries(m_dir->path()))
         QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
+    QCOMPARE(maskChanges.load(), 0);
 }
 
 void FileOps::copiesFilesThatReportNoSize()
@@ -140,6 +230,45 @@ void FileOps::failedCopyLeavesTargetWhole()
     QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
     QVERIFY(!QFile::exists(path("new.txt")));
     QCOMPARE(entries(m_dir->path()).size(), 3);
+}
+
+void FileOps::sourceChangedWhileCopied_data()
+{
+    QTest::addColumn<bool>("truncates"); // or rewrites its start, keeping its size
+    QTest::addColumn<bool>("replaces");  // an existing target, or a new file
+    QTest::newRow("truncated, new file") << true << false;
+    QTest::newRow("truncated, replacing a file") << true << true;
+    QTest::newRow("rewritten, replacing a file") << false << true;
+}
+
+// The copy fails, and a file it would have replaced stays exactly as it was: a copy that
+// reported success could hold bytes the source never held.
+void FileOps::sourceChangedWhileCopied()
+{
+    QFETCH(bool, truncates);
+    QFETCH(bool, replaces);
+    writeFile(path("big.bin"), QByteArray(256 * 1024, 'x'));
+    // Long ago, so that any change moves the modification time on.
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path("big.bin")).constData(), past, 0), 0);
+    if (replaces)
+        writeFile(path("b.txt"), "old target");
+    const struct stat before = statOf(path("b.txt"));
+
+    SwappedCalls swapped;
+    SourceChange::path = QFile::encodeName(path("big.bin"));
+    SourceChange::truncates = truncates;
+    SourceChange::done = false;
+    core::sys::calls.copyFileRange = SourceChange::copyFileRange;
+    core::sys::calls.pread = SourceChange::pread;
+    core::sys::calls.read = SourceChange::read;
+    QVERIFY(!core::fs::copyFile(path("big.bin"), path("b.txt")));
+    QVERIFY(SourceChange::done);
+    if (replaces) {
+        QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
+        QCOMPARE(statOf(path("b.txt")).st_ino, before.st_ino);
+    }
+    QCOMPARE(entries(m_dir->path()).size(), replaces ? 3 : 2);
 }
 
 void FileOps::writeKeepsTargetSafe()
@@ -299,23 +428,67 @@ void FileOps::specialFilesNeitherReadNorReplaced()
         close(socketFd);
 }
 
+void FileOps::fifoSwappedInDoesNotBlock_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("copy from it") << "copy from";
+    // A file with a second hard link is written in place, so it is opened for writing.
+    QTest::newRow("copy onto it") << "copy onto";
+    QTest::newRow("save onto it") << "save onto";
+}
+
+// Opening a FIFO with no writer for reading, or with no reader for writing, waits for the other
+// end; the open must fail instead.
+void FileOps::fifoSwappedInDoesNotBlock()
+{
+    QFETCH(QString, operation);
+    FailFast failFast;
+    writeFile(path("b.txt"), "old");
+    QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
+                    QFile::encodeName(path("twin.txt")).constData()),
+             0);
+    SwappedCalls swapped;
+    FifoSwap::path = QFile::encodeName(path("b.txt"));
+    core::sys::calls.openat = FifoSwap::openat;
+    if (operation == "copy from")
+        QVERIFY(!core::fs::copyFile(path("b.txt"), path("c.txt")));
+    else if (operation == "copy onto")
+        QVERIFY(!core::fs::copyFile(path("a.txt"), path("b.txt")));
+    else
+        QVERIFY(!core::fs::writeFile(path("b.txt"), "new", true));
+    QVERIFY(FifoSwap::path.isEmpty());
+    QCOMPARE(readAll(path("twin.txt")), QByteArray("old"));
+    QVERIFY(!QFile::exists(path("c.txt")));
+}
+
 void FileOps::replacedFileKeepsWhatItWas_data()
 {
     QTest::addColumn<bool>("save"); // a save, or a copy
     QTest::addColumn<bool>("twin"); // another hard link to the target
-    QTest::newRow("copy") << false << false;
-    QTest::newRow("copy onto a hard-linked file") << false << true;
-    QTest::newRow("save") << true << false;
-    QTest::newRow("save onto a hard-linked file") << true << true;
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("group");
+    QTest::addColumn<uint>("mode");
+    // Someone else's file that only its owner and group may read.
+    QTest::newRow("copy") << false << false << 1234u << 1234u << 0620u;
+    QTest::newRow("copy onto a hard-linked file") << false << true << 1234u << 1234u << 0620u;
+    QTest::newRow("save") << true << false << 1234u << 1234u << 0620u;
+    QTest::newRow("save onto a hard-linked file") << true << true << 1234u << 1234u << 0620u;
+    // The writer's own file in another group, with the bits a change of owner clears.
+    const uint me = geteuid();
+    QTest::newRow("copy, own file, other group") << false << false << me << 1234u << 06750u;
+    QTest::newRow("save, own file, other group") << true << false << me << 1234u << 07751u;
 }
 
 void FileOps::replacedFileKeepsWhatItWas()
 {
     QFETCH(bool, save);
     QFETCH(bool, twin);
-    // Someone else's file that only its owner and group may read.
-    writeFile(path("b.txt"), "old content", 0620);
-    QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), 1234, 1234), 0);
+    QFETCH(uint, owner);
+    QFETCH(uint, group);
+    QFETCH(uint, mode);
+    writeFile(path("b.txt"), "old content", mode);
+    QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), owner, group), 0);
+    QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), mode), 0);
     if (twin)
         QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
                         QFile::encodeName(path("twin.txt")).constData()),
@@ -326,9 +499,9 @@ void FileOps::replacedFileKeepsWhatItWas()
                  : core::fs::copyFile(path("a.txt"), path("b.txt")));
     const struct stat st = statOf(path("b.txt"));
     QCOMPARE(readAll(path("b.txt")), QByteArray("source bytes"));
-    QCOMPARE(st.st_uid, uid_t(1234));
-    QCOMPARE(st.st_gid, gid_t(1234));
-    QCOMPARE(st.st_mode & 07777, mode_t(0620));
+    QCOMPARE(st.st_uid, uid_t(owner));
+    QCOMPARE(st.st_gid, gid_t(group));
+    QCOMPARE(st.st_mode & 07777, mode_t(mode));
     if (twin) {
         QCOMPARE(st.st_ino, inode);
         QCOMPARE(readAll(path("twin.txt")), QByteArray("source bytes"));
