@@ -419,41 +419,57 @@ bool MultiLineBox::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
+// Which keys the box takes before the window's accelerators, menus and shortcuts, as Qt's own
+// editors decide: the keys that move or copy, and, while it may be edited, the editing keys and
+// what is typed without Ctrl, Alt or Meta. Alt+letter is left to the window, so a button's
+// "&Arat" runs from inside the box; a key no one claims still comes to keyPressEvent, which types
+// it as QPlainTextEdit does. A read-only box claims nothing it would only refuse, so a window's
+// shortcut on Return, a letter or Ctrl+Z works there too.
 bool MultiLineBox::isOwnKey(QKeyEvent *event) const
 {
-    static const QKeySequence::StandardKey own[] = {QKeySequence::Copy,
-                                                    QKeySequence::Cut,
-                                                    QKeySequence::Paste,
-                                                    QKeySequence::Undo,
-                                                    QKeySequence::Redo,
-                                                    QKeySequence::SelectAll,
-                                                    QKeySequence::Delete,
-                                                    QKeySequence::DeleteStartOfWord,
-                                                    QKeySequence::DeleteEndOfWord,
-                                                    QKeySequence::MoveToNextChar,
-                                                    QKeySequence::MoveToPreviousChar,
-                                                    QKeySequence::MoveToNextWord,
-                                                    QKeySequence::MoveToPreviousWord,
-                                                    QKeySequence::MoveToNextLine,
-                                                    QKeySequence::MoveToPreviousLine,
-                                                    QKeySequence::MoveToStartOfLine,
-                                                    QKeySequence::MoveToEndOfLine,
-                                                    QKeySequence::MoveToStartOfDocument,
-                                                    QKeySequence::MoveToEndOfDocument,
-                                                    QKeySequence::SelectNextChar,
-                                                    QKeySequence::SelectPreviousChar,
-                                                    QKeySequence::SelectNextWord,
-                                                    QKeySequence::SelectPreviousWord,
-                                                    QKeySequence::SelectNextLine,
-                                                    QKeySequence::SelectPreviousLine,
-                                                    QKeySequence::SelectStartOfLine,
-                                                    QKeySequence::SelectEndOfLine,
-                                                    QKeySequence::SelectStartOfDocument,
-                                                    QKeySequence::SelectEndOfDocument};
-    for (const QKeySequence::StandardKey key : own) {
+    using K = QKeySequence;
+    static const K::StandardKey viewing[] = {
+        K::Copy,
+        K::SelectAll,
+        K::MoveToNextChar,
+        K::MoveToPreviousChar,
+        K::MoveToNextWord,
+        K::MoveToPreviousWord,
+        K::MoveToNextLine,
+        K::MoveToPreviousLine,
+        K::MoveToStartOfLine,
+        K::MoveToEndOfLine,
+        K::MoveToStartOfDocument,
+        K::MoveToEndOfDocument,
+        K::MoveToNextPage,
+        K::MoveToPreviousPage,
+        K::SelectNextChar,
+        K::SelectPreviousChar,
+        K::SelectNextWord,
+        K::SelectPreviousWord,
+        K::SelectNextLine,
+        K::SelectPreviousLine,
+        K::SelectStartOfLine,
+        K::SelectEndOfLine,
+        K::SelectStartOfDocument,
+        K::SelectEndOfDocument,
+        K::SelectNextPage,
+        K::SelectPreviousPage,
+    };
+    static const K::StandardKey editing[] = {
+        K::Cut, K::Paste, K::Undo, K::Redo, K::Delete, K::DeleteStartOfWord, K::DeleteEndOfWord};
+    for (const K::StandardKey key : viewing) {
         if (event->matches(key))
             return true;
     }
+    if (m_readOnly)
+        return false;
+    for (const K::StandardKey key : editing) {
+        if (event->matches(key))
+            return true;
+    }
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     const int k = event->key();
     return k == Qt::Key_Backspace || k == Qt::Key_Return || k == Qt::Key_Enter ||
            !typedText(event).isEmpty();

@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -21,10 +24,23 @@ namespace {
 // setTextFresh does. An input method composes the text after a '~' and commits the text after a
 // '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
 // and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
-// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT".
+// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT". "read-only" makes the box read-only;
+// "shortcut Ctrl+Z" gives its window a shortcut that appends "<Ctrl+Z>" to the text when it runs.
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
+        if (key == QStringLiteral("read-only")) {
+            box.setReadOnly(true);
+            continue;
+        }
+        if (key.startsWith(QStringLiteral("shortcut "))) {
+            const QString name = key.mid(9);
+            auto *shortcut = new QShortcut(QKeySequence(name), box.window());
+            QObject::connect(shortcut, &QShortcut::activated, &box, [&box, name] {
+                box.setText(QString(box.text() + u'<' + name + u'>'));
+            });
+            continue;
+        }
         if (key.startsWith(u'"')) {
             // QTest::keyClicks sends Latin-1 only and splits surrogate pairs.
             for (const char32_t c : key.mid(1).toUcs4()) {
@@ -194,18 +210,54 @@ private slots:
             << 2 << 2;
         QTest::newRow("an input method replaces a whole CR LF")
             << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
+        // The box sits in a window whose button "&Arat" appends "<Arat>" when it runs. A key
+        // that a window's accelerator or shortcut claims is never typed; an editable box keeps
+        // what it types without Alt, Ctrl or Meta, a read-only box claims no editing key.
+        QTest::newRow("Alt+A runs the button, types nothing")
+            << QStringLiteral("ab") << 2 << QStringList{"Alt+A"} << QStringLiteral("ab<Arat>") << 0
+            << 0;
+        QPlainTextEdit plain(QStringLiteral("ab"));
+        plain.moveCursor(QTextCursor::End);
+        QTest::keyClick(&plain, Qt::Key_Q, Qt::AltModifier);
+        QTest::newRow("Alt+Q that nothing claims does what QPlainTextEdit does")
+            << QStringLiteral("ab") << 2 << QStringList{"Alt+Q"} << plain.toPlainText()
+            << int(plain.textCursor().anchor()) << int(plain.textCursor().position());
+        QTest::newRow("an editable box types a letter a window shortcut has")
+            << QStringLiteral("ab") << 2 << QStringList{"shortcut A", "\"a"}
+            << QStringLiteral("aba") << 3 << 3;
+        for (const char *name : {"Return", "Ctrl+V", "Ctrl+Z", "A", "Backspace"}) {
+            const QString shortcut = QLatin1String(name);
+            const QString key = shortcut == QStringLiteral("A") ? QStringLiteral("\"a") : shortcut;
+            QTest::addRow("a read-only box leaves %s to a window shortcut", name)
+                << QStringLiteral("ab") << 2
+                << QStringList{"clipboard x", "=ab", "read-only", "shortcut " + shortcut, key}
+                << QString(QStringLiteral("ab<") + shortcut + u'>') << 0 << 0;
+        }
     }
     void keys()
     {
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(QStringList, keys);
-        tk::MultiLineBox box;
-        box.resize(300, 200);
-        box.show();
+        QWidget window;
+        window.resize(300, 240);
+        tk::MultiLineBox box(&window);
+        box.setGeometry(0, 0, 300, 200);
+        QPushButton arat(QStringLiteral("&Arat"), &window);
+        arat.setGeometry(0, 210, 80, 24);
+        connect(&arat, &QPushButton::clicked, &box,
+                [&box] { box.setText(QString(box.text() + QStringLiteral("<Arat>"))); });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box.setFocus();
         box.setTextFresh(text);
         box.setSelection(caret, caret);
+        QSignalSpy clicked(&arat, &QPushButton::clicked);
         press(box, keys);
+        // A button run by its accelerator shows itself pressed a moment first.
+        if (arat.isDown())
+            QVERIFY(clicked.wait());
         QTEST(box.text(), "after");
         QTEST(int(box.anchorPosition()), "anchorAfter");
         QTEST(int(box.cursorPosition()), "caretAfter");
