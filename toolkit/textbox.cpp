@@ -779,6 +779,8 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
     if (event->timerId() == m_blink.timerId()) {
         m_caretShown = !m_caretShown;
         viewport()->update();
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
     } else if (event->timerId() == m_autoScroll.timerId()) {
         const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
         scrollRows(at.y() < 0 ? -1 : at.y() > viewport()->height() ? 1 : 0);
@@ -793,9 +795,22 @@ void MultiLineBox::mousePressEvent(QMouseEvent *event)
     endPreedit();
     const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
+        // As in Qt's own editors, the press after a double click, near it and within the
+        // double-click time, takes the whole line, Shift or not.
+        const bool triple = m_tripleClick.isActive() &&
+                            (event->position().toPoint() - m_tripleClickAt).manhattanLength() <
+                                QApplication::startDragDistance();
+        m_tripleClick.stop();
         m_dragging = true;
-        m_selectingWords = false;
-        moveCaret(at, event->modifiers() & Qt::ShiftModifier);
+        if (triple) {
+            m_selectBy = SelectBy::Lines;
+            m_anchorRange = lineAround(at);
+            m_anchor = m_anchorRange.first;
+            moveCaret(m_anchorRange.second, true);
+        } else {
+            m_selectBy = SelectBy::Characters;
+            moveCaret(at, event->modifiers() & Qt::ShiftModifier);
+        }
     } else if (event->button() == Qt::MiddleButton && !m_readOnly &&
                QGuiApplication::clipboard()->supportsSelection()) {
         const QString pasted = QGuiApplication::clipboard()->text(QClipboard::Selection);
@@ -814,14 +829,15 @@ void MultiLineBox::mouseMoveEvent(QMouseEvent *event)
     else
         m_autoScroll.stop();
     const qsizetype position = view().positionAt(at);
-    if (m_selectingWords) {
-        const auto word = view().wordAt(position);
-        if (position < m_anchorWord.first) {
-            m_anchor = m_anchorWord.second;
-            moveCaret(word.first, true);
+    if (m_selectBy != SelectBy::Characters) {
+        const auto range =
+            m_selectBy == SelectBy::Words ? view().wordAt(position) : lineAround(position);
+        if (position < m_anchorRange.first) {
+            m_anchor = m_anchorRange.second;
+            moveCaret(range.first, true);
         } else {
-            m_anchor = m_anchorWord.first;
-            moveCaret(std::max(word.second, m_anchorWord.second), true);
+            m_anchor = m_anchorRange.first;
+            moveCaret(std::max(range.second, m_anchorRange.second), true);
         }
     } else {
         moveCaret(position, true);
@@ -843,11 +859,20 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     endPreedit();
-    m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
-    m_selectingWords = true;
+    m_anchorRange = view().wordAt(view().positionAt(event->position().toPoint()));
+    m_selectBy = SelectBy::Words;
     m_dragging = true;
-    m_anchor = m_anchorWord.first;
-    moveCaret(m_anchorWord.second, true);
+    m_anchor = m_anchorRange.first;
+    moveCaret(m_anchorRange.second, true);
+    m_tripleClickAt = event->position().toPoint();
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
+}
+
+std::pair<qsizetype, qsizetype> MultiLineBox::lineAround(qsizetype position) const
+{
+    const qsizetype line = m_lines.lineOf(position);
+    return {m_lines.lineStart(line),
+            line + 1 < m_lines.lineCount() ? m_lines.lineStart(line + 1) : m_lines.size()};
 }
 
 void MultiLineBox::wheelEvent(QWheelEvent *event)

@@ -133,6 +133,8 @@ private:
     void signalChanges(bool textChanged);
     bool isOwnKey(QKeyEvent *event) const;
     bool moveByKey(QKeyEvent *event);
+    // The line around a position, with its line break.
+    std::pair<qsizetype, qsizetype> lineAround(qsizetype position) const;
 
     core::TextLines m_lines;
     bool m_readOnly = false;
@@ -140,8 +142,10 @@ private:
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // the x that Up and Down keep, or -1 for the caret's own
     bool m_caretShown = true;
-    bool m_selectingWords = false;
-    std::pair<qsizetype, qsizetype> m_anchorWord;
+    // What a drag selects by: characters, or the words or lines of a double or triple click,
+    // with the one clicked first kept selected.
+    enum class SelectBy { Characters, Words, Lines } m_selectBy = SelectBy::Characters;
+    std::pair<qsizetype, qsizetype> m_anchorRange;
     std::pair<qsizetype, qsizetype> m_notifiedSelection{-1, -1};
     qsizetype m_signalledCaret = 0;
     std::pair<qsizetype, qsizetype> m_signalledSelection; // {0, 0} for none
@@ -151,6 +155,9 @@ private:
     bool m_dragging = false;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
+    // Runs for the double-click time after a double click: a press near it then is a triple click.
+    QBasicTimer m_tripleClick;
+    QPoint m_tripleClickAt;
     mutable BoxLayout m_view{m_lines};
 };
 

@@ -24,8 +24,9 @@ namespace {
 // setTextFresh does. An input method composes the text after a '~' and commits the text after a
 // '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
 // and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
-// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT". "read-only" makes the box read-only;
-// "shortcut Ctrl+Z" gives its window a shortcut that appends "<Ctrl+Z>" to the text when it runs.
+// "drag 5,20 80,40", "double-click 5,20", "triple-click 5,20" (or "triple-click 5,20 80,40",
+// dragged on), "clipboard TEXT". "read-only" makes the box read-only; "shortcut Ctrl+Z" gives its
+// window a shortcut that appends "<Ctrl+Z>" to the text when it runs.
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
@@ -82,9 +83,17 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
                               words[0].startsWith(QStringLiteral("Shift+")) ? Qt::ShiftModifier
                                                                             : Qt::NoModifier,
                               points[0]);
-            if (words[0] == QStringLiteral("double-click")) {
+            if (words[0] == QStringLiteral("double-click") ||
+                words[0] == QStringLiteral("triple-click")) {
                 QTest::mouseDClick(view, Qt::LeftButton, {}, points[0]);
                 QTest::mouseRelease(view, Qt::LeftButton, {}, points[0]);
+            }
+            // A third press within the double-click time, dragged on to a second point if any.
+            if (words[0] == QStringLiteral("triple-click")) {
+                QTest::mousePress(view, Qt::LeftButton, {}, points[0]);
+                if (points.size() > 1)
+                    QTest::mouseMove(view, points[1]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points.back());
             }
             continue;
         }
@@ -210,6 +219,24 @@ private slots:
             << 2 << 2;
         QTest::newRow("an input method replaces a whole CR LF")
             << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
+        // A triple click takes the whole line, wrapped or not, with its line break; a drag from
+        // it goes on by whole lines.
+        const int row = QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 9)).height();
+        const QString firstRow = QStringLiteral("triple-click 12,%1").arg(4 + row / 2);
+        const QString secondRow = QStringLiteral("triple-click 12,%1").arg(4 + row + row / 2);
+        const QString twoLines = QStringLiteral("one two\r\nthree four");
+        QTest::newRow("a triple click selects the line with its line break")
+            << twoLines << 0 << QStringList{firstRow} << twoLines << 0 << 9;
+        QTest::newRow("a triple click on the last line selects to the end")
+            << twoLines << 0 << QStringList{secondRow} << twoLines << 9 << 19;
+        const QString wrapped = QString(QStringLiteral("word ").repeated(100) + u'\n' + u'x');
+        QTest::newRow("a triple click selects the whole of a wrapped line")
+            << wrapped << 0 << QStringList{secondRow} << wrapped << 0 << 501;
+        const QString threeLines = QStringLiteral("a1\r\nb2\r\nc3");
+        QTest::newRow("a drag up from a triple click selects whole lines")
+            << threeLines << 0
+            << QStringList{QString(secondRow + QStringLiteral(" 30,%1").arg(4 + row / 2))}
+            << threeLines << 8 << 0;
         // The box sits in a window whose button "&Arat" appends "<Arat>" when it runs. A key
         // that a window's accelerator or shortcut claims is never typed; an editable box keeps
         // what it types without Alt, Ctrl or Meta, a read-only box claims no editing key.
