@@ -651,13 +651,7 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent *event)
         m_view.setPreedit({}, m_view.preeditCursor());
         edit(start, end, commit, core::TextLines::Merge::Typing);
     }
-    const QString preedit = event->preeditString();
-    int cursor = int(preedit.size());
-    for (const QInputMethodEvent::Attribute &a : event->attributes()) {
-        if (a.type == QInputMethodEvent::Cursor)
-            cursor = a.start;
-    }
-    m_view.setPreedit(preedit, cursor);
+    m_view.setPreedit(*event);
     viewport()->update();
     event->accept();
 }
@@ -718,7 +712,7 @@ void MultiLineBox::paintEvent(QPaintEvent *)
                                     QSizeF(fontMetrics().horizontalAdvance(u' '), last.height())),
                              pal.brush(group, QPalette::Highlight));
         }
-        if (caretShown && unit == caretUnit) {
+        if (caretShown && unit == caretUnit && (v.preedit().isEmpty() || v.preeditCursorShown())) {
             int local = int(m_caret - laid.start);
             if (!v.preedit().isEmpty())
                 local += v.preeditCursor();

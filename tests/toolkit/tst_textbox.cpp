@@ -399,6 +399,40 @@ private slots:
         QCOMPARE(box.inputMethodQuery(Qt::ImCursorRectangle).toRect(), caret);
     }
 
+    // The text being composed is drawn underlined, in the input method's own formats where it
+    // gives them, with its cursor where it puts it, or none when it hides it.
+    void preeditLooks()
+    {
+        core::TextLines lines;
+        lines.setText(QStringLiteral("ab"), true);
+        tk::BoxLayout layout(lines);
+        layout.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        layout.setViewSize(QSize(300, 200));
+        layout.setCaret(1);
+        const auto underlines = [&] {
+            QList<std::tuple<int, int, int>> found;
+            for (const QTextLayout::FormatRange &r : layout.layout(0).layout.formats())
+                found.append({r.start, r.length, int(r.format.underlineStyle())});
+            return found;
+        };
+
+        layout.setPreedit(QInputMethodEvent(QStringLiteral("xyz"), {}));
+        QCOMPARE(underlines(),
+                 (QList<std::tuple<int, int, int>>{{1, 3, int(QTextCharFormat::SingleUnderline)}}));
+        QVERIFY(layout.preeditCursorShown());
+
+        QTextCharFormat wavy;
+        wavy.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        using A = QInputMethodEvent::Attribute;
+        layout.setPreedit(
+            QInputMethodEvent(QStringLiteral("xyz"), {A(QInputMethodEvent::TextFormat, 1, 2, wavy),
+                                                      A(QInputMethodEvent::Cursor, 1, 0)}));
+        QCOMPARE(underlines(),
+                 (QList<std::tuple<int, int, int>>{{2, 2, int(QTextCharFormat::WaveUnderline)}}));
+        QCOMPARE(layout.preeditCursor(), 1);
+        QVERIFY(!layout.preeditCursorShown());
+    }
+
     void tabMovesFocus()
     {
         QWidget window;
