@@ -124,11 +124,25 @@ void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
     changed(m_lines.replace(start, end - start, replacement, merge), start + replacement.size());
 }
 
-void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret)
+void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret, Origin origin,
+                           const std::optional<Place> &place)
 {
-    m_caret = m_anchor = caret;
+    if (origin == Origin::Edit) {
+        // A new step ends what could be redone; a new history (or one whose oldest steps the
+        // history dropped down to none) ends what could be undone.
+        if (change.wholeText && canUndo())
+            m_undoPlaces.push_back({m_anchor, m_caret, m_view.top(), change.removed.size()});
+        if (!canUndo())
+            m_undoPlaces.clear();
+        m_redoPlaces.clear();
+    }
+    const auto valid = [&](qsizetype p) {
+        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
+    };
+    m_caret = place ? valid(place->caret) : caret;
+    m_anchor = place ? valid(place->anchor) : caret;
     m_goalX = -1;
-    m_view.setCaret(caret);
+    m_view.setCaret(m_caret);
     view().textChanged(change.wholeText);
 
     if (QAccessible::isActive()) {
@@ -145,8 +159,12 @@ void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype care
             QAccessible::updateAccessibility(&event);
         }
     }
-    setTop(m_view.top());
-    ensureVisible(m_caret);
+    if (place) {
+        setTop({std::min(place->top.unit, m_lines.unitCount() - 1), place->top.row});
+    } else {
+        setTop(m_view.top());
+        ensureVisible(m_caret);
+    }
     restartBlink();
     viewport()->update();
     notifyCaret();
@@ -193,20 +211,34 @@ void MultiLineBox::setReadOnly(bool readOnly)
 void MultiLineBox::undo()
 {
     if (!m_readOnly)
-        replayed(m_lines.undo());
+        replayed(m_lines.undo(), m_undoPlaces, m_redoPlaces);
 }
 
 void MultiLineBox::redo()
 {
     if (!m_readOnly)
-        replayed(m_lines.redo());
+        replayed(m_lines.redo(), m_redoPlaces, m_undoPlaces);
 }
 
-void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change)
+void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change,
+                            std::vector<Place> &from, std::vector<Place> &to)
 {
     if (!change)
         return;
-    changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
+    if (!change->wholeText) {
+        changed(*change, change->position + change->inserted.size(), Origin::History);
+        return;
+    }
+    // A place kept for a text of another length belongs to another step: the text goes back
+    // without it, to the start, as it would with none kept.
+    std::optional<Place> back;
+    if (!from.empty()) {
+        if (from.back().textSize == change->inserted.size())
+            back = from.back();
+        from.pop_back();
+    }
+    to.push_back({m_anchor, m_caret, m_view.top(), change->removed.size()});
+    changed(*change, 0, Origin::History, back);
 }
 
 void MultiLineBox::copy() const

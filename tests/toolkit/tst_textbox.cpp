@@ -219,6 +219,19 @@ private slots:
             << 2 << 2;
         QTest::newRow("an input method replaces a whole CR LF")
             << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
+        // Undoing a whole-text change (a handler's setText) brings back the caret and the
+        // selection as they stood before it; redoing it, as they stood when it was undone.
+        QTest::newRow("undoing a whole-text change brings back the selection")
+            << QStringLiteral("one two") << 0
+            << QStringList{"End", "Shift+Left", "Shift+Left", "=new text", "Ctrl+Z"}
+            << QStringLiteral("one two") << 7 << 5;
+        QTest::newRow("redoing it brings back the caret as it stood after it")
+            << QStringLiteral("one two") << 0 << QStringList{"=new text", "End", "Ctrl+Z", "Ctrl+Y"}
+            << QStringLiteral("new text") << 8 << 8;
+        QTest::newRow("the caret before a whole-text change outlasts the typing after it")
+            << QStringLiteral("one two") << 3
+            << QStringList{"=new", "End", "\"x", "=newer", "Ctrl+Z", "Ctrl+Z", "Ctrl+Z"}
+            << QStringLiteral("one two") << 3 << 3;
         // A triple click takes the whole line, wrapped or not, with its line break; a drag from
         // it goes on by whole lines.
         const int row = QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 9)).height();
@@ -490,6 +503,23 @@ private slots:
         QCOMPARE(box.verticalScrollBar()->value(), 0);
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
+
+        // Undoing a whole-text change shows the rows that were on screen before it, even with
+        // the caret out of sight; redoing it, those on screen when it was undone.
+        QScrollBar *bar = box.verticalScrollBar();
+        const int before = bar->maximum() / 2 / bar->singleStep() * bar->singleStep(); // a row's
+        bar->setValue(before);
+        lines.replaceInStrings(QStringLiteral("line"), QStringLiteral("row"));
+        box.setText(lines.join(QStringLiteral("\r\n")));
+        QTest::keyClick(&box, Qt::Key_PageDown);
+        QTest::keyClick(&box, Qt::Key_PageDown);
+        const int after = box.verticalScrollBar()->value();
+        QVERIFY(after > 0);
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box.verticalScrollBar()->value(), before);
+        QCOMPARE(box.cursorPosition(), box.text().size());
+        QTest::keyClick(&box, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(box.verticalScrollBar()->value(), after);
     }
 
     // The rows and the scroll bar without a box: the bar reaches every row down to the lowest

@@ -98,7 +98,8 @@ public:
         if (fresh) {
             m_undo.clear();
         } else {
-            m_undo.push_back({text, t, bareLf, hasBareLf(t), 0, 0, 0, true, Merge::No});
+            m_undo.push_back(
+                {text, t, bareLf, hasBareLf(t), 0, 0, 0, true, Merge::No, {anchor, caret}, {}});
         }
         m_redo.clear();
         m_open = false;
@@ -174,8 +175,17 @@ public:
                 last.after = after;
         }
         if (!merged) {
-            m_undo.push_back(
-                {text, after, bareLf, bareLf, e->start, removed, e->with.size(), false, merge});
+            m_undo.push_back({text,
+                              after,
+                              bareLf,
+                              bareLf,
+                              e->start,
+                              removed,
+                              e->with.size(),
+                              false,
+                              merge,
+                              {},
+                              {}});
             m_redo.clear();
         }
         m_open = merge != Merge::No;
@@ -187,25 +197,31 @@ public:
     {
         if (m_undo.empty())
             return;
-        const Step step = m_undo.back();
+        Step step = m_undo.back();
         m_undo.pop_back();
+        step.placeAfter = {anchor, caret};
         m_redo.push_back(step);
         m_open = false;
         text = step.before;
         bareLf = step.bareLfBefore;
-        caret = anchor = step.wholeText ? 0 : step.position + step.removed;
+        caret = anchor = step.position + step.removed;
+        if (step.wholeText)
+            std::tie(anchor, caret) = step.placeBefore;
     }
     void redo()
     {
         if (m_redo.empty())
             return;
-        const Step step = m_redo.back();
+        Step step = m_redo.back();
         m_redo.pop_back();
+        step.placeBefore = {anchor, caret};
         m_undo.push_back(step);
         m_open = false;
         text = step.after;
         bareLf = step.bareLfAfter;
-        caret = anchor = step.wholeText ? 0 : step.position + step.inserted;
+        caret = anchor = step.position + step.inserted;
+        if (step.wholeText)
+            std::tie(anchor, caret) = step.placeAfter;
     }
 
 private:
@@ -220,6 +236,10 @@ private:
         qsizetype inserted;
         bool wholeText;
         Merge merge;
+        // The anchor and caret a whole-text step brings back: those before the change when it
+        // is undone, those when it was undone when it is redone.
+        std::pair<qsizetype, qsizetype> placeBefore;
+        std::pair<qsizetype, qsizetype> placeAfter;
     };
     std::vector<Step> m_undo;
     std::vector<Step> m_redo;
