@@ -124,11 +124,25 @@ void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
     changed(m_lines.replace(start, end - start, replacement, merge), start + replacement.size());
 }
 
-void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret)
+void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret, Origin origin,
+                           const std::optional<Place> &place)
 {
-    m_caret = m_anchor = caret;
+    if (origin == Origin::Edit) {
+        // A new step ends what could be redone; a new history (or one whose oldest steps the
+        // history dropped down to none) ends what could be undone.
+        if (change.wholeText && canUndo())
+            m_undoPlaces.push_back({m_anchor, m_caret, m_view.top(), change.removed.size()});
+        if (!canUndo())
+            m_undoPlaces.clear();
+        m_redoPlaces.clear();
+    }
+    const auto valid = [&](qsizetype p) {
+        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
+    };
+    m_caret = place ? valid(place->caret) : caret;
+    m_anchor = place ? valid(place->anchor) : caret;
     m_goalX = -1;
-    m_view.setCaret(caret);
+    m_view.setCaret(m_caret);
     view().textChanged(change.wholeText);
 
     if (QAccessible::isActive()) {
@@ -145,8 +159,12 @@ void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype care
             QAccessible::updateAccessibility(&event);
         }
     }
-    setTop(m_view.top());
-    ensureVisible(m_caret);
+    if (place) {
+        setTop({std::min(place->top.unit, m_lines.unitCount() - 1), place->top.row});
+    } else {
+        setTop(m_view.top());
+        ensureVisible(m_caret);
+    }
     restartBlink();
     viewport()->update();
     notifyCaret();
@@ -193,20 +211,34 @@ void MultiLineBox::setReadOnly(bool readOnly)
 void MultiLineBox::undo()
 {
     if (!m_readOnly)
-        replayed(m_lines.undo());
+        replayed(m_lines.undo(), m_undoPlaces, m_redoPlaces);
 }
 
 void MultiLineBox::redo()
 {
     if (!m_readOnly)
-        replayed(m_lines.redo());
+        replayed(m_lines.redo(), m_redoPlaces, m_undoPlaces);
 }
 
-void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change)
+void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change,
+                            std::vector<Place> &from, std::vector<Place> &to)
 {
     if (!change)
         return;
-    changed(*change, change->wholeText ? 0 : change->position + change->inserted.size());
+    if (!change->wholeText) {
+        changed(*change, change->position + change->inserted.size(), Origin::History);
+        return;
+    }
+    // A place kept for a text of another length belongs to another step: the text goes back
+    // without it, to the start, as it would with none kept.
+    std::optional<Place> back;
+    if (!from.empty()) {
+        if (from.back().textSize == change->inserted.size())
+            back = from.back();
+        from.pop_back();
+    }
+    to.push_back({m_anchor, m_caret, m_view.top(), change->removed.size()});
+    changed(*change, 0, Origin::History, back);
 }
 
 void MultiLineBox::copy() const
@@ -419,41 +451,57 @@ bool MultiLineBox::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
+// Which keys the box takes before the window's accelerators, menus and shortcuts, as Qt's own
+// editors decide: the keys that move or copy, and, while it may be edited, the editing keys and
+// what is typed without Ctrl, Alt or Meta. Alt+letter is left to the window, so a button's
+// "&Arat" runs from inside the box; a key no one claims still comes to keyPressEvent, which types
+// it as QPlainTextEdit does. A read-only box claims nothing it would only refuse, so a window's
+// shortcut on Return, a letter or Ctrl+Z works there too.
 bool MultiLineBox::isOwnKey(QKeyEvent *event) const
 {
-    static const QKeySequence::StandardKey own[] = {QKeySequence::Copy,
-                                                    QKeySequence::Cut,
-                                                    QKeySequence::Paste,
-                                                    QKeySequence::Undo,
-                                                    QKeySequence::Redo,
-                                                    QKeySequence::SelectAll,
-                                                    QKeySequence::Delete,
-                                                    QKeySequence::DeleteStartOfWord,
-                                                    QKeySequence::DeleteEndOfWord,
-                                                    QKeySequence::MoveToNextChar,
-                                                    QKeySequence::MoveToPreviousChar,
-                                                    QKeySequence::MoveToNextWord,
-                                                    QKeySequence::MoveToPreviousWord,
-                                                    QKeySequence::MoveToNextLine,
-                                                    QKeySequence::MoveToPreviousLine,
-                                                    QKeySequence::MoveToStartOfLine,
-                                                    QKeySequence::MoveToEndOfLine,
-                                                    QKeySequence::MoveToStartOfDocument,
-                                                    QKeySequence::MoveToEndOfDocument,
-                                                    QKeySequence::SelectNextChar,
-                                                    QKeySequence::SelectPreviousChar,
-                                                    QKeySequence::SelectNextWord,
-                                                    QKeySequence::SelectPreviousWord,
-                                                    QKeySequence::SelectNextLine,
-                                                    QKeySequence::SelectPreviousLine,
-                                                    QKeySequence::SelectStartOfLine,
-                                                    QKeySequence::SelectEndOfLine,
-                                                    QKeySequence::SelectStartOfDocument,
-                                                    QKeySequence::SelectEndOfDocument};
-    for (const QKeySequence::StandardKey key : own) {
+    using K = QKeySequence;
+    static const K::StandardKey viewing[] = {
+        K::Copy,
+        K::SelectAll,
+        K::MoveToNextChar,
+        K::MoveToPreviousChar,
+        K::MoveToNextWord,
+        K::MoveToPreviousWord,
+        K::MoveToNextLine,
+        K::MoveToPreviousLine,
+        K::MoveToStartOfLine,
+        K::MoveToEndOfLine,
+        K::MoveToStartOfDocument,
+        K::MoveToEndOfDocument,
+        K::MoveToNextPage,
+        K::MoveToPreviousPage,
+        K::SelectNextChar,
+        K::SelectPreviousChar,
+        K::SelectNextWord,
+        K::SelectPreviousWord,
+        K::SelectNextLine,
+        K::SelectPreviousLine,
+        K::SelectStartOfLine,
+        K::SelectEndOfLine,
+        K::SelectStartOfDocument,
+        K::SelectEndOfDocument,
+        K::SelectNextPage,
+        K::SelectPreviousPage,
+    };
+    static const K::StandardKey editing[] = {
+        K::Cut, K::Paste, K::Undo, K::Redo, K::Delete, K::DeleteStartOfWord, K::DeleteEndOfWord};
+    for (const K::StandardKey key : viewing) {
         if (event->matches(key))
             return true;
     }
+    if (m_readOnly)
+        return false;
+    for (const K::StandardKey key : editing) {
+        if (event->matches(key))
+            return true;
+    }
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     const int k = event->key();
     return k == Qt::Key_Backspace || k == Qt::Key_Return || k == Qt::Key_Enter ||
            !typedText(event).isEmpty();
@@ -635,13 +683,7 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent *event)
         m_view.setPreedit({}, m_view.preeditCursor());
         edit(start, end, commit, core::TextLines::Merge::Typing);
     }
-    const QString preedit = event->preeditString();
-    int cursor = int(preedit.size());
-    for (const QInputMethodEvent::Attribute &a : event->attributes()) {
-        if (a.type == QInputMethodEvent::Cursor)
-            cursor = a.start;
-    }
-    m_view.setPreedit(preedit, cursor);
+    m_view.setPreedit(*event);
     viewport()->update();
     event->accept();
 }
@@ -702,7 +744,7 @@ void MultiLineBox::paintEvent(QPaintEvent *)
                                     QSizeF(fontMetrics().horizontalAdvance(u' '), last.height())),
                              pal.brush(group, QPalette::Highlight));
         }
-        if (caretShown && unit == caretUnit) {
+        if (caretShown && unit == caretUnit && (v.preedit().isEmpty() || v.preeditCursorShown())) {
             int local = int(m_caret - laid.start);
             if (!v.preedit().isEmpty())
                 local += v.preeditCursor();
@@ -763,6 +805,8 @@ void MultiLineBox::timerEvent(QTimerEvent *event)
     if (event->timerId() == m_blink.timerId()) {
         m_caretShown = !m_caretShown;
         viewport()->update();
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
     } else if (event->timerId() == m_autoScroll.timerId()) {
         const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
         scrollRows(at.y() < 0 ? -1 : at.y() > viewport()->height() ? 1 : 0);
@@ -777,9 +821,22 @@ void MultiLineBox::mousePressEvent(QMouseEvent *event)
     endPreedit();
     const qsizetype at = view().positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
+        // As in Qt's own editors, the press after a double click, near it and within the
+        // double-click time, takes the whole line, Shift or not.
+        const bool triple = m_tripleClick.isActive() &&
+                            (event->position().toPoint() - m_tripleClickAt).manhattanLength() <
+                                QApplication::startDragDistance();
+        m_tripleClick.stop();
         m_dragging = true;
-        m_selectingWords = false;
-        moveCaret(at, event->modifiers() & Qt::ShiftModifier);
+        if (triple) {
+            m_selectBy = SelectBy::Lines;
+            m_anchorRange = lineAround(at);
+            m_anchor = m_anchorRange.first;
+            moveCaret(m_anchorRange.second, true);
+        } else {
+            m_selectBy = SelectBy::Characters;
+            moveCaret(at, event->modifiers() & Qt::ShiftModifier);
+        }
     } else if (event->button() == Qt::MiddleButton && !m_readOnly &&
                QGuiApplication::clipboard()->supportsSelection()) {
         const QString pasted = QGuiApplication::clipboard()->text(QClipboard::Selection);
@@ -798,14 +855,15 @@ void MultiLineBox::mouseMoveEvent(QMouseEvent *event)
     else
         m_autoScroll.stop();
     const qsizetype position = view().positionAt(at);
-    if (m_selectingWords) {
-        const auto word = view().wordAt(position);
-        if (position < m_anchorWord.first) {
-            m_anchor = m_anchorWord.second;
-            moveCaret(word.first, true);
+    if (m_selectBy != SelectBy::Characters) {
+        const auto range =
+            m_selectBy == SelectBy::Words ? view().wordAt(position) : lineAround(position);
+        if (position < m_anchorRange.first) {
+            m_anchor = m_anchorRange.second;
+            moveCaret(range.first, true);
         } else {
-            m_anchor = m_anchorWord.first;
-            moveCaret(std::max(word.second, m_anchorWord.second), true);
+            m_anchor = m_anchorRange.first;
+            moveCaret(std::max(range.second, m_anchorRange.second), true);
         }
     } else {
         moveCaret(position, true);
@@ -827,11 +885,20 @@ void MultiLineBox::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     endPreedit();
-    m_anchorWord = view().wordAt(view().positionAt(event->position().toPoint()));
-    m_selectingWords = true;
+    m_anchorRange = view().wordAt(view().positionAt(event->position().toPoint()));
+    m_selectBy = SelectBy::Words;
     m_dragging = true;
-    m_anchor = m_anchorWord.first;
-    moveCaret(m_anchorWord.second, true);
+    m_anchor = m_anchorRange.first;
+    moveCaret(m_anchorRange.second, true);
+    m_tripleClickAt = event->position().toPoint();
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
+}
+
+std::pair<qsizetype, qsizetype> MultiLineBox::lineAround(qsizetype position) const
+{
+    const qsizetype line = m_lines.lineOf(position);
+    return {m_lines.lineStart(line),
+            line + 1 < m_lines.lineCount() ? m_lines.lineStart(line + 1) : m_lines.size()};
 }
 
 void MultiLineBox::wheelEvent(QWheelEvent *event)

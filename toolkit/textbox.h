@@ -17,6 +17,7 @@
 #include <QBasicTimer>
 
 #include <optional>
+#include <vector>
 
 namespace tk {
 
@@ -105,9 +106,22 @@ private:
     void wholeText(const QString &text, bool freshHistory);
     // A position inside a CR LF or a surrogate pair moved before it, or after it.
     qsizetype outsidePair(qsizetype position, bool after) const;
-    void changed(const core::TextLines::Change &change, qsizetype caret);
-    // Shows a step taken back or again from the history.
-    void replayed(const std::optional<core::TextLines::Change> &change);
+    // Where the caret, the selection and the view stand, and the length of the text they stand in.
+    struct Place {
+        qsizetype anchor = 0;
+        qsizetype caret = 0;
+        Row top;
+        qsizetype textSize = 0;
+    };
+    // A change by an edit or a whole new text; or one taken back or again from the history, which
+    // may put the box back where it stood.
+    enum class Origin { Edit, History };
+    void changed(const core::TextLines::Change &change, qsizetype caret,
+                 Origin origin = Origin::Edit, const std::optional<Place> &place = {});
+    // Shows a step taken back or again from the history. A whole-text step brings back the place
+    // kept for it in `from`, and leaves the place it was taken from in `to`.
+    void replayed(const std::optional<core::TextLines::Change> &change, std::vector<Place> &from,
+                  std::vector<Place> &to);
     void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
     // Ends the input method's composing before the caret moves: committed when it will.
@@ -133,6 +147,8 @@ private:
     void signalChanges(bool textChanged);
     bool isOwnKey(QKeyEvent *event) const;
     bool moveByKey(QKeyEvent *event);
+    // The line around a position, with its line break.
+    std::pair<qsizetype, qsizetype> lineAround(qsizetype position) const;
 
     core::TextLines m_lines;
     bool m_readOnly = false;
@@ -140,8 +156,10 @@ private:
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // the x that Up and Down keep, or -1 for the caret's own
     bool m_caretShown = true;
-    bool m_selectingWords = false;
-    std::pair<qsizetype, qsizetype> m_anchorWord;
+    // What a drag selects by: characters, or the words or lines of a double or triple click,
+    // with the one clicked first kept selected.
+    enum class SelectBy { Characters, Words, Lines } m_selectBy = SelectBy::Characters;
+    std::pair<qsizetype, qsizetype> m_anchorRange;
     std::pair<qsizetype, qsizetype> m_notifiedSelection{-1, -1};
     qsizetype m_signalledCaret = 0;
     std::pair<qsizetype, qsizetype> m_signalledSelection; // {0, 0} for none
@@ -151,7 +169,16 @@ private:
     bool m_dragging = false;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
+    // Runs for the double-click time after a double click: a press near it then is a triple click.
+    QBasicTimer m_tripleClick;
+    QPoint m_tripleClickAt;
     mutable BoxLayout m_view{m_lines};
+    // A handler's setText replaces the whole text, and the caret and the view with it; undoing
+    // it should not leave the user at the top of a long text. For each whole-text step of the
+    // history, newest last: where the box stood before the change (undo), or when the change was
+    // undone (redo). Steps of typing keep no place, since their caret follows from the edit.
+    std::vector<Place> m_undoPlaces;
+    std::vector<Place> m_redoPlaces;
 };
 
 } // namespace tk

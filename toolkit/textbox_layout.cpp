@@ -1,5 +1,6 @@
 #include "toolkit/textbox_layout.h"
 
+#include <QInputMethodEvent>
 #include <QTextBoundaryFinder>
 #include <QtMath>
 
@@ -45,7 +46,35 @@ void BoxLayout::setPreedit(const QString &text, int cursor)
 {
     m_preedit = text;
     m_preeditCursor = cursor;
+    m_preeditCursorShown = true;
+    m_preeditFormats.clear();
     dropLayouts();
+}
+
+// As Qt's own editors read the event: a Cursor attribute places the pre-edit's cursor and shows
+// it unless its length is 0, and each TextFormat attribute is how its stretch is drawn. Text the
+// input method gives no format is underlined whole, so what is still being composed never looks
+// like text already typed.
+void BoxLayout::setPreedit(const QInputMethodEvent &event)
+{
+    setPreedit(event.preeditString(), int(event.preeditString().size()));
+    for (const QInputMethodEvent::Attribute &a : event.attributes()) {
+        if (a.type == QInputMethodEvent::Cursor) {
+            m_preeditCursor = std::clamp(a.start, 0, int(m_preedit.size()));
+            m_preeditCursorShown = a.length != 0;
+        } else if (a.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
+            const int from = std::clamp(a.start, 0, int(m_preedit.size()));
+            const int to = std::clamp(a.start + a.length, from, int(m_preedit.size()));
+            if (format.isValid() && to > from)
+                m_preeditFormats.append({from, to - from, format});
+        }
+    }
+    if (m_preeditFormats.isEmpty() && !m_preedit.isEmpty()) {
+        QTextCharFormat underlined;
+        underlined.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        m_preeditFormats.append({0, int(m_preedit.size()), underlined});
+    }
 }
 
 void BoxLayout::textChanged(bool wholeText)
@@ -79,8 +108,13 @@ const BoxLayout::Laid &BoxLayout::layout(qsizetype unit) const
     l.setTextOption(option);
     l.setCacheEnabled(true);
     if (!m_preedit.isEmpty() && m_caret >= start && m_caret <= end &&
-        m_lines.unitOf(m_caret) == unit)
+        m_lines.unitOf(m_caret) == unit) {
         l.setPreeditArea(int(m_caret - start), m_preedit);
+        QList<QTextLayout::FormatRange> formats = m_preeditFormats;
+        for (QTextLayout::FormatRange &f : formats)
+            f.start += int(m_caret - start);
+        l.setFormats(formats);
+    }
     const int width = contentWidth();
     int y = 0;
     l.beginLayout();

@@ -20,6 +20,8 @@
 #include <unordered_map>
 #include <utility>
 
+class QInputMethodEvent;
+
 namespace tk {
 
 class BoxLayout {
@@ -53,8 +55,12 @@ public:
     // The caret, where the text an input method is composing shows; it is no part of the text.
     void setCaret(qsizetype caret) { m_caret = caret; }
     void setPreedit(const QString &text, int cursor);
+    // The pre-edit as the input method's event gives it: the text, its cursor and whether that
+    // shows, and how each stretch of it is drawn.
+    void setPreedit(const QInputMethodEvent &event);
     const QString &preedit() const { return m_preedit; }
     int preeditCursor() const { return m_preeditCursor; }
+    bool preeditCursorShown() const { return m_preeditCursorShown; }
 
     const Laid &layout(qsizetype unit) const;
     void dropLayouts();
@@ -111,6 +117,8 @@ private:
     qsizetype m_caret = 0;
     QString m_preedit;
     int m_preeditCursor = 0;
+    bool m_preeditCursorShown = true;
+    QList<QTextLayout::FormatRange> m_preeditFormats; // from the pre-edit's start
     Row m_top;
     mutable std::unordered_map<qsizetype, std::unique_ptr<Laid>> m_layouts;
     mutable std::optional<Row> m_lastTop;

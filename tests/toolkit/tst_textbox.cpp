@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -21,10 +24,24 @@ namespace {
 // setTextFresh does. An input method composes the text after a '~' and commits the text after a
 // '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
 // and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
-// "drag 5,20 80,40", "double-click 5,20", "clipboard TEXT".
+// "drag 5,20 80,40", "double-click 5,20", "triple-click 5,20" (or "triple-click 5,20 80,40",
+// dragged on), "clipboard TEXT". "read-only" makes the box read-only; "shortcut Ctrl+Z" gives its
+// window a shortcut that appends "<Ctrl+Z>" to the text when it runs.
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
+        if (key == QStringLiteral("read-only")) {
+            box.setReadOnly(true);
+            continue;
+        }
+        if (key.startsWith(QStringLiteral("shortcut "))) {
+            const QString name = key.mid(9);
+            auto *shortcut = new QShortcut(QKeySequence(name), box.window());
+            QObject::connect(shortcut, &QShortcut::activated, &box, [&box, name] {
+                box.setText(QString(box.text() + u'<' + name + u'>'));
+            });
+            continue;
+        }
         if (key.startsWith(u'"')) {
             // QTest::keyClicks sends Latin-1 only and splits surrogate pairs.
             for (const char32_t c : key.mid(1).toUcs4()) {
@@ -66,9 +83,17 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
                               words[0].startsWith(QStringLiteral("Shift+")) ? Qt::ShiftModifier
                                                                             : Qt::NoModifier,
                               points[0]);
-            if (words[0] == QStringLiteral("double-click")) {
+            if (words[0] == QStringLiteral("double-click") ||
+                words[0] == QStringLiteral("triple-click")) {
                 QTest::mouseDClick(view, Qt::LeftButton, {}, points[0]);
                 QTest::mouseRelease(view, Qt::LeftButton, {}, points[0]);
+            }
+            // A third press within the double-click time, dragged on to a second point if any.
+            if (words[0] == QStringLiteral("triple-click")) {
+                QTest::mousePress(view, Qt::LeftButton, {}, points[0]);
+                if (points.size() > 1)
+                    QTest::mouseMove(view, points[1]);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points.back());
             }
             continue;
         }
@@ -194,18 +219,85 @@ private slots:
             << 2 << 2;
         QTest::newRow("an input method replaces a whole CR LF")
             << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
+        // Undoing a whole-text change (a handler's setText) brings back the caret and the
+        // selection as they stood before it; redoing it, as they stood when it was undone.
+        QTest::newRow("undoing a whole-text change brings back the selection")
+            << QStringLiteral("one two") << 0
+            << QStringList{"End", "Shift+Left", "Shift+Left", "=new text", "Ctrl+Z"}
+            << QStringLiteral("one two") << 7 << 5;
+        QTest::newRow("redoing it brings back the caret as it stood after it")
+            << QStringLiteral("one two") << 0 << QStringList{"=new text", "End", "Ctrl+Z", "Ctrl+Y"}
+            << QStringLiteral("new text") << 8 << 8;
+        QTest::newRow("the caret before a whole-text change outlasts the typing after it")
+            << QStringLiteral("one two") << 3
+            << QStringList{"=new", "End", "\"x", "=newer", "Ctrl+Z", "Ctrl+Z", "Ctrl+Z"}
+            << QStringLiteral("one two") << 3 << 3;
+        // A triple click takes the whole line, wrapped or not, with its line break; a drag from
+        // it goes on by whole lines.
+        const int row = QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 9)).height();
+        const QString firstRow = QStringLiteral("triple-click 12,%1").arg(4 + row / 2);
+        const QString secondRow = QStringLiteral("triple-click 12,%1").arg(4 + row + row / 2);
+        const QString twoLines = QStringLiteral("one two\r\nthree four");
+        QTest::newRow("a triple click selects the line with its line break")
+            << twoLines << 0 << QStringList{firstRow} << twoLines << 0 << 9;
+        QTest::newRow("a triple click on the last line selects to the end")
+            << twoLines << 0 << QStringList{secondRow} << twoLines << 9 << 19;
+        const QString wrapped = QString(QStringLiteral("word ").repeated(100) + u'\n' + u'x');
+        QTest::newRow("a triple click selects the whole of a wrapped line")
+            << wrapped << 0 << QStringList{secondRow} << wrapped << 0 << 501;
+        const QString threeLines = QStringLiteral("a1\r\nb2\r\nc3");
+        QTest::newRow("a drag up from a triple click selects whole lines")
+            << threeLines << 0
+            << QStringList{QString(secondRow + QStringLiteral(" 30,%1").arg(4 + row / 2))}
+            << threeLines << 8 << 0;
+        // The box sits in a window whose button "&Arat" appends "<Arat>" when it runs. A key
+        // that a window's accelerator or shortcut claims is never typed; an editable box keeps
+        // what it types without Alt, Ctrl or Meta, a read-only box claims no editing key.
+        QTest::newRow("Alt+A runs the button, types nothing")
+            << QStringLiteral("ab") << 2 << QStringList{"Alt+A"} << QStringLiteral("ab<Arat>") << 0
+            << 0;
+        QPlainTextEdit plain(QStringLiteral("ab"));
+        plain.moveCursor(QTextCursor::End);
+        QTest::keyClick(&plain, Qt::Key_Q, Qt::AltModifier);
+        QTest::newRow("Alt+Q that nothing claims does what QPlainTextEdit does")
+            << QStringLiteral("ab") << 2 << QStringList{"Alt+Q"} << plain.toPlainText()
+            << int(plain.textCursor().anchor()) << int(plain.textCursor().position());
+        QTest::newRow("an editable box types a letter a window shortcut has")
+            << QStringLiteral("ab") << 2 << QStringList{"shortcut A", "\"a"}
+            << QStringLiteral("aba") << 3 << 3;
+        for (const char *name : {"Return", "Ctrl+V", "Ctrl+Z", "A", "Backspace"}) {
+            const QString shortcut = QLatin1String(name);
+            const QString key = shortcut == QStringLiteral("A") ? QStringLiteral("\"a") : shortcut;
+            QTest::addRow("a read-only box leaves %s to a window shortcut", name)
+                << QStringLiteral("ab") << 2
+                << QStringList{"clipboard x", "=ab", "read-only", "shortcut " + shortcut, key}
+                << QString(QStringLiteral("ab<") + shortcut + u'>') << 0 << 0;
+        }
     }
     void keys()
     {
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(QStringList, keys);
-        tk::MultiLineBox box;
-        box.resize(300, 200);
-        box.show();
+        QWidget window;
+        window.resize(300, 240);
+        tk::MultiLineBox box(&window);
+        box.setGeometry(0, 0, 300, 200);
+        QPushButton arat(QStringLiteral("&Arat"), &window);
+        arat.setGeometry(0, 210, 80, 24);
+        connect(&arat, &QPushButton::clicked, &box,
+                [&box] { box.setText(QString(box.text() + QStringLiteral("<Arat>"))); });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box.setFocus();
         box.setTextFresh(text);
         box.setSelection(caret, caret);
+        QSignalSpy clicked(&arat, &QPushButton::clicked);
         press(box, keys);
+        // A button run by its accelerator shows itself pressed a moment first.
+        if (arat.isDown())
+            QVERIFY(clicked.wait());
         QTEST(box.text(), "after");
         QTEST(int(box.anchorPosition()), "anchorAfter");
         QTEST(int(box.cursorPosition()), "caretAfter");
@@ -320,6 +412,40 @@ private slots:
         QCOMPARE(box.inputMethodQuery(Qt::ImCursorRectangle).toRect(), caret);
     }
 
+    // The text being composed is drawn underlined, in the input method's own formats where it
+    // gives them, with its cursor where it puts it, or none when it hides it.
+    void preeditLooks()
+    {
+        core::TextLines lines;
+        lines.setText(QStringLiteral("ab"), true);
+        tk::BoxLayout layout(lines);
+        layout.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        layout.setViewSize(QSize(300, 200));
+        layout.setCaret(1);
+        const auto underlines = [&] {
+            QList<std::tuple<int, int, int>> found;
+            for (const QTextLayout::FormatRange &r : layout.layout(0).layout.formats())
+                found.append({r.start, r.length, int(r.format.underlineStyle())});
+            return found;
+        };
+
+        layout.setPreedit(QInputMethodEvent(QStringLiteral("xyz"), {}));
+        QCOMPARE(underlines(),
+                 (QList<std::tuple<int, int, int>>{{1, 3, int(QTextCharFormat::SingleUnderline)}}));
+        QVERIFY(layout.preeditCursorShown());
+
+        QTextCharFormat wavy;
+        wavy.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        using A = QInputMethodEvent::Attribute;
+        layout.setPreedit(
+            QInputMethodEvent(QStringLiteral("xyz"), {A(QInputMethodEvent::TextFormat, 1, 2, wavy),
+                                                      A(QInputMethodEvent::Cursor, 1, 0)}));
+        QCOMPARE(underlines(),
+                 (QList<std::tuple<int, int, int>>{{2, 2, int(QTextCharFormat::WaveUnderline)}}));
+        QCOMPARE(layout.preeditCursor(), 1);
+        QVERIFY(!layout.preeditCursorShown());
+    }
+
     void tabMovesFocus()
     {
         QWidget window;
@@ -377,6 +503,23 @@ private slots:
         QCOMPARE(box.verticalScrollBar()->value(), 0);
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
+
+        // Undoing a whole-text change shows the rows that were on screen before it, even with
+        // the caret out of sight; redoing it, those on screen when it was undone.
+        QScrollBar *bar = box.verticalScrollBar();
+        const int before = bar->maximum() / 2 / bar->singleStep() * bar->singleStep(); // a row's
+        bar->setValue(before);
+        lines.replaceInStrings(QStringLiteral("line"), QStringLiteral("row"));
+        box.setText(lines.join(QStringLiteral("\r\n")));
+        QTest::keyClick(&box, Qt::Key_PageDown);
+        QTest::keyClick(&box, Qt::Key_PageDown);
+        const int after = box.verticalScrollBar()->value();
+        QVERIFY(after > 0);
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box.verticalScrollBar()->value(), before);
+        QCOMPARE(box.cursorPosition(), box.text().size());
+        QTest::keyClick(&box, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(box.verticalScrollBar()->value(), after);
     }
 
     // The rows and the scroll bar without a box: the bar reaches every row down to the lowest

@@ -18,6 +18,7 @@
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTest>
 
 #include <vector>
@@ -97,7 +98,8 @@ public:
         if (fresh) {
             m_undo.clear();
         } else {
-            m_undo.push_back({text, t, bareLf, hasBareLf(t), 0, 0, 0, true, Merge::No});
+            m_undo.push_back(
+                {text, t, bareLf, hasBareLf(t), 0, 0, 0, true, Merge::No, {anchor, caret}, {}});
         }
         m_redo.clear();
         m_open = false;
@@ -173,8 +175,17 @@ public:
                 last.after = after;
         }
         if (!merged) {
-            m_undo.push_back(
-                {text, after, bareLf, bareLf, e->start, removed, e->with.size(), false, merge});
+            m_undo.push_back({text,
+                              after,
+                              bareLf,
+                              bareLf,
+                              e->start,
+                              removed,
+                              e->with.size(),
+                              false,
+                              merge,
+                              {},
+                              {}});
             m_redo.clear();
         }
         m_open = merge != Merge::No;
@@ -186,25 +197,31 @@ public:
     {
         if (m_undo.empty())
             return;
-        const Step step = m_undo.back();
+        Step step = m_undo.back();
         m_undo.pop_back();
+        step.placeAfter = {anchor, caret};
         m_redo.push_back(step);
         m_open = false;
         text = step.before;
         bareLf = step.bareLfBefore;
-        caret = anchor = step.wholeText ? 0 : step.position + step.removed;
+        caret = anchor = step.position + step.removed;
+        if (step.wholeText)
+            std::tie(anchor, caret) = step.placeBefore;
     }
     void redo()
     {
         if (m_redo.empty())
             return;
-        const Step step = m_redo.back();
+        Step step = m_redo.back();
         m_redo.pop_back();
+        step.placeBefore = {anchor, caret};
         m_undo.push_back(step);
         m_open = false;
         text = step.after;
         bareLf = step.bareLfAfter;
-        caret = anchor = step.wholeText ? 0 : step.position + step.inserted;
+        caret = anchor = step.position + step.inserted;
+        if (step.wholeText)
+            std::tie(anchor, caret) = step.placeAfter;
     }
 
 private:
@@ -219,6 +236,10 @@ private:
         qsizetype inserted;
         bool wholeText;
         Merge merge;
+        // The anchor and caret a whole-text step brings back: those before the change when it
+        // is undone, those when it was undone when it is redone.
+        std::pair<qsizetype, qsizetype> placeBefore;
+        std::pair<qsizetype, qsizetype> placeAfter;
     };
     std::vector<Step> m_undo;
     std::vector<Step> m_redo;
@@ -517,17 +538,25 @@ private:
         return QPoint(int(m_random.bounded(size.width())), int(m_random.bounded(size.height())));
     }
 
-    // A click, a Shift+click, a drag or a double-click somewhere in the view.
+    // A click, a Shift+click, a drag, a double-click or a triple click somewhere in the view. A
+    // press near the last double-click, with no press between, is a triple click too (the
+    // double-click time is made long enough that no step outlasts it).
     QString mouse()
     {
         QWidget *view = m_box.viewport();
         const QPoint at = randomPoint();
         const int what = int(m_random.bounded(10));
+        const bool nearDoubleClick =
+            m_doubleClickedAt &&
+            (at - *m_doubleClickedAt).manhattanLength() < QApplication::startDragDistance();
+        m_doubleClickedAt.reset();
         if (what < 5) {
             const bool shift = what == 4;
             m_steps << said("%1click %2,%3", QLatin1String(shift ? "Shift+" : ""), at.x(), at.y());
             QTest::mouseClick(view, Qt::LeftButton, shift ? Qt::ShiftModifier : Qt::NoModifier, at);
             m_model.composing = false;
+            if (nearDoubleClick)
+                return tookLine();
             return tookMove(shift);
         }
         if (what < 8) {
@@ -537,10 +566,17 @@ private:
             QTest::mouseMove(view, to);
             QTest::mouseRelease(view, Qt::LeftButton, {}, to);
         } else {
-            m_steps << said("double-click %1,%2", at.x(), at.y());
+            m_steps << said(what == 9 ? "triple-click %1,%2" : "double-click %1,%2", at.x(),
+                            at.y());
             QTest::mouseClick(view, Qt::LeftButton, {}, at);
             QTest::mouseDClick(view, Qt::LeftButton, {}, at);
             QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+            if (what == 9) {
+                QTest::mouseClick(view, Qt::LeftButton, {}, at);
+                m_model.composing = false;
+                return tookLine();
+            }
+            m_doubleClickedAt = at;
         }
         m_model.composing = false;
         m_model.anchor = m_box.anchorPosition();
@@ -552,6 +588,25 @@ private:
             return said("a double-click selected %1 from %2 to %3", quoted(word), m_model.anchor,
                         m_model.caret);
         return {};
+    }
+
+    // A triple click selects one whole line, from its start up to the next line's start, or to
+    // the end of the text.
+    QString tookLine()
+    {
+        const QString &t = m_model.text;
+        const qsizetype from = m_box.anchorPosition();
+        const qsizetype to = m_box.cursorPosition();
+        const QString line = t.mid(from, to - from);
+        const bool ended = !line.isEmpty() && isBreak(line.back());
+        const qsizetype inner = line.size() - (line.endsWith(QStringLiteral("\r\n")) ? 2
+                                               : ended                               ? 1
+                                                                                     : 0);
+        if (m_box.text() != t || from > to || (from > 0 && !isBreak(t[from - 1])) ||
+            (to < t.size() && !ended) || std::any_of(line.begin(), line.begin() + inner, isBreak))
+            return said("a triple click selected %1 from %2 to %3", quoted(line), from, to);
+        m_model.anchor = from;
+        return tookMove(true);
     }
 
     // The model takes the box's caret after a move whose target is the layout's, once it has
@@ -721,6 +776,7 @@ private:
     tk::MultiLineBox &m_box;
     Model m_model;
     QStringList m_steps;
+    std::optional<QPoint> m_doubleClickedAt;
 };
 
 quint32 fromEnvironment(const char *name, quint32 otherwise)
@@ -738,6 +794,7 @@ private slots:
     void randomInput()
     {
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(24 * 3600 * 1000);
         const quint32 seed = fromEnvironment("TEXTBOX_FUZZ_SEED", 20261207);
         const quint32 steps = fromEnvironment("TEXTBOX_FUZZ_STEPS", 5000);
         // The box of tst_textbox's key table, so that a failing case replays there.
