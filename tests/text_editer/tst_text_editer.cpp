@@ -296,6 +296,9 @@ private slots:
         QCOMPARE(request.title, QStringLiteral("tarnwick"));
         QCOMPARE(request.fileTypeCaption, QStringLiteral("Text(*.txt;*.doc)"));
         QCOMPARE(request.filePatterns, (QStringList{"*.txt", "*.doc"}));
+        QCOMPARE(request.moreFileTypes.size(), 1);
+        QCOMPARE(request.moreFileTypes[0].caption, QStringLiteral("Tüm dosyalar (*)"));
+        QCOMPARE(request.moreFileTypes[0].patterns, QStringList{"*"});
 
         // A cancel keeps the text; Save proposes the name chosen for opening.
         dialogs.cancel();
