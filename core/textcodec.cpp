@@ -1,5 +1,7 @@
 #include "core/textcodec.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 
@@ -61,6 +63,73 @@ std::optional<QByteArray> encodeWindows1254(QStringView text)
     if (encoder.hasError())
         return std::nullopt;
     return bytes;
+}
+
+std::optional<TextEncoding> utf16ByteOrder(QByteArrayView start)
+{
+    if (start.startsWith("\xFF\xFE"))
+        return TextEncoding::Utf16Le;
+    if (start.startsWith("\xFE\xFF"))
+        return TextEncoding::Utf16Be;
+    return std::nullopt;
+}
+
+QString Utf16Decoder::decode(QByteArrayView bytes)
+{
+    // Never more characters than code units begun, plus a first half held back before.
+    QString text(bytes.size() / 2 + 2, Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
+    const auto take = [&](char16_t unit) {
+        if (m_high) {
+            *out++ = m_high;
+            m_high = 0;
+            if (QChar::isLowSurrogate(unit)) {
+                *out++ = unit;
+                return;
+            }
+            m_failed = true;
+        }
+        if (QChar::isHighSurrogate(unit))
+            m_high = unit;
+        else
+            *out++ = unit;
+        m_failed = m_failed || QChar::isLowSurrogate(unit);
+    };
+    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype n = bytes.size();
+    const auto unit = [this](uchar first, uchar second) {
+        return m_bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+    };
+    qsizetype i = 0;
+    if (m_byte >= 0 && n > 0) {
+        take(unit(uchar(m_byte), p[0]));
+        m_byte = -1;
+        i = 1;
+    }
+    for (; i + 1 < n; i += 2)
+        take(unit(p[i], p[i + 1]));
+    if (i < n)
+        m_byte = p[i];
+    text.truncate(out - begin);
+    return text;
+}
+
+void Utf16Decoder::finish()
+{
+    m_failed = m_failed || m_byte >= 0 || m_high;
+    m_byte = -1;
+    m_high = 0;
+}
+
+void appendUtf16(QByteArray &bytes, QStringView text, TextEncoding order)
+{
+    const qsizetype at = bytes.size();
+    bytes.resize(at + text.size() * 2);
+    if (order == TextEncoding::Utf16Be)
+        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data() + at);
+    else
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data() + at);
 }
 
 namespace {

@@ -67,8 +67,41 @@ inline bool isByteStandIn(QChar c)
 
 // The encodings a text file is read and written in: UTF-8, the locale's encoding, or, for a file
 // that is not UTF-8 but reads cleanly as it, Windows-1254, the Turkish code page old files were
-// written in.
-enum class TextEncoding { Utf8, Windows1254 };
+// written in, or UTF-16 in either byte order, as Windows programs save Unicode text with a
+// byte-order mark.
+enum class TextEncoding { Utf8, Windows1254, Utf16Le, Utf16Be };
+
+// The UTF-16 byte order that the first bytes of a file announce by a byte-order mark (FF FE
+// little-endian, FE FF big-endian); nothing when they start with neither.
+std::optional<TextEncoding> utf16ByteOrder(QByteArrayView start);
+
+// UTF-16 in one byte order (`order` is Utf16Le or Utf16Be), the byte-order mark kept as a
+// character. The decoder keeps its state across blocks: a byte or the first half of a surrogate
+// pair that continues in the next block is held back, so it arrives whole.
+class Utf16Decoder {
+public:
+    explicit Utf16Decoder(TextEncoding order) : m_bigEndian(order == TextEncoding::Utf16Be) {}
+    QString decode(QByteArrayView bytes);
+    // Once the bytes are all in: anything still held back makes them unclean.
+    void finish();
+    // Whether the bytes so far were not clean UTF-16: an odd count of them (once finished), or a
+    // surrogate without its partner. Such text cannot be written back as the same bytes.
+    bool hasError() const { return m_failed; }
+
+private:
+    bool m_bigEndian;
+    bool m_failed = false;
+    int m_byte = -1;     // the first byte of a code unit, or -1
+    char16_t m_high = 0; // the first half of a surrogate pair, or 0
+};
+
+// Appends every code unit of `text` as it stands to `bytes`, in the byte order `order` (Utf16Le
+// or Utf16Be); no byte-order mark is added.
+void appendUtf16(QByteArray &bytes, QStringView text, TextEncoding order);
+inline bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+}
 
 // The text of `bytes` as Windows-1254, when they read cleanly as it: no byte the code page leaves
 // undefined, and no control character but tab, line feed, form feed and carriage return.

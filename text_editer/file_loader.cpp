@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace text_editer {
 
@@ -111,20 +112,38 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
         return !progress || progress->advance(bytesRead);
     };
 
-    // Most files are UTF-8, read in one pass by Qt's decoder. The first byte that is not part of
-    // valid UTF-8 sends the loader back to read the bytes as they are and choose again.
+    // Most files are UTF-8, read in one pass by Qt's decoder; one that starts with a UTF-16
+    // byte-order mark is read as UTF-16 instead. The first byte that does not decode sends the
+    // loader back to read the bytes as they are and choose again, as for any file that is not
+    // UTF-8, so a damaged UTF-16 file still loads with every byte kept.
     result.reserve(qsizetype(st.st_size)); // never more characters than bytes
     core::TextDecoder decoder;
+    std::optional<core::Utf16Decoder> utf16;
+    bool firstRecord = true;
     bool cancelled = !readRecords(
         fd, blocks, buffer,
         [&](QByteArrayView record) {
+            if (std::exchange(firstRecord, false)) {
+                if (const std::optional<core::TextEncoding> order = core::utf16ByteOrder(record)) {
+                    utf16.emplace(*order);
+                    chosen = *order;
+                }
+            }
+            if (utf16) {
+                result += utf16->decode(record);
+                return !utf16->hasError();
+            }
             result += decoder.decode(record);
             return !decoder.hasError();
         },
         goOn);
-    result += decoder.finish();
+    if (utf16)
+        utf16->finish();
+    else
+        result += decoder.finish();
 
-    if (decoder.hasError() && !cancelled) {
+    if ((utf16 ? utf16->hasError() : decoder.hasError()) && !cancelled) {
+        chosen = core::TextEncoding::Utf8;
         result = QString();
         if (progress)
             progress->setTotal(st.st_size + bytesRead);

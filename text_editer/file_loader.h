@@ -31,9 +31,11 @@ enum class IfMissing { Create, Fail };
 // record that fails to read ends the reading, keeping what came before it. Empty when the path
 // cannot be loaded (see below).
 //
-// The bytes are read as UTF-8 when they are valid UTF-8; otherwise as Windows-1254 when they read
-// cleanly as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save
-// writes it back. `encoding`, when given, receives the encoding chosen, for the save.
+// Bytes that start with a UTF-16 byte-order mark are read as UTF-16 in that byte order when they
+// are clean UTF-16 (an even count, every surrogate paired). Other bytes, and those that are not,
+// are read as UTF-8 when they are valid UTF-8; otherwise as Windows-1254 when they read cleanly
+// as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save writes it
+// back. `encoding`, when given, receives the encoding chosen, for the save.
 QString loadTextFile(const QString &path, core::TextEncoding *encoding = nullptr);
 
 // The same, telling `progress` the bytes read; a file read twice (to choose its encoding again)

@@ -1,8 +1,9 @@
 #pragma once
-// Writes the editing box's text to a file: the text in the file's encoding, ending with exactly
-// one line end (a carriage return and line feed is added when the text does not already end with
-// a line break of any kind), by the replace rule of core::fs (a failed save leaves the old file
-// whole, and the file keeps its owner, group, mode and hard links).
+// Writes the editing box's text to a file: the text in the file's encoding (a UTF-16 file led by
+// its byte-order mark, which is added when the text has lost it), ending with exactly one line
+// end (a carriage return and line feed is added when the text does not already end with a line
+// break of any kind), by the replace rule of core::fs (a failed save leaves the old file whole,
+// and the file keeps its owner, group, mode and hard links).
 
 #include "core/textcodec.h"
 

@@ -119,6 +119,8 @@ TextEditerWindow::TextEditerWindow(QWidget *parent)
     fileDialog.setTitle(QStringLiteral("tarnwick"));
     fileDialog.setFileType(QStringLiteral("Text(*.txt;*.doc)"),
                            {QStringLiteral("*.txt"), QStringLiteral("*.doc")});
+    // Subtitles, logs and tables are text too, and need not be typed by name to be opened.
+    fileDialog.addFileType(QStringLiteral("Tüm dosyalar (*)"), {QStringLiteral("*")});
 
     tk::acceptFileDrops(fileTextBox, [this](const QStringList &paths) { dropFiles(paths); });
     connect(wordLabel, &tk::ClickLabel::doubleClicked, this, &TextEditerWindow::showLength);

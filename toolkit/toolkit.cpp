@@ -92,7 +92,7 @@ Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons, Icon 
 
 bool FileDialog::show(QWidget *parent, DialogMode mode)
 {
-    FileDialogRequest request{mode, m_title, m_caption, m_patterns, m_fileName};
+    FileDialogRequest request{mode, m_title, m_caption, m_patterns, m_fileName, m_moreTypes};
     std::optional<QString> chosen;
     if (g_dialogs) {
         g_dialogs->m_shown.push_back(request);
@@ -113,9 +113,17 @@ bool FileDialog::show(QWidget *parent, DialogMode mode)
         if (!m_caption.isEmpty()) {
             // Qt takes a filter's patterns from its last parentheses and splits them at spaces,
             // so a caption such as "Text(*.txt;*.doc)" would list nothing on its own. The
-            // patterns go in a last pair of parentheses that the combo box then hides.
+            // patterns go in a last pair of parentheses that the combo box then hides, so a
+            // caption that names its own, such as "Tüm dosyalar (*)", keeps them on screen too.
             dialog.setOption(QFileDialog::HideNameFilterDetails);
-            dialog.setNameFilter(m_caption + QStringLiteral(" (") + m_patterns.join(u' ') + u')');
+            const auto filter = [](const QString &caption, const QStringList &patterns) {
+                return QString(caption + QStringLiteral(" (") + patterns.join(u' ') + u')');
+            };
+            QStringList filters{filter(m_caption, m_patterns)};
+            for (const FileType &type : std::as_const(m_moreTypes))
+                filters << filter(type.caption, type.patterns);
+            dialog.setNameFilters(filters);
+            dialog.selectNameFilter(filters.constFirst());
         }
         if (!m_fileName.isEmpty())
             dialog.selectFile(m_fileName);

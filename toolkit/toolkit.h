@@ -37,12 +37,18 @@ Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons = Butt
 
 enum class DialogMode { Open, Save };
 
+struct FileType {
+    QString caption;      // shown as it stands
+    QStringList patterns; // which files are listed while it is chosen
+};
+
 struct FileDialogRequest {
     DialogMode mode = DialogMode::Open;
-    QString title;            // empty: the toolkit's own title
-    QString fileTypeCaption;  // empty: no file type, every file is listed
-    QStringList filePatterns; // the patterns the caption stands for
-    QString proposedName;     // the full path chosen last, empty before the first choice
+    QString title;                 // empty: the toolkit's own title
+    QString fileTypeCaption;       // empty: no file type, every file is listed
+    QStringList filePatterns;      // the patterns the caption stands for
+    QString proposedName;          // the full path chosen last, empty before the first choice
+    QList<FileType> moreFileTypes; // offered after the first, which is the one chosen
 };
 
 // A file dialog object kept by its window. It remembers the full path chosen last and proposes
@@ -53,11 +59,17 @@ struct FileDialogRequest {
 class FileDialog {
 public:
     void setTitle(const QString &title) { m_title = title; }
-    // The caption is shown as it stands; the patterns decide which files are listed.
+    // The caption is shown as it stands; the patterns decide which files are listed. This type
+    // comes first and is the one chosen when the dialog opens.
     void setFileType(const QString &caption, const QStringList &patterns)
     {
         m_caption = caption;
         m_patterns = patterns;
+    }
+    // A type the user may choose instead, offered after those added before it.
+    void addFileType(const QString &caption, const QStringList &patterns)
+    {
+        m_moreTypes.append({caption, patterns});
     }
     // Returns true when a file was chosen, false on cancel; callers that do not care about a
     // cancel simply read fileName() afterwards.
@@ -68,6 +80,7 @@ private:
     QString m_title;
     QString m_caption;
     QStringList m_patterns;
+    QList<FileType> m_moreTypes;
     QString m_fileName;
 };
 

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +36,14 @@ QByteArray numbered(int size)
     for (int i = 0; bytes.size() < size; ++i)
         bytes += QByteArray::number(i) + ',';
     return bytes.left(size);
+}
+
+// UTF-16 as Qt's own encoder writes it, in the byte order of `order`, with no mark added.
+QByteArray utf16(QStringView text, core::TextEncoding order)
+{
+    QStringEncoder encoder(order == core::TextEncoding::Utf16Be ? QStringConverter::Utf16BE
+                                                                : QStringConverter::Utf16LE);
+    return encoder.encode(text);
 }
 
 // Types as a user would; "\n" presses Enter.
@@ -121,36 +130,71 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text"); // null: not compared
-        QTest::addColumn<bool>("turkishCodePage");
+        QTest::addColumn<core::TextEncoding>("encoding");
+        using enum core::TextEncoding;
         const QByteArray a9999(9999, 'a');
         QTest::newRow("utf-8, cut at 10000")
-            << a9999 + "\xC5\x9F" << QString(a9999) + QStringLiteral("ş") << false;
+            << a9999 + "\xC5\x9F" << QString(a9999) + QStringLiteral("ş") << Utf8;
         QTest::newRow("windows-1254") << QByteArray("T\xFCrk\xE7"
                                                     "e \xFE"
                                                     "ark\xFD\r\n")
-                                      << QStringLiteral("Türkçe şarkı\r\n") << true;
+                                      << QStringLiteral("Türkçe şarkı\r\n") << Windows1254;
         QTest::newRow("windows-1254 beside byte 10000")
-            << a9999 + "\xFE\xFD" << QString(a9999) + QStringLiteral("şı") << true;
-        QTest::newRow("utf-8 cut off at 10000, then ascii") << a9999 + "\xC3(" << QString() << true;
+            << a9999 + "\xFE\xFD" << QString(a9999) + QStringLiteral("şı") << Windows1254;
+        QTest::newRow("utf-8 cut off at 10000, then ascii")
+            << a9999 + "\xC3(" << QString() << Windows1254;
         QTest::newRow("undefined in 1254") << QByteArray("abc\x81"
                                                          "def")
-                                           << QString() << false;
+                                           << QString() << Utf8;
         QTest::newRow("binary, invalid at 10000")
-            << a9999 + QByteArray("\xF0\x9F\x00\x01\xFFz", 6) << QString() << false;
+            << a9999 + QByteArray("\xF0\x9F\x00\x01\xFFz", 6) << QString() << Utf8;
+
+        const QString turkish = QStringLiteral("\uFEFFçğıİöşü ÇĞIİÖŞÜ\r\nson");
+        QTest::newRow("utf-16 le") << utf16(turkish, Utf16Le) << turkish << Utf16Le;
+        QTest::newRow("utf-16 be") << utf16(turkish, Utf16Be) << turkish << Utf16Be;
+        // The pair's first half ends the first record, its second half starts the next.
+        const QString cut =
+            QString(u'\uFEFF') + QString(4998, u'a') + QStringLiteral("\U0001F600ş");
+        QTest::newRow("utf-16 le, pair cut at 10000") << utf16(cut, Utf16Le) << cut << Utf16Le;
+        // Not UTF-16 after all: every byte is kept as for any other file that is not UTF-8.
+        QTest::newRow("utf-16 le, odd length")
+            << utf16(turkish, Utf16Le) + 'x' << QString() << Utf8;
+        QTest::newRow("utf-16 be, unpaired surrogate")
+            << utf16(QStringLiteral("\uFEFFa"), Utf16Be) + "\xD8\x3D" + utf16(u"b", Utf16Be)
+            << QString() << Utf8;
     }
     void encodingsRoundTrip()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        QFETCH(bool, turkishCodePage);
+        QFETCH(core::TextEncoding, encoding);
         writeFile(path("in.txt"), bytes);
-        core::TextEncoding encoding = core::TextEncoding::Utf8;
-        const QString loaded = text_editer::loadTextFile(path("in.txt"), &encoding);
+        core::TextEncoding loadedAs = core::TextEncoding::Windows1254;
+        const QString loaded = text_editer::loadTextFile(path("in.txt"), &loadedAs);
         if (!text.isNull())
             QCOMPARE(loaded, text);
-        QCOMPARE(encoding == core::TextEncoding::Windows1254, turkishCodePage);
-        QVERIFY(text_editer::saveTextFile(path("out.txt"), loaded, encoding));
-        QCOMPARE(readAll(path("out.txt")), bytes.endsWith('\n') ? bytes : bytes + "\r\n");
+        QCOMPARE(loadedAs, encoding);
+        QVERIFY(text_editer::saveTextFile(path("out.txt"), loaded, loadedAs));
+        const QByteArray lineEnd =
+            core::isUtf16(encoding) ? utf16(u"\r\n", encoding) : QByteArray("\r\n");
+        QCOMPARE(readAll(path("out.txt")), bytes.endsWith('\n') ? bytes : bytes + lineEnd);
+    }
+
+    // A UTF-16 file stays UTF-16 whatever is put into it, led by its byte-order mark even once
+    // the text lost it, so it opens as UTF-16 again.
+    void utf16FileKeepsUtf16()
+    {
+        writeFile(path("u16.txt"), utf16(u"\uFEFFeski", core::TextEncoding::Utf16Be));
+        text_editer::TextEditerWindow w;
+        ScriptedFileDialogs dialogs;
+        dialogs.choose(path("u16.txt"));
+        w.openFile();
+        QCOMPARE(w.fileTextBox->text(), QStringLiteral("\uFEFFeski"));
+        QApplication::clipboard()->setText(QStringLiteral("çağ ə")); // the box's Paste replaces all
+        w.pasteText();
+        dialogs.choose(path("u16.txt"));
+        w.save();
+        QCOMPARE(readAll(path("u16.txt")), utf16(u"\uFEFFçağ ə\r\n", core::TextEncoding::Utf16Be));
     }
 
     // The loader tells its progress the bytes read, a second pass counted again, and stops
@@ -296,6 +340,9 @@ private slots:
         QCOMPARE(request.title, QStringLiteral("tarnwick"));
         QCOMPARE(request.fileTypeCaption, QStringLiteral("Text(*.txt;*.doc)"));
         QCOMPARE(request.filePatterns, (QStringList{"*.txt", "*.doc"}));
+        QCOMPARE(request.moreFileTypes.size(), 1);
+        QCOMPARE(request.moreFileTypes[0].caption, QStringLiteral("Tüm dosyalar (*)"));
+        QCOMPARE(request.moreFileTypes[0].patterns, QStringList{"*"});
 
         // A cancel keeps the text; Save proposes the name chosen for opening.
         dialogs.cancel();

@@ -54,6 +54,7 @@ bool drop(QWidget *target, QMimeData *data)
 class ToolkitLayer : public QObject {
     Q_OBJECT
 private slots:
+    void fileTypeListsEveryPattern_data();
     void fileTypeListsEveryPattern();
     void typedMissingNameIsAccepted();
     void cancelKeepsRememberedName();
@@ -69,35 +70,55 @@ private slots:
     void progressWindowOutlivedByItsParent();
 };
 
+// The first type is the one chosen when the dialog opens; the others list what it hides.
+void ToolkitLayer::fileTypeListsEveryPattern_data()
+{
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("first type, as opened") << -1 << QStringList{"a.txt", "b.doc"};
+    QTest::newRow("all files") << 1 << QStringList{"a.txt", "b.doc", "c.pdf"};
+}
+
 void ToolkitLayer::fileTypeListsEveryPattern()
 {
+    QFETCH(int, chosen);
+    QFETCH(QStringList, listed);
     QTemporaryDir dir;
     for (const char *name : {"a.txt", "b.doc", "c.pdf"})
         touch(dir.filePath(name));
     tk::FileDialog files;
     files.setTitle(QStringLiteral("tarnwick"));
     files.setFileType(QStringLiteral("Text(*.txt;*.doc)"), {"*.txt", "*.doc"});
+    files.addFileType(QStringLiteral("Tüm dosyalar (*)"), {"*"});
 
-    QStringList listed;
+    QStringList shown, captions;
     QString caption, title;
     bool confirmsOverwrite = true;
     whenDialogShows([&](QFileDialog *dialog) {
         title = dialog->windowTitle();
-        caption = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
+        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        caption = types->currentText();
+        for (int i = 0; i < types->count(); ++i)
+            captions << types->itemText(i);
+        if (chosen >= 0) {
+            types->setCurrentIndex(chosen);
+            emit types->activated(chosen);
+        }
         confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         dialog->setDirectory(dir.path());
         auto *view = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView"));
-        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
-        for (int row = 0; row < 2; ++row)
-            listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), listed.size());
+        for (int row = 0; row < listed.size(); ++row)
+            shown << view->model()->index(row, 0, view->rootIndex()).data().toString();
         dialog->reject();
     });
     QVERIFY(!files.show(nullptr, tk::DialogMode::Save));
     QCOMPARE(title, QStringLiteral("tarnwick"));
     QCOMPARE(caption, QStringLiteral("Text(*.txt;*.doc)"));
+    QCOMPARE(captions, (QStringList{"Text(*.txt;*.doc)", QStringLiteral("Tüm dosyalar (*)")}));
     QVERIFY(!confirmsOverwrite);
-    listed.sort();
-    QCOMPARE(listed, (QStringList{"a.txt", "b.doc"}));
+    shown.sort();
+    QCOMPARE(shown, listed);
 }
 
 void ToolkitLayer::typedMissingNameIsAccepted()
