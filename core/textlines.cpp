@@ -1,5 +1,7 @@
 #include "core/textlines.h"
 
+#include "core/textmatch.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +26,64 @@ bool endsBreak(const QChar *s, qsizetype size, qsizetype at)
 bool mayHoldBreak(std::uint64_t w)
 {
     return ((w - 0x000E000E000E000EULL) & ~w & 0x8000800080008000ULL) != 0;
+}
+
+// Puts `with` in place of the `length` characters at each of `at` (ascending, apart) and moves
+// each position to where its `with` then stands. A text nobody else holds is changed in its own
+// buffer: shrinking moves the kept runs forward, growing resizes first (a big buffer grows by
+// remapping, not copying) and fills from the back, so no run is overwritten before it moves.
+void replaceAt(QString &text, std::vector<qsizetype> &at, qsizetype length, QStringView with)
+{
+    if (at.empty())
+        return;
+    const qsizetype oldSize = text.size();
+    const qsizetype delta = with.size() - length;
+    const qsizetype newSize = oldSize + delta * qsizetype(at.size());
+    const auto put = [&](QChar *to) { std::copy_n(with.data(), with.size(), to); };
+    if (!text.isDetached()) {
+        // Someone else holds the old text, so the new one needs its own buffer anyway.
+        QString out(newSize, Qt::Uninitialized);
+        QChar *o = out.data();
+        const QChar *s = text.constData();
+        qsizetype done = 0;
+        for (qsizetype &p : at) {
+            o = std::copy(s + done, s + p, o);
+            done = p + length;
+            p = o - out.constData();
+            put(o);
+            o += with.size();
+        }
+        std::copy(s + done, s + oldSize, o);
+        text = std::move(out);
+    } else if (delta <= 0) {
+        QChar *s = text.data();
+        qsizetype write = at.front();
+        qsizetype done = at.front();
+        for (qsizetype &p : at) {
+            std::memmove(s + write, s + done, size_t(p - done) * sizeof(QChar));
+            write += p - done;
+            done = p + length;
+            p = write;
+            put(s + write);
+            write += with.size();
+        }
+        std::memmove(s + write, s + done, size_t(oldSize - done) * sizeof(QChar));
+        text.resize(newSize);
+    } else {
+        text.resize(newSize);
+        QChar *s = text.data();
+        qsizetype read = oldSize;
+        qsizetype write = newSize;
+        for (auto it = at.rbegin(); it != at.rend(); ++it) {
+            const qsizetype after = *it + length;
+            write -= read - after;
+            std::memmove(s + write, s + after, size_t(read - after) * sizeof(QChar));
+            write -= with.size();
+            put(s + write);
+            read = *it;
+            *it = write;
+        }
+    }
 }
 
 } // namespace
@@ -216,13 +276,13 @@ void TextLines::apply(qsizetype position, qsizetype length, const QString &with)
 void TextLines::push(Step step)
 {
     for (const Step &s : m_redo)
-        m_historyChars -= s.other.size();
+        m_historyChars -= s.chars();
     m_redo.clear();
-    m_historyChars += step.other.size();
+    m_historyChars += step.chars();
     m_undo.push_back(std::move(step));
     size_t dropped = 0;
     while (m_historyChars > kHistoryChars && m_undo.size() - dropped > 1)
-        m_historyChars -= m_undo[dropped++].other.size();
+        m_historyChars -= m_undo[dropped++].chars();
     m_undo.erase(m_undo.begin(), m_undo.begin() + qsizetype(dropped));
 }
 
@@ -273,8 +333,55 @@ TextLines::Change TextLines::replace(qsizetype position, qsizetype length, const
     return change;
 }
 
+TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool describe)
+{
+    // The two strings are this step's own (taken by value), so neither can be the text itself
+    // changing under the replacement.
+    Step step;
+    step.wholeText = true;
+    step.everyMatch = true;
+    step.described = describe;
+    for (qsizetype at = match::indexOf(m_text, pattern); at >= 0;
+         at = match::indexOf(m_text, pattern, at + pattern.size()))
+        step.at.push_back(at);
+    step.current = std::move(pattern);
+    step.other = std::move(with);
+    Change change = swapMatches(step);
+    // As setText, the answer is read afresh from the new text rather than carried over.
+    step.otherBareLf = m_bareLf;
+    m_bareLf = rebuild();
+    push(std::move(step));
+    return change;
+}
+
+// Both sides of the step trade places: the text's own side goes where the other stood, so the
+// step's size in characters stays the same.
+TextLines::Change TextLines::swapMatches(Step &step)
+{
+    Change change{step.at.empty() ? 0 : step.at.front(), {}, {}, true};
+    const auto span = [&] {
+        return step.at.empty() ? QString()
+                               : m_text.mid(step.at.front(),
+                                            step.at.back() + step.current.size() - step.at.front());
+    };
+    if (step.described)
+        change.removed = span();
+    replaceAt(m_text, step.at, step.current.size(), step.other);
+    std::swap(step.current, step.other);
+    if (step.described)
+        change.inserted = span();
+    m_mergeOpen = false;
+    return change;
+}
+
 TextLines::Change TextLines::swap(Step &step)
 {
+    if (step.everyMatch) {
+        Change change = swapMatches(step);
+        rebuild();
+        std::swap(m_bareLf, step.otherBareLf);
+        return change;
+    }
     QString current = step.wholeText ? m_text : m_text.mid(step.position, step.length);
     Change change{step.position, current, step.other, step.wholeText};
     apply(step.position, step.length, step.other);
