@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace core {
 
@@ -32,7 +34,8 @@ bool mayHoldBreak(std::uint64_t w)
 // each position to where its `with` then stands. A text nobody else holds is changed in its own
 // buffer: shrinking moves the kept runs forward, growing resizes first (a big buffer grows by
 // remapping, not copying) and fills from the back, so no run is overwritten before it moves.
-void replaceAt(QString &text, std::vector<qsizetype> &at, qsizetype length, QStringView with)
+template <typename Position>
+void replaceAt(QString &text, std::vector<Position> &at, qsizetype length, QStringView with)
 {
     if (at.empty())
         return;
@@ -46,10 +49,10 @@ void replaceAt(QString &text, std::vector<qsizetype> &at, qsizetype length, QStr
         QChar *o = out.data();
         const QChar *s = text.constData();
         qsizetype done = 0;
-        for (qsizetype &p : at) {
+        for (Position &p : at) {
             o = std::copy(s + done, s + p, o);
-            done = p + length;
-            p = o - out.constData();
+            done = qsizetype(p) + length;
+            p = Position(o - out.constData());
             put(o);
             o += with.size();
         }
@@ -57,13 +60,13 @@ void replaceAt(QString &text, std::vector<qsizetype> &at, qsizetype length, QStr
         text = std::move(out);
     } else if (delta <= 0) {
         QChar *s = text.data();
-        qsizetype write = at.front();
-        qsizetype done = at.front();
-        for (qsizetype &p : at) {
-            std::memmove(s + write, s + done, size_t(p - done) * sizeof(QChar));
-            write += p - done;
-            done = p + length;
-            p = write;
+        qsizetype write = qsizetype(at.front());
+        qsizetype done = write;
+        for (Position &p : at) {
+            std::memmove(s + write, s + done, size_t(qsizetype(p) - done) * sizeof(QChar));
+            write += qsizetype(p) - done;
+            done = qsizetype(p) + length;
+            p = Position(write);
             put(s + write);
             write += with.size();
         }
@@ -75,13 +78,13 @@ void replaceAt(QString &text, std::vector<qsizetype> &at, qsizetype length, QStr
         qsizetype read = oldSize;
         qsizetype write = newSize;
         for (auto it = at.rbegin(); it != at.rend(); ++it) {
-            const qsizetype after = *it + length;
+            const qsizetype after = qsizetype(*it) + length;
             write -= read - after;
             std::memmove(s + write, s + after, size_t(read - after) * sizeof(QChar));
             write -= with.size();
             put(s + write);
-            read = *it;
-            *it = write;
+            read = qsizetype(*it);
+            *it = Position(write);
         }
     }
 }
@@ -341,9 +344,22 @@ TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool desc
     step.wholeText = true;
     step.everyMatch = true;
     step.described = describe;
-    for (qsizetype at = match::indexOf(m_text, pattern); at >= 0;
-         at = match::indexOf(m_text, pattern, at + pattern.size()))
-        step.at.push_back(at);
+    const auto find = [&](auto &at) {
+        using Position = typename std::decay_t<decltype(at)>::value_type;
+        for (qsizetype p = match::indexOf(m_text, pattern); p >= 0;
+             p = match::indexOf(m_text, pattern, p + pattern.size()))
+            at.push_back(Position(p));
+    };
+    // The longest the new text can grow is by every pattern-long run being a match.
+    constexpr qsizetype limit = std::numeric_limits<quint32>::max();
+    const qsizetype size = m_text.size();
+    const qsizetype most = pattern.isEmpty() ? 0 : size / pattern.size();
+    const bool fits32 = size <= limit && (with.size() <= pattern.size() || most == 0 ||
+                                          with.size() - pattern.size() <= (limit - size) / most);
+    if (fits32)
+        find(step.at32);
+    else
+        find(step.at);
     step.current = std::move(pattern);
     step.other = std::move(with);
     Change change = swapMatches(step);
@@ -358,20 +374,24 @@ TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool desc
 // step's size in characters stays the same.
 TextLines::Change TextLines::swapMatches(Step &step)
 {
-    Change change{step.at.empty() ? 0 : step.at.front(), {}, {}, true};
-    const auto span = [&] {
-        return step.at.empty() ? QString()
-                               : m_text.mid(step.at.front(),
-                                            step.at.back() + step.current.size() - step.at.front());
-    };
-    if (step.described)
-        change.removed = span();
-    replaceAt(m_text, step.at, step.current.size(), step.other);
-    std::swap(step.current, step.other);
-    if (step.described)
-        change.inserted = span();
     m_mergeOpen = false;
-    return change;
+    const auto swapAt = [&](auto &at) {
+        Change change{at.empty() ? 0 : qsizetype(at.front()), {}, {}, true};
+        const auto span = [&] {
+            return at.empty()
+                       ? QString()
+                       : m_text.mid(change.position,
+                                    qsizetype(at.back()) + step.current.size() - change.position);
+        };
+        if (step.described)
+            change.removed = span();
+        replaceAt(m_text, at, step.current.size(), step.other);
+        std::swap(step.current, step.other);
+        if (step.described)
+            change.inserted = span();
+        return change;
+    };
+    return step.at.empty() ? swapAt(step.at32) : swapAt(step.at);
 }
 
 TextLines::Change TextLines::swap(Step &step)

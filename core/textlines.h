@@ -94,17 +94,21 @@ private:
         bool wholeText = false;
         Merge merge = Merge::No;
         bool otherBareLf = false; // hadBareLf() with `other`, for a whole-text step
-        // A replacement of every match: `current` stands at each of `at` in the text as it is,
-        // and `other` stood there before. Swapping the two moves the positions.
+        // A replacement of every match: `current` stands at each of the positions in the text as
+        // it is, and `other` stood there before. Swapping the two moves the positions. They are
+        // kept in 32 bits (at32) while both texts are shorter than 4 G characters, which halves
+        // what a replacement of millions of matches keeps, and in `at` otherwise.
         bool everyMatch = false;
         bool described = false;
         QString current{};
+        std::vector<quint32> at32{};
         std::vector<qsizetype> at{};
 
         qsizetype chars() const
         {
             return other.size() + current.size() +
-                   qsizetype(at.size() * sizeof(qsizetype) / sizeof(QChar));
+                   qsizetype((at32.size() * sizeof(quint32) + at.size() * sizeof(qsizetype)) /
+                             sizeof(QChar));
         }
     };
     struct LongLine {

@@ -180,7 +180,7 @@ private slots:
         QTest::newRow("the history's cap keeps the newest step")
             << QString(u's' + big + u"|snew|u") << big;
         // A replacement's step counts its positions: 1,000 of them tip this history over the cap.
-        const QString nearCap(64 * 1024 * 1024 - 2000, u'x');
+        const QString nearCap(64 * 1024 * 1024 - 1000, u'x');
         const QString as(1000, u'a');
         QTest::newRow("the cap counts a replacement's positions")
             << QString(u's' + nearCap + u"|s" + as + u"|aa=b|u|u") << as;
