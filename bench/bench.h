@@ -38,3 +38,6 @@ int runEncodingBench();
 // Opens one file in the Text Editer and prints the seconds, the peak and the empty window's peak
 // memory in MiB; the text section runs it as a process of its own.
 int runOpenFile(const QString &path);
+// Opens one file, clicks Replace five times and prints the seconds of the five clicks, the peak
+// and the empty window's peak memory in MiB, as runOpenFile does.
+int runReplaceFile(const QString &path);

@@ -22,6 +22,8 @@ int main(int argc, char *argv[])
     };
     if (argc == 3 && std::strcmp(argv[1], "open") == 0)
         return runOpenFile(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "replace") == 0)
+        return runReplaceFile(QString::fromLocal8Bit(argv[2]));
     int rc = 0;
     if (wanted("diverter"))
         rc |= runDiverterBench();

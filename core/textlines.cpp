@@ -1,8 +1,12 @@
 #include "core/textlines.h"
 
+#include "core/textmatch.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace core {
 
@@ -24,6 +28,65 @@ bool endsBreak(const QChar *s, qsizetype size, qsizetype at)
 bool mayHoldBreak(std::uint64_t w)
 {
     return ((w - 0x000E000E000E000EULL) & ~w & 0x8000800080008000ULL) != 0;
+}
+
+// Puts `with` in place of the `length` characters at each of `at` (ascending, apart) and moves
+// each position to where its `with` then stands. A text nobody else holds is changed in its own
+// buffer: shrinking moves the kept runs forward, growing resizes first (a big buffer grows by
+// remapping, not copying) and fills from the back, so no run is overwritten before it moves.
+template <typename Position>
+void replaceAt(QString &text, std::vector<Position> &at, qsizetype length, QStringView with)
+{
+    if (at.empty())
+        return;
+    const qsizetype oldSize = text.size();
+    const qsizetype delta = with.size() - length;
+    const qsizetype newSize = oldSize + delta * qsizetype(at.size());
+    const auto put = [&](QChar *to) { std::copy_n(with.data(), with.size(), to); };
+    if (!text.isDetached()) {
+        // Someone else holds the old text, so the new one needs its own buffer anyway.
+        QString out(newSize, Qt::Uninitialized);
+        QChar *o = out.data();
+        const QChar *s = text.constData();
+        qsizetype done = 0;
+        for (Position &p : at) {
+            o = std::copy(s + done, s + p, o);
+            done = qsizetype(p) + length;
+            p = Position(o - out.constData());
+            put(o);
+            o += with.size();
+        }
+        std::copy(s + done, s + oldSize, o);
+        text = std::move(out);
+    } else if (delta <= 0) {
+        QChar *s = text.data();
+        qsizetype write = qsizetype(at.front());
+        qsizetype done = write;
+        for (Position &p : at) {
+            std::memmove(s + write, s + done, size_t(qsizetype(p) - done) * sizeof(QChar));
+            write += qsizetype(p) - done;
+            done = qsizetype(p) + length;
+            p = Position(write);
+            put(s + write);
+            write += with.size();
+        }
+        std::memmove(s + write, s + done, size_t(oldSize - done) * sizeof(QChar));
+        text.resize(newSize);
+    } else {
+        text.resize(newSize);
+        QChar *s = text.data();
+        qsizetype read = oldSize;
+        qsizetype write = newSize;
+        for (auto it = at.rbegin(); it != at.rend(); ++it) {
+            const qsizetype after = qsizetype(*it) + length;
+            write -= read - after;
+            std::memmove(s + write, s + after, size_t(read - after) * sizeof(QChar));
+            write -= with.size();
+            put(s + write);
+            read = qsizetype(*it);
+            *it = Position(write);
+        }
+    }
 }
 
 } // namespace
@@ -216,13 +279,13 @@ void TextLines::apply(qsizetype position, qsizetype length, const QString &with)
 void TextLines::push(Step step)
 {
     for (const Step &s : m_redo)
-        m_historyChars -= s.other.size();
+        m_historyChars -= s.chars();
     m_redo.clear();
-    m_historyChars += step.other.size();
+    m_historyChars += step.chars();
     m_undo.push_back(std::move(step));
     size_t dropped = 0;
     while (m_historyChars > kHistoryChars && m_undo.size() - dropped > 1)
-        m_historyChars -= m_undo[dropped++].other.size();
+        m_historyChars -= m_undo[dropped++].chars();
     m_undo.erase(m_undo.begin(), m_undo.begin() + qsizetype(dropped));
 }
 
@@ -273,8 +336,72 @@ TextLines::Change TextLines::replace(qsizetype position, qsizetype length, const
     return change;
 }
 
+TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool describe)
+{
+    // The two strings are this step's own (taken by value), so neither can be the text itself
+    // changing under the replacement.
+    Step step;
+    step.wholeText = true;
+    step.everyMatch = true;
+    step.described = describe;
+    const auto find = [&](auto &at) {
+        using Position = typename std::decay_t<decltype(at)>::value_type;
+        for (qsizetype p = match::indexOf(m_text, pattern); p >= 0;
+             p = match::indexOf(m_text, pattern, p + pattern.size()))
+            at.push_back(Position(p));
+    };
+    // The longest the new text can grow is by every pattern-long run being a match.
+    constexpr qsizetype limit = std::numeric_limits<quint32>::max();
+    const qsizetype size = m_text.size();
+    const qsizetype most = pattern.isEmpty() ? 0 : size / pattern.size();
+    const bool fits32 = size <= limit && (with.size() <= pattern.size() || most == 0 ||
+                                          with.size() - pattern.size() <= (limit - size) / most);
+    if (fits32)
+        find(step.at32);
+    else
+        find(step.at);
+    step.current = std::move(pattern);
+    step.other = std::move(with);
+    Change change = swapMatches(step);
+    // As setText, the answer is read afresh from the new text rather than carried over.
+    step.otherBareLf = m_bareLf;
+    m_bareLf = rebuild();
+    push(std::move(step));
+    return change;
+}
+
+// Both sides of the step trade places: the text's own side goes where the other stood, so the
+// step's size in characters stays the same.
+TextLines::Change TextLines::swapMatches(Step &step)
+{
+    m_mergeOpen = false;
+    const auto swapAt = [&](auto &at) {
+        Change change{at.empty() ? 0 : qsizetype(at.front()), {}, {}, true};
+        const auto span = [&] {
+            return at.empty()
+                       ? QString()
+                       : m_text.mid(change.position,
+                                    qsizetype(at.back()) + step.current.size() - change.position);
+        };
+        if (step.described)
+            change.removed = span();
+        replaceAt(m_text, at, step.current.size(), step.other);
+        std::swap(step.current, step.other);
+        if (step.described)
+            change.inserted = span();
+        return change;
+    };
+    return step.at.empty() ? swapAt(step.at32) : swapAt(step.at);
+}
+
 TextLines::Change TextLines::swap(Step &step)
 {
+    if (step.everyMatch) {
+        Change change = swapMatches(step);
+        rebuild();
+        std::swap(m_bareLf, step.otherBareLf);
+        return change;
+    }
     QString current = step.wholeText ? m_text : m_text.mid(step.position, step.length);
     Change change{step.position, current, step.other, step.wholeText};
     apply(step.position, step.length, step.other);

@@ -44,7 +44,10 @@ public:
     std::pair<qsizetype, qsizetype> unitRange(qsizetype unit) const;
 
     // What an edit changed, for the view and for screen readers. A whole-text change carries the
-    // old and new text by implicit sharing, so it costs no copy.
+    // old and new text by implicit sharing, so it costs no copy. A replacement of every match is
+    // whole-text too (the view goes back to the top) but carries only the part from the first
+    // match to the end of the last, and that only when asked to describe it, since the part may
+    // be most of a big text and the old one exists nowhere else.
     struct Change {
         qsizetype position = 0;
         QString removed;
@@ -64,12 +67,21 @@ public:
     Change setText(const QString &text, bool freshHistory = false);
     Change replace(qsizetype position, qsizetype length, const QString &with,
                    Merge merge = Merge::No);
+    // Every match of `pattern` by the rule of core::match, replaced by `with`: one undo step, as
+    // setText would make even when nothing matches, that keeps the two strings and where the
+    // matches stand instead of the old text. The text is changed in its own buffer when nobody
+    // else holds it, so a big text is never held twice. With `describe`, this change and its undo
+    // and redo carry the changed part for a screen reader.
+    Change replaceAll(QString pattern, QString with, bool describe = false);
     void closeStep() { m_mergeOpen = false; }
 
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
     std::optional<Change> undo();
     std::optional<Change> redo();
+    // What the history holds, in characters (a position counts as the characters of its bytes);
+    // past 64 M the oldest steps go.
+    qsizetype historyChars() const { return m_historyChars; }
 
 private:
     // One history step, stored as what must be put back: the other side's text at `position`
@@ -82,6 +94,22 @@ private:
         bool wholeText = false;
         Merge merge = Merge::No;
         bool otherBareLf = false; // hadBareLf() with `other`, for a whole-text step
+        // A replacement of every match: `current` stands at each of the positions in the text as
+        // it is, and `other` stood there before. Swapping the two moves the positions. They are
+        // kept in 32 bits (at32) while both texts are shorter than 4 G characters, which halves
+        // what a replacement of millions of matches keeps, and in `at` otherwise.
+        bool everyMatch = false;
+        bool described = false;
+        QString current{};
+        std::vector<quint32> at32{};
+        std::vector<qsizetype> at{};
+
+        qsizetype chars() const
+        {
+            return other.size() + current.size() +
+                   qsizetype((at32.size() * sizeof(quint32) + at.size() * sizeof(qsizetype)) /
+                             sizeof(QChar));
+        }
     };
     struct LongLine {
         qsizetype line;
@@ -93,6 +121,7 @@ private:
     bool rebuild();
     void apply(qsizetype position, qsizetype length, const QString &with);
     Change swap(Step &step);
+    Change swapMatches(Step &step);
     // Takes the newest step of `from` back or again, and keeps it on `to`.
     std::optional<Change> replay(std::vector<Step> &from, std::vector<Step> &to);
     void push(Step step);

@@ -211,8 +211,7 @@ void TextEditerWindow::search()
 void TextEditerWindow::removeOldText()
 {
     const tk::BusyCursor busy;
-    const QString old = withLineBreak(oldTextBox->text(), fileTextBox->lineBreak());
-    fileTextBox->setText(core::match::removeAll(fileTextBox->text(), old));
+    fileTextBox->replaceAll(withLineBreak(oldTextBox->text(), fileTextBox->lineBreak()), {});
 }
 
 void TextEditerWindow::replaceOldText()
@@ -221,7 +220,7 @@ void TextEditerWindow::replaceOldText()
     const QString lineBreak = fileTextBox->lineBreak();
     const QString old = withLineBreak(oldTextBox->text(), lineBreak);
     const QString replacement = withLineBreak(newTextBox->text(), lineBreak);
-    fileTextBox->setText(core::match::replaceAll(fileTextBox->text(), old, replacement));
+    fileTextBox->replaceAll(old, replacement);
 }
 
 void TextEditerWindow::clearFileText()

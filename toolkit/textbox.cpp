@@ -85,6 +85,13 @@ void MultiLineBox::setTextFresh(const QString &text)
     wholeText(text, true);
 }
 
+void MultiLineBox::replaceAll(const QString &pattern, const QString &replacement)
+{
+    endPreedit();
+    // The changed part may be most of the text, so it is copied out only for a screen reader.
+    changed(m_lines.replaceAll(pattern, replacement, QAccessible::isActive()), 0);
+}
+
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
     endPreedit();

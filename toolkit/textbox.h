@@ -37,6 +37,9 @@ public:
     void setText(const QString &text);
     // Replaces the whole text and starts a new undo history, as loading a file does.
     void setTextFresh(const QString &text);
+    // Replaces every match of `pattern` (core::match) as one undo step, as setText would, but one
+    // that keeps where the matches stand rather than the old text, so a big text is not held twice.
+    void replaceAll(const QString &pattern, const QString &replacement);
     // The line break this box reports: "\r\n" or "\n".
     QString lineBreak() const
     {

@@ -2,6 +2,7 @@
 // break, the long-line pieces the view lays out, and the undo history.
 
 #include "core/textlines.h"
+#include "core/textmatch.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -25,6 +26,12 @@ QList<std::pair<qsizetype, qsizetype>> unitTable(const TextLines &lines)
     for (qsizetype u = 0; u < lines.unitCount(); ++u)
         table.append(lines.unitRange(u));
     return table;
+}
+
+// A copy with a buffer of its own, so that holding it leaves the model's text unshared.
+QString deep(const QString &text)
+{
+    return QString(text.constData(), text.size());
 }
 
 TextLines made(const QString &text)
@@ -149,7 +156,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         // Each step of a script: "t<c>" types c at the end, "b" Backspace at the end, "d" deletes
         // the first character, "c" closes the step, "s<text>" sets the whole text, "u" undo,
-        // "r" redo; steps are separated by '|'.
+        // "r" redo, "a<pattern>=<with>" replaces every match; steps are separated by '|'.
         QTest::newRow("typing merges into one step") << "ta|tb|tc|u"
                                                      << "start";
         QTest::newRow("a caret move closes the step") << "ta|tb|c|tc|u"
@@ -172,6 +179,11 @@ private slots:
         const QString big(64 * 1024 * 1024 + 1, u'x');
         QTest::newRow("the history's cap keeps the newest step")
             << QString(u's' + big + u"|snew|u") << big;
+        // A replacement's step counts its positions: 1,000 of them tip this history over the cap.
+        const QString nearCap(64 * 1024 * 1024 - 1000, u'x');
+        const QString as(1000, u'a');
+        QTest::newRow("the cap counts a replacement's positions")
+            << QString(u's' + nearCap + u"|s" + as + u"|aa=b|u|u") << as;
     }
     void undo()
     {
@@ -188,10 +200,113 @@ private slots:
             case u's': lines.setText(arg); break;
             case u'u': lines.undo(); break;
             case u'r': lines.redo(); break;
+            case u'a': lines.replaceAll(arg.section(u'=', 0, 0), arg.section(u'=', 1)); break;
             }
         }
         QTEST(lines.text(), "expected");
         QCOMPARE(lineTable(lines), lineTable(made(lines.text())));
+    }
+
+    // Each row replaces pattern by replacement in turn ("steps" alternates the two), then undoes
+    // every step and redoes it, checking the text, its index and its line break exactly each
+    // time. Once on a text nobody else holds (changed in place) and once on a shared one, with
+    // the change described for a screen reader.
+    void replaceAll_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("longer, shorter, same length, removed")
+            << "ab ab\r\nab" << QStringList{"ab", "abc", "abc", "x", "x", "y", "y", ""};
+        QTest::newRow("matches at both ends")
+            << "abxab" << QStringList{"ab", "Q", "Q", "", "x", "xyz"};
+        QTest::newRow("adjacent matches, never rescanned")
+            << "aaaaa" << QStringList{"aa", "a", "a", "aa", "aaa", "b"};
+        QTest::newRow("CR LF split, joined and made bare")
+            << "a\r\nb\rc\nd\r"
+            << QStringList{"\n", "", "\r", "\r\n", "\r\n", "\n", "b\n", "\r", "\r", "\n\r"};
+        QTest::newRow("lone CR before a LF")
+            << "x\r\n\ry\r" << QStringList{"\r\n", "\r", "y\r", "\n"};
+        QTest::newRow("surrogate halves at match ends")
+            << QString::fromUtf16(u"x\U0001F600y\U0001F600\U0001F600")
+            << QStringList{QString(QChar(0xDE00)),
+                           "z",
+                           QString(QChar(0xD83D)) + u'z',
+                           QString::fromUtf16(u"\U0001F601"),
+                           QString::fromUtf16(u"\U0001F601"),
+                           ""};
+        QTest::newRow("nothing matches, nor an empty pattern")
+            << "abc" << QStringList{"x", "y", "", "q", "c", "c"};
+        QTest::newRow("long lines cut and joined")
+            << QString(QString(3000, u'w') + u' ' + QString(4500, u'v'))
+            << QStringList{" ", "\n", "w", "ww", "\n", "", "v", ""};
+    }
+    void replaceAll()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, steps);
+        for (const bool shared : {false, true}) {
+            TextLines lines;
+            lines.setText(shared ? text : deep(text), true);
+            QList<QString> texts{shared ? lines.text() : deep(lines.text())};
+            const auto check = [&](const TextLines::Change &change, const QString &from,
+                                   const QString &to) {
+                QCOMPARE(lines.text(), to);
+                const TextLines fresh = made(to);
+                QCOMPARE(lineTable(lines), lineTable(fresh));
+                QCOMPARE(unitTable(lines), unitTable(fresh));
+                QVERIFY(change.wholeText);
+                if (shared) {
+                    // The described part turns the old text into the new one.
+                    QCOMPARE(QString(from.left(change.position) + change.inserted +
+                                     from.mid(change.position + change.removed.size())),
+                             to);
+                }
+            };
+            QList<bool> bareLf{lines.hadBareLf()};
+            for (qsizetype i = 0; i + 1 < steps.size(); i += 2) {
+                const QString expected =
+                    core::match::replaceAll(texts.last(), steps[i], steps[i + 1]);
+                const TextLines::Change change = lines.replaceAll(steps[i], steps[i + 1], shared);
+                check(change, texts.last(), expected);
+                texts.append(shared ? lines.text() : deep(expected));
+                bareLf.append(lines.hadBareLf());
+                QCOMPARE(lines.hadBareLf(), made(expected).hadBareLf());
+            }
+            for (qsizetype i = texts.size() - 1; i > 0; --i) {
+                const auto change = lines.undo();
+                QVERIFY(change);
+                check(*change, texts[i], texts[i - 1]);
+                QCOMPARE(lines.hadBareLf(), bareLf[i - 1]);
+            }
+            QVERIFY(!lines.canUndo());
+            for (qsizetype i = 1; i < texts.size(); ++i) {
+                const auto change = lines.redo();
+                QVERIFY(change);
+                check(*change, texts[i - 1], texts[i]);
+                QCOMPARE(lines.hadBareLf(), bareLf[i]);
+            }
+            QVERIFY(!lines.canRedo());
+        }
+    }
+
+    // A replacement keeps where its matches stand, not the old text, and changes the text in its
+    // own buffer when nobody else holds it.
+    void replaceAllKeepsOnlyTheMatches()
+    {
+        QString text;
+        for (int i = 0; i < 10000; ++i)
+            text += QString(99, QChar(u'a' + i % 26)) + u'\n';
+        TextLines lines;
+        lines.setText(deep(text), true);
+        const QChar *buffer = lines.text().constData();
+        lines.replaceAll(QStringLiteral("\n"), QString());
+        QCOMPARE(lines.text().constData(), buffer);
+        QCOMPARE(lines.size(), text.size() - 10000);
+        QVERIFY(lines.historyChars() < text.size() / 10);
+        lines.undo();
+        QCOMPARE(lines.text(), text);
+        QCOMPARE(lines.lineCount(), 10001);
+        QVERIFY(lines.historyChars() < text.size() / 10);
     }
 
     void narrowedChange_data()
