@@ -88,14 +88,27 @@ void MultiLineBox::setTextFresh(const QString &text)
 void MultiLineBox::replaceAll(const QString &pattern, const QString &replacement)
 {
     endPreedit();
+    const Place before = placeNow();
     // The changed part may be most of the text, so it is copied out only for a screen reader.
-    changed(m_lines.replaceAll(pattern, replacement, QAccessible::isActive()), 0);
+    const core::TextLines::Change change =
+        m_lines.replaceAll(pattern, replacement, QAccessible::isActive());
+    keepPlace(before);
+    changed(change, 0);
+}
+
+void MultiLineBox::keepPlace(const Place &before)
+{
+    // A replacement's step tells no lengths, so the place is taken before the step is made.
+    if (canUndo())
+        m_undoPlaces.push_back(before);
 }
 
 void MultiLineBox::wholeText(const QString &text, bool freshHistory)
 {
     endPreedit();
+    const Place before = placeNow();
     const core::TextLines::Change change = m_lines.setText(text, freshHistory);
+    keepPlace(before);
     changed(change, 0);
 }
 
@@ -137,8 +150,6 @@ void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype care
     if (origin == Origin::Edit) {
         // A new step ends what could be redone; a new history (or one whose oldest steps the
         // history dropped down to none) ends what could be undone.
-        if (change.wholeText && canUndo())
-            m_undoPlaces.push_back({m_anchor, m_caret, m_view.top(), change.removed.size()});
         if (!canUndo())
             m_undoPlaces.clear();
         m_redoPlaces.clear();
@@ -217,18 +228,22 @@ void MultiLineBox::setReadOnly(bool readOnly)
 
 void MultiLineBox::undo()
 {
-    if (!m_readOnly)
-        replayed(m_lines.undo(), m_undoPlaces, m_redoPlaces);
+    if (!m_readOnly) {
+        const Place before = placeNow();
+        replayed(m_lines.undo(), before, m_undoPlaces, m_redoPlaces);
+    }
 }
 
 void MultiLineBox::redo()
 {
-    if (!m_readOnly)
-        replayed(m_lines.redo(), m_redoPlaces, m_undoPlaces);
+    if (!m_readOnly) {
+        const Place before = placeNow();
+        replayed(m_lines.redo(), before, m_redoPlaces, m_undoPlaces);
+    }
 }
 
 void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change,
-                            std::vector<Place> &from, std::vector<Place> &to)
+                            const Place &before, std::vector<Place> &from, std::vector<Place> &to)
 {
     if (!change)
         return;
@@ -240,11 +255,11 @@ void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change
     // without it, to the start, as it would with none kept.
     std::optional<Place> back;
     if (!from.empty()) {
-        if (from.back().textSize == change->inserted.size())
+        if (from.back().textSize == m_lines.size())
             back = from.back();
         from.pop_back();
     }
-    to.push_back({m_anchor, m_caret, m_view.top(), change->removed.size()});
+    to.push_back(before);
     changed(*change, 0, Origin::History, back);
 }
 

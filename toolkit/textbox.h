@@ -114,8 +114,11 @@ private:
         qsizetype anchor = 0;
         qsizetype caret = 0;
         Row top;
-        qsizetype textSize = 0;
+        qsizetype textSize = 0; // the length of the text it was taken in
     };
+    Place placeNow() const { return {m_anchor, m_caret, m_view.top(), m_lines.size()}; }
+    // Keeps `before` for undoing the whole-text step just made.
+    void keepPlace(const Place &before);
     // A change by an edit or a whole new text; or one taken back or again from the history, which
     // may put the box back where it stood.
     enum class Origin { Edit, History };
@@ -123,8 +126,8 @@ private:
                  Origin origin = Origin::Edit, const std::optional<Place> &place = {});
     // Shows a step taken back or again from the history. A whole-text step brings back the place
     // kept for it in `from`, and leaves the place it was taken from in `to`.
-    void replayed(const std::optional<core::TextLines::Change> &change, std::vector<Place> &from,
-                  std::vector<Place> &to);
+    void replayed(const std::optional<core::TextLines::Change> &change, const Place &before,
+                  std::vector<Place> &from, std::vector<Place> &to);
     void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
     // Ends the input method's composing before the caret moves: committed when it will.

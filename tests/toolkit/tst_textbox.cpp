@@ -21,7 +21,8 @@ namespace {
 
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
 // after a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
-// setTextFresh does. An input method composes the text after a '~' and commits the text after a
+// setTextFresh does; "%old|new" replaces every match as Replace does. An input method composes the
+// text after a '~' and commits the text after a
 // '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
 // and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
 // "drag 5,20 80,40", "double-click 5,20", "triple-click 5,20" (or "triple-click 5,20 80,40",
@@ -48,6 +49,11 @@ void press(tk::MultiLineBox &box, const QStringList &keys)
                 const QString typed = QString::fromUcs4(&c, 1);
                 QTest::sendKeyEvent(QTest::Click, &box, Qt::Key(QChar::toUpper(c)), typed, {});
             }
+            continue;
+        }
+        if (key.startsWith(u'%')) { // "%old|new": a handler's replacement of every match
+            const QStringList parts = key.mid(1).split(u'|');
+            box.replaceAll(parts[0], parts[1]);
             continue;
         }
         if (key.startsWith(u'=') || key.startsWith(u'#')) {
@@ -228,6 +234,13 @@ private slots:
         QTest::newRow("redoing it brings back the caret as it stood after it")
             << QStringLiteral("one two") << 0 << QStringList{"=new text", "End", "Ctrl+Z", "Ctrl+Y"}
             << QStringLiteral("new text") << 8 << 8;
+        QTest::newRow("undoing a replacement brings back the selection")
+            << QStringLiteral("one two") << 0
+            << QStringList{"End", "Shift+Left", "Shift+Left", "%o|0", "Ctrl+Z"}
+            << QStringLiteral("one two") << 7 << 5;
+        QTest::newRow("redoing a replacement that changed the length brings back the caret")
+            << QStringLiteral("one two") << 0 << QStringList{"%one|1", "End", "Ctrl+Z", "Ctrl+Y"}
+            << QStringLiteral("1 two") << 5 << 5;
         QTest::newRow("the caret before a whole-text change outlasts the typing after it")
             << QStringLiteral("one two") << 3
             << QStringList{"=new", "End", "\"x", "=newer", "Ctrl+Z", "Ctrl+Z", "Ctrl+Z"}
