@@ -62,8 +62,11 @@ int roundTrip(const QTemporaryDir &tmp, const char *what, const QByteArray &byte
         QStringLiteral("cp %1 %2").arg(bench::quoted(in), bench::quoted(out + ".cp")));
     bench::report(what, ours, "cp", cp);
     QFile saved(out);
-    const bool same = saved.open(QIODevice::ReadOnly) && saved.readAll() == bytes + "\r\n";
-    std::printf("  %-42s %s\n", "saved bytes = loaded bytes + CR LF", same ? "yes" : "NO");
+    // The save adds a line end only where the text does not end with one.
+    const QByteArray expected =
+        bytes.endsWith('\n') || bytes.endsWith('\r') ? bytes : QByteArray(bytes + "\r\n");
+    const bool same = saved.open(QIODevice::ReadOnly) && saved.readAll() == expected;
+    std::printf("  %-42s %s\n", "saved bytes = loaded bytes (+ CR LF)", same ? "yes" : "NO");
     return same ? 0 : 1;
 }
 

@@ -1,6 +1,5 @@
 #include "text_editer/text_editer_window.h"
 
-#include "core/textmatch.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_search.h"

@@ -19,15 +19,15 @@
 
 namespace {
 
-// Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text
-// after a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
+// Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text after
+// a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
 // setTextFresh does; "%old|new" replaces every match as Replace does. An input method composes the
-// text after a '~' and commits the text after a
-// '!', which may end in "|start|length" for the stretch around the caret it replaces. The mouse
-// and the clipboard are written as tst_textbox_fuzz writes them: "click 5,20", "Shift+click 5,20",
-// "drag 5,20 80,40", "double-click 5,20", "triple-click 5,20" (or "triple-click 5,20 80,40",
-// dragged on), "clipboard TEXT". "read-only" makes the box read-only; "shortcut Ctrl+Z" gives its
-// window a shortcut that appends "<Ctrl+Z>" to the text when it runs.
+// text after a '~' and commits the text after a '!', which may end in "|start|length" for the
+// stretch around the caret it replaces. The mouse and the clipboard are written as tst_textbox_fuzz
+// writes them: "click 5,20", "Shift+click 5,20", "drag 5,20 80,40", "double-click 5,20",
+// "triple-click 5,20" (or "triple-click 5,20 80,40", dragged on), "clipboard TEXT". "read-only"
+// makes the box read-only; "shortcut Ctrl+Z" gives its window a shortcut that appends "<Ctrl+Z>" to
+// the text when it runs.
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
