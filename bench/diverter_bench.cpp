@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Diverter on a folder of 100,000 files: the listing transfer, a keystroke in the filter box,
 // and the batch rename and create, each timed against a standard tool doing the same job.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text files that are not UTF-8, loaded and saved unchanged by the Text Editer's loader and
 // saver: an old Turkish file in Windows-1254 and random bytes must come back byte for byte (with
 // the line end a save adds), timed against cp doing the same copy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmark program: each section times our code against a standard tool doing the same job
 // in the same run and prints both with their ratio. Arguments name the sections to run
 // ("diverter", "text"); none runs all.

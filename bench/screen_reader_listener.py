@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stands in for a screen reader: subscribes to the accessibility events a reader listens to, so
 # the program's screen-reader bridge sends every change as it would to a real one.
 import pyatspi, sys, signal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Text Editer on a 50 MB text file: the loader, the count, the replacement and the save, each
 // timed against a standard tool doing the same job, and whole clicks in the window against the
 // text box taking the text alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/filenames.h"
 
 #include "core/handles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names as the system has them: bytes. Every path the program shows, takes or hands to a
 // system call goes through these two functions, which keep each byte as it was (see

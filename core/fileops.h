@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File operations that never lose or damage a user's file. They are shared by the File Editer,
 // the Diverter and the Text Editer's save; each answers only whether it worked, since every

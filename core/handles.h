@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Owners of the system's handles: a descriptor and a folder stream are closed when their owner
 // goes, on every path out of a function, so an early return can never leak one.

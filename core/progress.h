@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Long work (a batch over thousands of files, the load of a big file) says how far it has come
 // and learns whether to go on, without knowing who listens: a window's progress window

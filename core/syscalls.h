@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system calls core::fs makes on files, called through one table of plain function pointers.
 // The program never changes the table; a test swaps entries to make a call fail, come back short

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File bytes and text. The program's original platform used the system's "ANSI" code page; here
 // that is the locale's encoding, which Qt 6 takes as UTF-8 on this platform, with Windows-1254 for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of a multi-line box, apart from any widget: one QString exactly as set or typed, an
 // index of where each line starts, and the undo history. CR LF, bare LF and bare CR each end a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one matching rule of the program: exact character codes (no case folding), leftmost first,
 // no overlapping, a replacement is never rescanned, and an empty pattern matches nothing.

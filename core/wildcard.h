@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File name patterns as the file list and the File Editer's delete take them: `*` any run of
 // characters, `?` any one character, several patterns separated by `;`. As on the program's

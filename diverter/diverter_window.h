@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Diverter: a drive list, a folder list and the file list of the active folder, and the
 // operations on the listed files: the listing text with optional sizes, its copy to the

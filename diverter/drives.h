@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drives of this platform: there are no drive letters, so a "drive" is a mounted file system
 // that a user works with. Pseudo and system mounts (proc, sysfs, cgroups, the tmpfs mounts the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Diverter's batch work on the entries of its file list: the rename and create by text
 // replacement, and the bulk delete. The loops act on the folder the list was read from (by its

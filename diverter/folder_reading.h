@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the folder list and the file list show, read from the file system at once (the lists are
 // synchronous: a handler that points a list at a folder reads its entries on the next line).

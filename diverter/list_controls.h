@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drive, folder and file lists of the Diverter. All three are synchronous: setting a path,
 // a drive or a pattern reads the file system at once, and the change signal of the drive and

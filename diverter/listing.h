@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The listing text of the Diverter: the names of the listed files, each after the name separator
 // and, with sizes, followed by the size separator and the file's length. Each entry is addressed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The File Editer: two path fields, and copy, rename and delete of the file they name, each as a
 // button and as a menu item running the same handler; menus to copy, swap and clear the fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the File Editer's buttons need beyond the shared file operations (copy and rename are
 // core::fs::copyFile and core::fs::renameNoReplace as they stand), without the window. Each answers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the program by showing the main window, and nothing else.
 
 #include "launcher/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "launcher/main_window.h"
 
 #include "toolkit/site.h"

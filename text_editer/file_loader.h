@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a text file for the editing box. The file is read in records of 10000 bytes, the layout
 // the editor has always used, and turned into text as one stream, so a character cut by a record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes the editing box's text to a file: the text in the file's encoding (a UTF-16 file led by
 // its byte-order mark, which is added when the text has lost it), ending with exactly one line

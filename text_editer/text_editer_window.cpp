@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "text_editer/text_editer_window.h"
 
 #include "text_editer/file_loader.h"

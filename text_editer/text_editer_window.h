@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Text Editer: one text file in a big box, with search, count, removal and replacement,
 // saving, and moves of the whole text through the clipboard. Each handler is public, so a click,

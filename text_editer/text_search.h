@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The word search of the editor: whether a word occurs in the text and how often, by the
 // program's matching rule (exact, leftmost first, no overlapping).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a window shows while a handler works: the busy cursor, and for work big enough to take a
 // while, a progress window with a Cancel button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The multi-line text box, used for every multi-line box of the program. The windows were
 // designed around a box whose line break is carriage return + line feed (Enter types CR LF, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-line box's interface for screen readers, kept apart from the widget as Qt keeps its
 // own text widgets' interfaces apart from them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The multi-line box as screen readers see it; the interface itself is private to
 // textbox_accessible.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rows of a multi-line box: its text laid out a unit at a time (see core::TextLines) at the
 // box's width, and the arithmetic of scrolling through them. It needs no widget: the box hands it

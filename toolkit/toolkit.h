@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The thin layer over the window toolkit. Every window talks to message boxes, file dialogs,
 // the clipboard, drops and program launches through these calls only, so a test can answer

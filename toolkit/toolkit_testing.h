@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-ins for the modal parts of the toolkit layer. Each is active while it lives: a test makes
 // one, scripts the answers, runs a handler and then reads what was shown. Without a scripted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame every window of the program shares: a fixed client area sized in twips (15 to a
 // pixel at 96 dpi; Qt scales on high-dpi screens), grown with the desktop's font (layoutScale),

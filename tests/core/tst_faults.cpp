@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation that changes a user's files, failed at each of its system calls in turn, and
 // ended at each of them in a child process as a crash or a power cut would end it. Whatever
 // happens, each file it touches is as it was (bytes, owner, mode, times) or wholly as it should

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared file operations, on real files: nothing is ever replaced by a rename, no copy or save
 // damages its source or leaves a half-written target, and read-only files stay.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared text helpers: the matching rule, file name patterns, decoding in blocks, and the
 // paths of dropped URLs and of names chosen in Qt's file dialog.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text model of the multi-line box: the line index under edits, the three kinds of line
 // break, the long-line pieces the view lays out, and the undo history.
 

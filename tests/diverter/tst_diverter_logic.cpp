@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Diverter's plain logic on real files: which mounts are drives, what the folder and file
 // lists read, the listing text's sizes, and the batch loops at a folder path that already ends
 // in a separator (as the root does, where the join gives "//name").

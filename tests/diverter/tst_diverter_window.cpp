@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Diverter driven through its handlers, on real files in a temporary folder, with every
 // message box answered by the stand-in.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File Editer driven as a user drives it: buttons, menu items, keys, drops and the painted
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
 #include "core/filenames.h"

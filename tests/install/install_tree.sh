@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix as a release would, and checks what a desktop reads
 # there: the desktop entry and the metainfo validate and name each other, the entry names the
 # program's window class and the metainfo its version, and the icon comes in every size docks and

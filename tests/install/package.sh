@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user installs it: lintian finds no error or warning, and the package
 # holds what the install tree holds, its copyright and its changelog. Skipped where lintian is
 # not installed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program started from a shell: --help and --version answer on standard output and end at once
 # whatever the display (with one, the window would open and the run time out); without a display
 # that opens, one line on standard error and status 1 instead of Qt's abort.

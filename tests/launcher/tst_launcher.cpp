@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: one instance of each tool, brought to the front; closing and ending the
 // program; the about box and the site link.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Text Editer on real files: the loader, saver and search alone, and the window driven
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 

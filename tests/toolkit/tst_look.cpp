@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the windows look under any desktop: text colours chosen for contrast against the background
 // they actually get, and layouts that grow with the desktop's font.
 

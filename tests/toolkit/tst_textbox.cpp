@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-line box where its keys, mouse and screen-reader reports carry logic of their own: line
 // breaks of two characters, rows of wrapped lines, undo of whole-text changes, ranges reported.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-line box driven by random input, as a user drives it: keys, clicks and drags on a
 // shown box, pastes and input-method commits, undo and redo, a screen reader's caret and edits,
 // scrolling and resizing, over texts that mix CR LF, LF, lone CRs and surrogate pairs. After every

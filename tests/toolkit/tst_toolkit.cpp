@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
 // names, drops that carry no file, message boxes without a title, and the progress window.
 
