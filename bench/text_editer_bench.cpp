@@ -63,16 +63,23 @@ bool makeLog(const QString &path, bool ascii = false, qint64 bytes = kFileBytes)
     return true;
 }
 
+// A shown window whose Open click will take `path`; returns the peak memory before any file.
+double shownWindow(text_editer::TextEditerWindow &w, tk::testing::ScriptedFileDialogs &dialogs,
+                   const QString &path)
+{
+    w.show();
+    QApplication::processEvents();
+    dialogs.choose(path);
+    return bench::peakMemoryMiB();
+}
+
 } // namespace
 
 int runOpenFile(const QString &path)
 {
     text_editer::TextEditerWindow w;
-    w.show();
-    QApplication::processEvents();
-    const double before = bench::peakMemoryMiB();
     tk::testing::ScriptedFileDialogs dialogs;
-    dialogs.choose(path);
+    const double before = shownWindow(w, dialogs, path);
     const double seconds = bench::seconds(
         [&] {
             w.openFile();
@@ -86,11 +93,8 @@ int runOpenFile(const QString &path)
 int runReplaceFile(const QString &path)
 {
     text_editer::TextEditerWindow w;
-    w.show();
-    QApplication::processEvents();
-    const double before = bench::peakMemoryMiB();
     tk::testing::ScriptedFileDialogs dialogs;
-    dialogs.choose(path);
+    const double before = shownWindow(w, dialogs, path);
     w.openFile();
     QApplication::processEvents();
     // Shorter, longer, the same length, removed (the Sil button) and longer again, so each kind
