@@ -356,7 +356,7 @@ bool replaceContent(Place target, const Content &content, mode_t newMode, bool d
     ok = ok && calls.renameat(target.folder, temp.constData(), target.folder,
                               target.path.constData()) == 0;
     if (!ok) {
-        calls.unlinkat(target.folder, temp.constData(), 0);
+        discard();
         return false;
     }
     // The new name is an entry of the folder, so it reaches the disk when the folder does.
@@ -492,6 +492,13 @@ bool isReadOnly(const QString &path)
     struct stat st;
     return !native.isEmpty() && calls.fstatat(AT_FDCWD, native.constData(), &st, 0) == 0 &&
            modeDeniesWrite(st);
+}
+
+UniqueFd openFolder(const QString &path)
+{
+    const QByteArray native = fs::toNative(path);
+    return UniqueFd(
+        native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 bool isRegularFile(const Place &place)

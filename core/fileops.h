@@ -24,6 +24,8 @@
 // Paths are the system's bytes (fs::toNative); a path that cannot be encoded, such as one
 // holding U+0000, makes the operation fail.
 
+#include "core/handles.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -38,6 +40,10 @@ struct Place {
     int folder = AT_FDCWD;
     QByteArray path;
 };
+
+// The folder at `path` (a link followed), opened for the *at() calls on its entries; not valid
+// when it cannot be opened as a folder.
+UniqueFd openFolder(const QString &path);
 
 // The file (a link followed) exists and its mode gives this user no write permission.
 bool isReadOnly(const QString &path);

@@ -3,7 +3,6 @@
 
 #include "core/filenames.h"
 #include "core/fileops.h"
-#include "core/handles.h"
 #include "core/textmatch.h"
 
 #include <QHash>
@@ -21,10 +20,9 @@ class ListedFolder {
 public:
     ListedFolder(const QString &path, const folders::FolderIdentity &listed)
     {
-        const QByteArray native = core::fs::toNative(path);
-        if (native.isEmpty() || listed == folders::FolderIdentity{})
+        if (listed == folders::FolderIdentity{})
             return;
-        m_fd.reset(open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        m_fd = core::fs::openFolder(path);
         struct stat st;
         if (m_fd.valid() && (fstat(m_fd.get(), &st) != 0 ||
                              folders::FolderIdentity{st.st_dev, st.st_ino} != listed))

@@ -2,7 +2,7 @@
 #include "diverter/listing.h"
 
 #include "core/filenames.h"
-#include "core/handles.h"
+#include "core/fileops.h"
 #include "core/textcodec.h"
 
 #include <charconv>
@@ -62,9 +62,7 @@ QString listingPieces(const QString &folder, const QStringList &names, const QSt
     core::fs::UniqueFd folderFd;
     if (withSizes) {
         sizes.assign(size_t(names.size()), kNoSize);
-        const QByteArray nativeFolder = core::fs::toNative(folder);
-        if (!nativeFolder.isEmpty())
-            folderFd.reset(open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folderFd = core::fs::openFolder(folder);
     }
     const bool sizesRead = folderFd.valid();
     const int dirFd = folderFd.get();

@@ -155,11 +155,8 @@ void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype care
             m_undoPlaces.clear();
         m_redoPlaces.clear();
     }
-    const auto valid = [&](qsizetype p) {
-        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
-    };
-    m_caret = place ? valid(place->caret) : caret;
-    m_anchor = place ? valid(place->anchor) : caret;
+    m_caret = place ? validPosition(place->caret) : caret;
+    m_anchor = place ? validPosition(place->anchor) : caret;
     m_goalX = -1;
     m_view.setCaret(m_caret);
     view().textChanged(change.wholeText);
@@ -205,12 +202,8 @@ QString MultiLineBox::selectedText() const
 void MultiLineBox::setSelection(qsizetype anchor, qsizetype caret)
 {
     endPreedit();
-    // Never between the CR and LF of one line break, nor between the halves of a surrogate pair.
-    const auto valid = [&](qsizetype p) {
-        return outsidePair(std::clamp<qsizetype>(p, 0, m_lines.size()), false);
-    };
-    m_anchor = valid(anchor);
-    moveCaret(valid(caret), true);
+    m_anchor = validPosition(anchor);
+    moveCaret(validPosition(caret), true);
 }
 
 void MultiLineBox::setReadOnly(bool readOnly)
@@ -657,14 +650,8 @@ void MultiLineBox::keyPressEvent(QKeyEvent *event)
         if (hasSelection()) {
             deleteSelection();
         } else if (m_caret > 0) {
-            qsizetype from = m_caret - 1;
-            const qsizetype line = m_lines.lineOf(m_caret);
-            if (m_caret == m_lines.lineStart(line))
-                from = m_lines.lineEnd(line - 1); // the whole line break, CR LF included
-            else if (text()[from].isLowSurrogate() && from > 0 &&
-                     text()[from - 1].isHighSurrogate())
-                --from;
-            edit(from, m_caret, {}, core::TextLines::Merge::Deleting);
+            // edit() takes a CR LF or a surrogate pair whole.
+            edit(m_caret - 1, m_caret, {}, core::TextLines::Merge::Deleting);
         }
     } else if (event->matches(K::Delete)) {
         if (hasSelection())

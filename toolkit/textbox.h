@@ -110,6 +110,12 @@ private:
     void wholeText(const QString &text, bool freshHistory);
     // A position inside a CR LF or a surrogate pair moved before it, or after it.
     qsizetype outsidePair(qsizetype position, bool after) const;
+    // A position within the text, never between the CR and LF of one line break nor between the
+    // halves of a surrogate pair: where a caret set from outside may stand.
+    qsizetype validPosition(qsizetype position) const
+    {
+        return outsidePair(std::clamp<qsizetype>(position, 0, m_lines.size()), false);
+    }
     // Where the caret, the selection and the view stand, and the length of the text they stand in.
     struct Place {
         qsizetype anchor = 0;
