@@ -497,8 +497,9 @@ bool isReadOnly(const QString &path)
 UniqueFd openFolder(const QString &path)
 {
     const QByteArray native = fs::toNative(path);
-    return UniqueFd(
-        native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return UniqueFd(native.isEmpty() ? -1
+                                     : again(calls.openat, AT_FDCWD, native.constData(),
+                                             O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
 }
 
 bool isRegularFile(const Place &place)

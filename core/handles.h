@@ -45,14 +45,32 @@ private:
     int m_fd;
 };
 
-// A folder opened for reading its entries.
+// A folder opened for reading its entries, through the table of core::sys like every other call.
 class DirStream {
 public:
-    explicit DirStream(const char *path) : m_dir(path ? ::opendir(path) : nullptr) {}
+    // The folder at `path` (a link followed), relative to the open folder `folder`; not open
+    // when `path` is null or names no folder that can be read.
+    DirStream(int folder, const char *path)
+    {
+        if (!path)
+            return;
+        const int fd = sys::again(sys::calls.openat, folder, path,
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0));
+        if (fd < 0) {
+            m_error = errno;
+            return;
+        }
+        m_dir = sys::calls.fdopendir(fd);
+        if (!m_dir) {
+            m_error = errno;
+            sys::calls.close(fd);
+        }
+    }
+    explicit DirStream(const char *path) : DirStream(AT_FDCWD, path) {}
     ~DirStream()
     {
         if (m_dir)
-            ::closedir(m_dir);
+            sys::calls.closedir(m_dir);
     }
     DirStream(const DirStream &) = delete;
     DirStream &operator=(const DirStream &) = delete;
@@ -60,11 +78,24 @@ public:
     bool isOpen() const { return m_dir != nullptr; }
     // The folder's own descriptor, for the *at() calls on its entries; owned by the stream.
     int fd() const { return ::dirfd(m_dir); }
-    // The next entry, or null at the end.
-    const dirent *next() { return ::readdir(m_dir); }
+    // The next entry, or null at the end or when reading failed (then error() says why), so a
+    // folder that could not be read whole is never taken for one that was.
+    const dirent *next()
+    {
+        if (!m_dir || m_error)
+            return nullptr;
+        errno = 0;
+        const dirent *entry = sys::calls.readdir(m_dir);
+        if (!entry)
+            m_error = errno;
+        return entry;
+    }
+    // The errno of a failed open or read; 0 while all is well.
+    int error() const { return m_error; }
 
 private:
-    DIR *m_dir;
+    DIR *m_dir = nullptr;
+    int m_error = 0;
 };
 
 } // namespace core::fs

@@ -2,6 +2,7 @@
 #include "core/syscalls.h"
 
 #include <cstdio>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace core::sys {
@@ -34,6 +35,12 @@ constexpr Calls real = {
     ::unlinkat,
     ::symlinkat,
     ::readlinkat,
+    ::fgetxattr,
+    ::fsetxattr,
+    ::flistxattr,
+    ::fdopendir,
+    ::readdir,
+    ::closedir,
 };
 
 Calls calls = real;

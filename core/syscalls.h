@@ -6,6 +6,7 @@
 // own code. A call through the table costs one indirect call.
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -40,6 +41,12 @@ struct Calls {
     int (*unlinkat)(int folder, const char *path, int flags);
     int (*symlinkat)(const char *target, int folder, const char *path);
     ssize_t (*readlinkat)(int folder, const char *path, char *buffer, size_t size);
+    ssize_t (*fgetxattr)(int fd, const char *name, void *value, size_t size);
+    int (*fsetxattr)(int fd, const char *name, const void *value, size_t size, int flags);
+    ssize_t (*flistxattr)(int fd, char *list, size_t size);
+    DIR *(*fdopendir)(int fd);
+    dirent *(*readdir)(DIR *dir);
+    int (*closedir)(DIR *dir);
 };
 
 // The calls as the system makes them.

@@ -62,7 +62,8 @@ bool deleteFiles(const QString &path)
         if (core::fs::removeFile({fd, name}))
             ++deleted;
     }
-    return matched > 0 && deleted == matched;
+    // A folder that could not be read to its end may hold matches that are still there.
+    return dir.error() == 0 && matched > 0 && deleted == matched;
 }
 
 } // namespace file_editer

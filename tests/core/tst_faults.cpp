@@ -230,6 +230,25 @@ const core::sys::Calls injecting = {
     [](int folder, const char *path, char *buffer, size_t size) -> ssize_t {
         return decide(0) == Act::Fail ? -1 : real.readlinkat(folder, path, buffer, size);
     },
+    [](int fd, const char *name, void *value, size_t size) -> ssize_t {
+        return decide(0) == Act::Fail ? -1 : real.fgetxattr(fd, name, value, size);
+    },
+    [](int fd, const char *name, const void *value, size_t size, int flags) {
+        return decide(0) == Act::Fail ? -1 : real.fsetxattr(fd, name, value, size, flags);
+    },
+    [](int fd, char *list, size_t size) -> ssize_t {
+        return decide(0) == Act::Fail ? -1 : real.flistxattr(fd, list, size);
+    },
+    [](int fd) -> DIR * { return decide(0) == Act::Fail ? nullptr : real.fdopendir(fd); },
+    [](DIR *dir) -> dirent * { return decide(0) == Act::Fail ? nullptr : real.readdir(dir); },
+    // Like close, closedir frees the stream even when it reports an error.
+    [](DIR *dir) {
+        const bool fail = decide(0) == Act::Fail;
+        const int error = errno;
+        const int result = real.closedir(dir);
+        errno = error;
+        return fail ? -1 : result;
+    },
 };
 
 // ---- What a path holds
