@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diverter/file_batch.h"
 
+#include "core/entries.h"
 #include "core/filenames.h"
 #include "core/fileops.h"
 #include "core/textmatch.h"
 
 #include <QHash>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace diverter {
 
@@ -23,9 +20,8 @@ public:
         if (listed == folders::FolderIdentity{})
             return;
         m_fd = core::fs::openFolder(path);
-        struct stat st;
-        if (m_fd.valid() && (fstat(m_fd.get(), &st) != 0 ||
-                             folders::FolderIdentity{st.st_dev, st.st_ino} != listed))
+        const core::fs::FileId id = m_fd.valid() ? core::fs::fileIdOf(m_fd.get()) : core::fs::FileId{};
+        if (folders::FolderIdentity{id.device, id.inode} != listed)
             m_fd.reset();
     }
 
@@ -41,12 +37,21 @@ private:
 
 enum class Outcome { Pending, Done, Failed };
 
-// A name that stays an entry of the listed folder: a separator would carry the file into another
-// folder, "." and ".." name the folders themselves, and a system call would cut a name at U+0000.
+// A listed name is an entry of the listed folder: a separator would make it another file
+// elsewhere, "." and ".." name the folders themselves, and a system call would cut a name at
+// U+0000.
 bool isEntryName(const QString &name)
 {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
            !name.contains(QChar(0));
+}
+
+// A new name is a path relative to the listed folder, resolved by the system: a new text that
+// holds "/" carries the file into a subfolder ("sub/x") or the parent ("../x"), which must exist.
+// An empty name, the folders themselves and a name the system would cut at U+0000 fail.
+bool isNewName(const QString &name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(QChar(0));
 }
 
 // Runs `act(entry, newName)` over the entries in batch order. `blockOnFailure`: an entry whose
@@ -71,7 +76,7 @@ int runInBatchOrder(const QStringList &names, const QString &oldText, const QStr
         const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
                                                   outcome[size_t(step.after)] != Outcome::Done);
         const bool ok = !blocked && isEntryName(names[step.entry]) &&
-                        isEntryName(newNames[step.entry]) &&
+                        isNewName(newNames[step.entry]) &&
                         act(names[step.entry], newNames[step.entry]);
         outcome[i] = ok ? Outcome::Done : Outcome::Failed;
         done += ok;
@@ -150,7 +155,7 @@ int renameAll(const QString &folder, const folders::FolderIdentity &listed,
                                const core::fs::Place from = dir.place(name);
                                // Still a regular file or a link to one, as it was listed.
                                return core::fs::isRegularFile(from) &&
-                                      core::fs::renameNoReplace(from, dir.place(newName));
+                                      bool(core::fs::renameNoReplace(from, dir.place(newName)));
                            });
 }
 
@@ -162,7 +167,8 @@ int copyAll(const QString &folder, const folders::FolderIdentity &listed, const 
         return 0;
     return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
-                               return core::fs::copyFile(dir.place(name), dir.place(newName));
+                               return bool(
+                                   core::fs::copyFile(dir.place(name), dir.place(newName)));
                            });
 }
 

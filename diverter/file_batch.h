@@ -4,8 +4,11 @@
 // replacement, and the bulk delete. The loops act on the folder the list was read from (by its
 // identity, so a folder swapped for another, or for a link, since is left alone) and on each
 // entry by its own bytes within it, re-checked at the moment of acting: it must still be a
-// regular file or a link to one. Nothing leaves that folder: a name, old or new, that is empty,
-// "." or "..", or holds "/" or U+0000, fails for its entry. A failing entry is skipped silently
+// regular file or a link to one. A listed name is an entry of that folder: one that is empty, "."
+// or "..", or holds "/" or U+0000, fails. A new name is a path relative to that folder, as the
+// system resolves it: "sub/x" moves or copies into the existing subfolder sub, "../x" into the
+// parent, and a missing subfolder fails for its entry; a new name that is empty, "." or "..", or
+// holds U+0000, fails. A failing entry is skipped silently
 // and the loop goes on; the counts they return are for tests and benchmarks, since the window
 // reports nothing.
 //
@@ -42,9 +45,10 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
                             const QStringList &names, const QString &oldText,
                             const QString &newText, core::Progress *progress = nullptr);
 
-// Copies each listed file under its new name by the replace rule; a file whose new name is its
-// own is left untouched, and no copy lands on a listed file whose own copy has not been made.
-// Returns how many copies were made.
+// Copies each listed file under its new name by the replace rule. A file whose new name is its own
+// is not copied onto itself; another entry's copy that lands on its name replaces it by the copy
+// rule, but only after its own copy was made (no copy lands on a listed file whose own copy has not
+// been made, so its content is never lost). Returns how many copies were made.
 [[nodiscard]] int copyAll(const QString &folder, const folders::FolderIdentity &listed,
                           const QStringList &names, const QString &oldText, const QString &newText,
                           core::Progress *progress = nullptr);

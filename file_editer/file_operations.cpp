@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "file_editer/file_operations.h"
 
+#include "core/entries.h"
+#include "core/filenames.h"
 #include "core/fileops.h"
 #include "core/handles.h"
 #include "core/wildcard.h"
-
-#include "core/filenames.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace file_editer {
 
@@ -33,8 +30,12 @@ bool deleteFiles(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
     const QString pattern = path.mid(slash + 1);
-    if (!core::hasWildcard(pattern))
-        return core::fs::removeFile(path);
+    // Here a file may be named "Soru?.txt": a path that names an entry means that entry alone,
+    // and only a path that names nothing is a pattern. An entry that cannot be asked about is
+    // not taken for a pattern either, so its look-alikes are never deleted in its place.
+    const core::fs::EntryType named = core::fs::entryType({AT_FDCWD, core::fs::toNative(path)});
+    if (!core::hasWildcard(pattern) || named != core::fs::EntryType::Missing)
+        return bool(core::fs::removeFile(path));
 
     // A pattern without a folder works in the current folder, as a plain relative name does.
     // The folder is opened once and every match deleted by its own bytes within it.
@@ -52,11 +53,17 @@ bool deleteFiles(const QString &path)
         if (name == "." || name == ".." ||
             !deletePatternMatches(pattern, core::fs::fromNative(name)))
             continue;
-        // A link to a folder is a file entry of its own: it goes as a link, like any other link.
-        struct stat st;
-        if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+        // Files and links only, as the Diverter's delete: a FIFO, socket or device that happens
+        // to match is no file of the user's to delete. A link to a folder is a file entry of its
+        // own: it goes as a link, like any other link.
+        const core::fs::EntryType type = core::fs::entryType({fd, name});
+        if (type != core::fs::EntryType::Regular && type != core::fs::EntryType::Link &&
+            type != core::fs::EntryType::Unreadable)
             continue;
         ++matched;
+        // One that could not be asked about may be a file: it stays, and withholds the success.
+        if (type == core::fs::EntryType::Unreadable)
+            continue;
         // Every file that can go goes, whatever its place in the listing; a read-only one among
         // them only withholds the success.
         if (core::fs::removeFile({fd, name}))

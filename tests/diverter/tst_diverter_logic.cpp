@@ -421,6 +421,10 @@ private slots:
         QCOMPARE(diverter::copyAll(t + "/listed", id, {"a.txt", "f.txt"}, ".txt", ".cp"), 0);
         QCOMPARE(diverter::deleteAll(t + "/listed", id, {"a.txt", "f.txt"}), 0);
         QCOMPARE(entries(t + "/listed"), QStringList({"a.txt", "f.txt", "g.new"}));
+
+        // A new name, unlike a listed one, is a path from the folder: "../" leads to its parent.
+        QCOMPARE(diverter::renameAll(t + "/listed", id, {"g.new"}, "g", "../g"), 1);
+        QCOMPARE(readAll(t + "/g.new"), QByteArray("g"));
     }
 };
 

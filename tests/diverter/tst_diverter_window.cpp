@@ -315,16 +315,15 @@ private slots:
         QTest::newRow("copy, every occurrence")
             << true << "a"
             << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"}) << QStringList();
-        // A new name never leads out of the folder.
+        // A new text that holds "/" leads into a subfolder, as the system resolves the path; a
+        // missing subfolder fails.
         QTest::newRow("rename, a slash in the new name")
-            << false << "a1"
-            << "sub/a1" << QStringList() << QStringList();
-        QTest::newRow("copy, a slash in the new name") << true << "a"
-                                                       << "sub/" << QStringList() << QStringList();
-        QTest::newRow("rename into the parent folder") << false << "a1"
-                                                       << "../a1" << QStringList() << QStringList();
-        QTest::newRow("missing subfolder") << false << "a1"
-                                           << "none/a1" << QStringList() << QStringList();
+            << false << "a1" << "sub/a1" << QStringList({"sub/a1.txt=one"}) << QStringList({"a1.txt"});
+        QTest::newRow("copy, a slash in the new name")
+            << true << "a" << "sub/" << QStringList({"sub/1.txt=one", "sub/2.txt=two"}) << QStringList();
+        QTest::newRow("rename through a subfolder and back")
+            << false << "a1" << "sub/../c1" << QStringList({"c1.txt=one"}) << QStringList({"a1.txt"});
+        QTest::newRow("missing subfolder") << false << "a1" << "none/a1" << QStringList() << QStringList();
     }
     void batch()
     {

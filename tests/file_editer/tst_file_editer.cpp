@@ -29,6 +29,8 @@ QStringList state(const QString &folder, const QString &prefix = {})
             out << name + "->" + QFileInfo(e.symLinkTarget()).fileName();
         } else if (e.isDir()) {
             out << name + u'/' << state(e.filePath(), name + u'/');
+        } else if (!e.isFile()) {
+            out << name + u'|'; // a FIFO: never opened, since that would wait for a writer
         } else {
             out << name + u'=' + testfiles::readAll(e.filePath());
         }
@@ -92,6 +94,10 @@ void TestFileEditer::fileOperations_data()
     // *.* takes dotless names; a read-only match withholds the message, not the other deletes.
     QTest::newRow("delete *.* with read-only") << "deleteButton" << 1 << "*.*" << "" << "" << "-a.txt -b.txt -ln";
     QTest::newRow("delete hidden needs a dot") << "deleteButton" << 1 << ".*" << "" << deleted << "-.h.txt";
+    // A name that holds a wildcard is that file alone while it exists; only then a pattern. A
+    // FIFO that matches is no file to delete.
+    QTest::newRow("delete a file named q?") << "deleteButton" << 1 << "q/Soru?.txt" << "" << deleted << "-q/Soru?.txt";
+    QTest::newRow("delete pattern skips a FIFO") << "deleteButton" << 1 << "q/*" << "" << deleted << "-q/Soru?.txt -q/Soru1.txt";
     // clang-format on
 }
 
@@ -114,6 +120,10 @@ void TestFileEditer::fileOperations()
     QVERIFY(QDir(root).mkdir("d"));
     testfiles::writeFile(root + "/d/in", "I");
     QVERIFY(QFile::link("a.txt", root + "/ln"));
+    QVERIFY(QDir(root).mkdir("q"));
+    testfiles::writeFile(root + "/q/Soru?.txt", "?");
+    testfiles::writeFile(root + "/q/Soru1.txt", "1");
+    QCOMPARE(mkfifo(QFile::encodeName(root + "/q/fifo").constData(), 0644), 0);
     QStringList expected = state(root);
     for (const QString &change : changes.split(u' ', Qt::SkipEmptyParts)) {
         static const QRegularExpression end(QStringLiteral("=|->"));
