@@ -3,6 +3,9 @@
 
 #include "core/syscalls.h"
 
+#include <QDir>
+
+#include <climits>
 #include <sys/stat.h>
 
 namespace core::fs {
@@ -80,6 +83,42 @@ Expected<QByteArray> readSmallFile(const QByteArray &native)
         if (got < kChunk)
             return bytes;
     }
+}
+
+QByteArray resolvedLink(const QByteArray &native)
+{
+    // As many links as the system itself follows before it gives up with ELOOP.
+    constexpr int kMostLinks = 40;
+    QByteArray path = native;
+    char target[PATH_MAX];
+    for (int hop = 0; hop < kMostLinks && !path.isEmpty(); ++hop) {
+        const ssize_t n = calls.readlinkat(AT_FDCWD, path.constData(), target, sizeof target);
+        if (n < 0)
+            return errno == EINVAL ? path : QByteArray(); // EINVAL: there, and no link
+        if (size_t(n) == sizeof target)
+            return {};
+        QByteArray next(target, qsizetype(n));
+        if (!next.startsWith('/'))
+            next.prepend(path.left(path.lastIndexOf('/') + 1));
+        path = toNative(QDir::cleanPath(fromNative(next)));
+    }
+    return {};
+}
+
+QList<FolderLink> linksIn(const QByteArray &native)
+{
+    QList<FolderLink> links;
+    DirStream dir(native.isEmpty() ? nullptr : native.constData());
+    while (const dirent *entry = dir.next()) {
+        if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        const QByteArray name(entry->d_name);
+        const QByteArray path = native + '/' + name;
+        const QByteArray target = resolvedLink(path);
+        if (!target.isEmpty() && target != path)
+            links.push_back({name, target});
+    }
+    return links;
 }
 
 FolderIdentity folderIdentity(const QString &path)

@@ -9,6 +9,7 @@
 #include "core/handles.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <dirent.h>
@@ -42,6 +43,11 @@ Result seekToStart(int fd);
 // to its end.
 Expected<QByteArray> readSmallFile(const QByteArray &native);
 
+// The path `native` stands for once a link in its last part is followed to its end (a relative
+// target taken against the link's folder, "." and ".." taken out as text): itself when it is no
+// link. Empty when it names nothing, a link leads nowhere, or the links go round.
+QByteArray resolvedLink(const QByteArray &native);
+
 // ---- Folders -------------------------------------------------------------------------------
 
 // Which folder a path named when it was looked at: by the time a listing is acted on, the same
@@ -64,6 +70,14 @@ bool isFolder(const QString &path);
 
 // Whether the folder at the native path can be opened for reading its entries.
 bool canOpenFolder(const QByteArray &native);
+
+// The links of the folder at `native`, each by its name and the path it resolves to
+// (resolvedLink); a link that leads nowhere is left out, as is an entry that is no link.
+struct FolderLink {
+    QByteArray name;
+    QByteArray target;
+};
+QList<FolderLink> linksIn(const QByteArray &native);
 
 enum class EntryKind { File, Folder, Other };
 
