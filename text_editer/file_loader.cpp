@@ -12,7 +12,6 @@ namespace text_editer {
 
 namespace {
 
-using core::fs::Error;
 using core::fs::Expected;
 using core::fs::Result;
 using core::fs::Step;
