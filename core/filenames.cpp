@@ -64,12 +64,14 @@ namespace {
 enum class Shown { None, One, Several };
 
 // The entry of `folder` that QString::fromUtf8 shows as `shown`, into `name` when there is one.
-// A folder that cannot be read has none.
+// A folder that does not exist has none. One that exists but could not be read to its end
+// cannot tell: the entry that shows so may be in the part not read, and taking the name as new
+// would create a second file beside it, so it counts as several.
 Shown findShown(const QByteArray &folder, QStringView shown, QByteArray &name)
 {
     DirStream dir(folder.constData());
     if (!dir.isOpen())
-        return Shown::None;
+        return dir.error() == ENOENT || dir.error() == ENOTDIR ? Shown::None : Shown::Several;
     Shown found = Shown::None;
     while (const dirent *entry = dir.next()) {
         const QByteArrayView bytes(entry->d_name);
@@ -80,7 +82,7 @@ Shown findShown(const QByteArray &folder, QStringView shown, QByteArray &name)
         found = Shown::One;
         name = bytes.toByteArray();
     }
-    return found;
+    return dir.error() ? Shown::Several : found;
 }
 
 } // namespace

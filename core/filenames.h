@@ -40,7 +40,8 @@ QString localPathOf(const QUrl &url);
 // Each part of the path that holds a replacement character is looked up among the real entries of
 // the folder before it, shown the same way: the one entry that shows so is taken by its own
 // bytes, and with none the part is taken as given (a new name). Nothing when two or more entries
-// show so: then the path cannot tell which file was meant.
+// show so, or when a folder on the way exists but could not be read to its end: then the path
+// cannot tell which file was meant.
 std::optional<QString> resolveShownPath(const QString &shown);
 
 } // namespace core::fs

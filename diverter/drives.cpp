@@ -2,11 +2,7 @@
 #include "diverter/drives.h"
 
 #include "core/filenames.h"
-#include "core/handles.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "core/reading.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,8 +12,7 @@
 #include <system_error>
 #include <thread>
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <fcntl.h>
 
 namespace diverter::drives {
 
@@ -140,24 +135,19 @@ struct Round {
 
 bool statsAsFolder(const QByteArray &native)
 {
-    struct stat st;
-    return stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return core::fs::isFolder(AT_FDCWD, native.constData());
 }
 
 bool opensAsFolder(const QByteArray &native)
 {
-    return core::fs::DirStream(native.constData()).isOpen();
+    return core::fs::canOpenFolder(native);
 }
 
 QMap<QString, QString> labelsByDevice()
 {
     QMap<QString, QString> labels;
-    const QDir dir(QStringLiteral("/dev/disk/by-label"));
-    for (const QFileInfo &link : dir.entryInfoList(QDir::System | QDir::Files)) {
-        const QString device = link.canonicalFilePath();
-        if (!device.isEmpty())
-            labels.insert(device, unescapeHex(QFile::encodeName(link.fileName())));
-    }
+    for (const core::fs::FolderLink &link : core::fs::linksIn("/dev/disk/by-label"))
+        labels.insert(core::fs::fromNative(link.target), unescapeHex(link.name));
     return labels;
 }
 
@@ -179,8 +169,11 @@ QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QSt
         // The table may name a device by another path than its label's link resolves to (a
         // mapper name, say), so the resolved path is looked up too.
         QString label = labels.value(source);
-        if (label.isEmpty() && source.startsWith(u'/'))
-            label = labels.value(QFileInfo(source).canonicalFilePath());
+        if (label.isEmpty() && source.startsWith(u'/')) {
+            const QByteArray device = core::fs::resolvedLink(core::fs::toNative(source));
+            if (!device.isEmpty())
+                label = labels.value(core::fs::fromNative(device));
+        }
         Mount mount{path, label};
         // A later line mounts over an earlier one at the same place: the later one is seen.
         auto same = std::find_if(result.begin(), result.end(),
@@ -255,10 +248,10 @@ QList<Mount> mountedDrives()
 
 QList<Mount> mountedDrives(const Probe &isFolder, std::chrono::milliseconds timeout)
 {
-    QFile file(QStringLiteral("/proc/self/mountinfo"));
-    if (!file.open(QIODevice::ReadOnly))
+    const core::fs::Expected<QByteArray> table = core::fs::readSmallFile("/proc/self/mountinfo");
+    if (!table)
         return {Mount{QStringLiteral("/"), {}}};
-    QList<Mount> result = parseMountInfo(file.readAll(), labelsByDevice());
+    QList<Mount> result = parseMountInfo(*table, labelsByDevice());
     QStringList paths;
     for (const Mount &m : result)
         paths << m.path;

@@ -2,16 +2,14 @@
 #include "diverter/folder_reading.h"
 
 #include "core/filenames.h"
-#include "core/handles.h"
+#include "core/reading.h"
 #include "core/wildcard.h"
 
 #include <QDir>
 
 #include <algorithm>
 #include <dirent.h>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -19,44 +17,22 @@ namespace diverter::folders {
 
 namespace {
 
-enum class Kind { File, Folder, Other };
-
-// The kind of an entry, a link followed; readdir's type saves a stat for all but links.
-Kind kindOf(int dirFd, const dirent *entry)
-{
-    if (entry->d_type == DT_REG)
-        return Kind::File;
-    if (entry->d_type == DT_DIR)
-        return Kind::Folder;
-    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-        return Kind::Other;
-    struct stat st;
-    if (fstatat(dirFd, entry->d_name, &st, 0) != 0)
-        return Kind::Other;
-    return S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
-}
-
 // Calls `take(name)` for each visible entry of the wanted kind; `identity`, when given, receives
-// which folder was read.
+// which folder was read. A folder read only in part shows the part: the lists show what can be
+// seen, and the batch loops act on no name they were not shown.
 template <class Take>
-void readEntries(const QString &folder, Kind wanted, Take take, FolderIdentity *identity = nullptr)
+void readEntries(const QString &folder, core::fs::EntryKind wanted, Take take,
+                 FolderIdentity *identity = nullptr)
 {
-    const QByteArray native = core::fs::toNative(folder);
-    core::fs::DirStream dir(native.isEmpty() ? nullptr : native.constData());
-    if (identity)
-        *identity = {};
-    if (!dir.isOpen())
-        return;
-    const int fd = dir.fd();
-    struct stat st;
-    if (identity && fstat(fd, &st) == 0)
-        *identity = {st.st_dev, st.st_ino};
-    while (const dirent *entry = dir.next()) {
-        if (entry->d_name[0] == '.')
-            continue;
-        if (kindOf(fd, entry) == wanted)
-            take(entry->d_name);
-    }
+    static_cast<void>(core::fs::readFolder(
+        folder,
+        [&](int fd, const dirent *entry) {
+            // Hidden entries are left out before the kind is asked, which may cost a call.
+            if (entry->d_name[0] != '.' &&
+                core::fs::kindOf(fd, entry->d_name, entry->d_type) == wanted)
+                take(entry->d_name);
+        },
+        identity));
 }
 
 } // namespace
@@ -68,20 +44,12 @@ QString resolveFolder(const QString &typed, const QString &workingFolder)
     // Joined and cleaned as text, so the bytes of every name stay as they are.
     const QString path =
         QDir::cleanPath(typed.startsWith(u'/') ? typed : workingFolder + u'/' + typed);
-    const QByteArray native = core::fs::toNative(path);
-    struct stat st;
-    if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return {};
-    return path;
+    return core::fs::isFolder(path) ? path : QString();
 }
 
 FolderIdentity identityOf(const QString &path)
 {
-    const QByteArray native = core::fs::toNative(path);
-    struct stat st;
-    if (native.isEmpty() || stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return {};
-    return {st.st_dev, st.st_ino};
+    return core::fs::folderIdentity(path);
 }
 
 QStringList chainOf(const QString &folder)
@@ -97,7 +65,7 @@ QStringList chainOf(const QString &folder)
 QStringList subfolderNames(const QString &folder)
 {
     QStringList names;
-    readEntries(folder, Kind::Folder,
+    readEntries(folder, core::fs::EntryKind::Folder,
                 [&](const char *name) { names << core::fs::fromNative(name); });
     sortIgnoringCase(names);
     return names;
@@ -112,7 +80,7 @@ QStringList fileNames(const QString &folder, const QString &pattern, FolderIdent
     if (filter.isEmpty())
         return names;
     readEntries(
-        folder, Kind::File,
+        folder, core::fs::EntryKind::File,
         [&](const char *raw) {
             QString name = core::fs::fromNative(raw);
             if (filter.matches(name))

@@ -3,20 +3,16 @@
 // What the folder list and the file list show, read from the file system at once (the lists are
 // synchronous: a handler that points a list at a folder reads its entries on the next line).
 
+#include "core/reading.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <sys/types.h>
 
 namespace diverter::folders {
 
 // Which folder a listing was read from: by the time the listed files are acted on, the same
 // path may name another folder (one swapped for a link, say).
-struct FolderIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FolderIdentity &) const = default;
-};
+using FolderIdentity = core::fs::FolderIdentity;
 // Which folder `path` names now (a link followed); zeros when none.
 FolderIdentity identityOf(const QString &path);
 

@@ -3,6 +3,7 @@
 
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "core/reading.h"
 #include "core/textcodec.h"
 
 #include <charconv>
@@ -12,23 +13,19 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace diverter {
 
 QString sizeText(const QString &path)
 {
-    struct stat st;
     const QByteArray native = core::fs::toNative(path);
-    if (native.isEmpty() || stat(native.constData(), &st) != 0)
-        return {};
-    return QString::number(qint64(st.st_size));
+    const qint64 size = native.isEmpty() ? -1 : core::fs::sizeOf(AT_FDCWD, native.constData());
+    return size < 0 ? QString() : QString::number(size);
 }
 
 namespace {
 
-constexpr qint64 kNoSize = -1;
+constexpr qint64 kNoSize = -1; // as core::fs::sizeOf answers for a size it cannot read
 // From this many entries on, two threads read the sizes.
 constexpr qsizetype kSharedSizeReads = 4096;
 
@@ -44,9 +41,8 @@ void readSizes(int dirFd, const QStringList &names, qsizetype from, qsizetype to
         bool encoded = false;
         char *end = core::encodeKeepingBytesTo(name, nativeName.data(), &encoded);
         *end = '\0';
-        struct stat st;
-        if (encoded && fstatat(dirFd, nativeName.data(), &st, 0) == 0)
-            sizes[size_t(i)] = qint64(st.st_size);
+        if (encoded)
+            sizes[size_t(i)] = core::fs::sizeOf(dirFd, nativeName.data());
     }
 }
 

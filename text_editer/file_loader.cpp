@@ -2,67 +2,37 @@
 #include "text_editer/file_loader.h"
 
 #include "core/filenames.h"
-#include "core/handles.h"
+#include "core/reading.h"
 #include "core/textcodec.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 #include <utility>
 
 namespace text_editer {
 
 namespace {
 
-// Opens an existing file for reading only, so a read-only file loads; a missing one is created
-// empty when asked. O_NONBLOCK keeps a dropped FIFO from hanging the window until some writer
-// appears.
-int openForLoading(const QByteArray &path, IfMissing ifMissing)
-{
-    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    int fd = ::open(path.constData(), flags);
-    if (fd < 0 && errno == ENOENT && ifMissing == IfMissing::Create)
-        fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
-    return fd;
-}
+using core::fs::Expected;
+using core::fs::Result;
+using core::fs::Step;
 
-// Reads one whole record, or what is left of the file. False on a read error.
-bool readRecord(int fd, char *buffer, qint64 &got)
-{
-    got = 0;
-    while (got < kRecordBytes) {
-        const ssize_t n = ::read(fd, buffer + got, size_t(kRecordBytes - got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    return true;
-}
-
-// Reads `blocks` records from where the file stands, ending after one that failed to read. Each
-// record goes to `take`, which returns false once it needs no more; `goOn` then hears how many
-// bytes came. False when `goOn` asked to stop.
+// Reads `blocks` records from where the file stands. Each record goes to `take`, which returns
+// false once it needs no more; `goOn` then hears how many bytes came. Fails at the first record
+// that could not be read, and at Step::Cancelled when `goOn` asked to stop.
 template <class Take, class GoOn>
-bool readRecords(int fd, qint64 blocks, QByteArray &buffer, Take take, GoOn goOn)
+Result readRecords(int fd, qint64 blocks, QByteArray &buffer, Take take, GoOn goOn)
 {
     for (qint64 n = 1; n <= blocks; ++n) {
         qint64 got = 0;
-        const bool failed = !readRecord(fd, buffer.data(), got);
+        if (const Result read = core::fs::readRecord(fd, buffer.data(), kRecordBytes, got); !read)
+            return read;
         const bool more = take(QByteArrayView(buffer.constData(), got));
-        if (failed)
-            return true;
         if (!goOn(got))
-            return false;
+            return Result::failure(Step::Cancelled, 0);
         if (!more)
-            return true;
+            return {};
     }
-    return true;
+    return {};
 }
 
 void trimBlanks(QString &text)
@@ -78,35 +48,19 @@ void trimBlanks(QString &text)
         text.remove(0, start);
 }
 
-// Nothing when the path cannot be loaded or `progress` asked to stop.
-std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
-                            core::Progress *progress, IfMissing ifMissing)
+Expected<QString> load(const QString &path, core::TextEncoding *encoding, core::Progress *progress,
+                       IfMissing ifMissing)
 {
-    QString result;
-    core::TextEncoding chosen = core::TextEncoding::Utf8;
-    const auto finished = [&]() -> std::optional<QString> {
-        if (encoding)
-            *encoding = chosen;
-        trimBlanks(result);
-        return std::move(result);
-    };
-    const QByteArray nativePath = core::fs::toNative(path);
-    if (nativePath.isEmpty())
-        return std::nullopt;
-    const core::fs::UniqueFd file(openForLoading(nativePath, ifMissing));
-    if (!file.valid())
-        return std::nullopt;
-    const int fd = file.get();
-
-    // Only a regular file is read: a FIFO, a device or a folder that was dropped or typed is no
-    // text, as a file that cannot be opened is none.
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    const qint64 blocks = recordCount(st.st_size);
+    Expected<core::fs::ReadableFile> opened =
+        core::fs::openForReading(path, ifMissing == IfMissing::Create);
+    if (!opened)
+        return opened.error();
+    const int fd = opened->fd.get();
+    const qint64 size = opened->size;
+    const qint64 blocks = recordCount(size);
     QByteArray buffer(qsizetype(kRecordBytes), Qt::Uninitialized);
     if (progress)
-        progress->setTotal(st.st_size);
+        progress->setTotal(size);
     qint64 bytesRead = 0;
     const auto goOn = [&](qint64 got) {
         bytesRead += got;
@@ -117,11 +71,13 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
     // byte-order mark is read as UTF-16 instead. The first byte that does not decode sends the
     // loader back to read the bytes as they are and choose again, as for any file that is not
     // UTF-8, so a damaged UTF-16 file still loads with every byte kept.
-    result.reserve(qsizetype(st.st_size)); // never more characters than bytes
+    QString result;
+    core::TextEncoding chosen = core::TextEncoding::Utf8;
+    result.reserve(qsizetype(size)); // never more characters than bytes
     core::TextDecoder decoder;
     std::optional<core::Utf16Decoder> utf16;
     bool firstRecord = true;
-    bool cancelled = !readRecords(
+    Result read = readRecords(
         fd, blocks, buffer,
         [&](QByteArrayView record) {
             if (std::exchange(firstRecord, false)) {
@@ -138,52 +94,64 @@ std::optional<QString> load(const QString &path, core::TextEncoding *encoding,
             return !decoder.hasError();
         },
         goOn);
+    if (!read)
+        return read.error();
     if (utf16)
         utf16->finish();
     else
         result += decoder.finish();
 
-    if ((utf16 ? utf16->hasError() : decoder.hasError()) && !cancelled) {
+    if (utf16 ? utf16->hasError() : decoder.hasError()) {
         chosen = core::TextEncoding::Utf8;
         result = QString();
         if (progress)
-            progress->setTotal(st.st_size + bytesRead);
+            progress->setTotal(size + bytesRead);
         QByteArray bytes;
-        bytes.reserve(qsizetype(st.st_size));
-        if (lseek(fd, 0, SEEK_SET) == 0) {
-            cancelled = !readRecords(
-                fd, blocks, buffer,
-                [&](QByteArrayView record) {
-                    bytes.append(record);
-                    return true;
-                },
-                goOn);
-        }
-        if (!cancelled) {
-            if (std::optional<QString> turkish = core::decodeCleanWindows1254(bytes)) {
-                result = std::move(*turkish);
-                chosen = core::TextEncoding::Windows1254;
-            } else {
-                result = core::decodeKeepingBytes(bytes);
-            }
+        bytes.reserve(qsizetype(size));
+        if (const Result seek = core::fs::seekToStart(fd); !seek)
+            return seek.error();
+        read = readRecords(
+            fd, blocks, buffer,
+            [&](QByteArrayView record) {
+                bytes.append(record);
+                return true;
+            },
+            goOn);
+        if (!read)
+            return read.error();
+        if (std::optional<QString> turkish = core::decodeCleanWindows1254(bytes)) {
+            result = std::move(*turkish);
+            chosen = core::TextEncoding::Windows1254;
+        } else {
+            result = core::decodeKeepingBytes(bytes);
         }
     }
-    if (cancelled)
-        return std::nullopt;
-    return finished();
+    if (encoding)
+        *encoding = chosen;
+    trimBlanks(result);
+    return result;
+}
+
+Expected<QString> loadLogged(const QString &path, core::TextEncoding *encoding,
+                             core::Progress *progress, IfMissing ifMissing)
+{
+    Expected<QString> text = load(path, encoding, progress, ifMissing);
+    if (!text)
+        static_cast<void>(core::fs::logged(text.error(), "load", core::fs::toNative(path)));
+    return text;
 }
 
 } // namespace
 
 QString loadTextFile(const QString &path, core::TextEncoding *encoding)
 {
-    return load(path, encoding, nullptr, IfMissing::Create).value_or(QString());
+    return loadLogged(path, encoding, nullptr, IfMissing::Create).value_or(QString());
 }
 
-std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
-                                    core::Progress &progress, IfMissing ifMissing)
+Expected<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
+                               core::Progress &progress, IfMissing ifMissing)
 {
-    return load(path, encoding, &progress, ifMissing);
+    return loadLogged(path, encoding, &progress, ifMissing);
 }
 
 } // namespace text_editer

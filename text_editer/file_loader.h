@@ -2,15 +2,16 @@
 #pragma once
 // Reads a text file for the editing box. The file is read in records of 10000 bytes, the layout
 // the editor has always used, and turned into text as one stream, so a character cut by a record
-// boundary arrives whole. The loader says nothing to the user; it only tells its caller whether
-// the path could be loaded at all, so that a path that cannot costs the box nothing.
+// boundary arrives whole. A load is whole or nothing: a file that cannot be read to its end
+// gives no text at all, never the part before the failure, which a Save beside it would write
+// over the file. The loader says nothing to the user; it tells its caller why it failed and
+// writes the reason to the log (core::fs::lcFiles), so a failed load costs the box nothing.
 
+#include "core/fsresult.h"
 #include "core/progress.h"
 #include "core/textcodec.h"
 
 #include <QString>
-
-#include <optional>
 
 namespace text_editer {
 
@@ -28,24 +29,26 @@ inline qint64 recordCount(qint64 fileBytes)
 enum class IfMissing { Create, Fail };
 
 // The text of the file at `path`, without the blanks (code 32 only) at its start and end.
-// A path that names nothing is created as an empty file; an existing file is only read. A
-// record that fails to read ends the reading, keeping what came before it. Empty when the path
-// cannot be loaded (see below).
 //
 // Bytes that start with a UTF-16 byte-order mark are read as UTF-16 in that byte order when they
 // are clean UTF-16 (an even count, every surrogate paired). Other bytes, and those that are not,
 // are read as UTF-8 when they are valid UTF-8; otherwise as Windows-1254 when they read cleanly
 // as it; otherwise as UTF-8 with every other byte kept as its stand-in, so that a save writes it
-// back. `encoding`, when given, receives the encoding chosen, for the save.
-QString loadTextFile(const QString &path, core::TextEncoding *encoding = nullptr);
+// back. `encoding`, when given, receives the encoding chosen, for the save, and is left as it
+// was when the load fails.
+//
+// `progress` hears the bytes read; a file read twice (to choose its encoding again) counts
+// twice. The load fails, with the step and the errno, when the path holds U+0000 (Step::Path),
+// names a folder, a FIFO or a device (Step::Kind), a file that cannot be opened, or nothing and
+// is not to be or cannot be created (Step::Open); when a record cannot be read (Step::Read) or
+// the file cannot be read again from its start (Step::Seek); and when `progress` asked to stop
+// (Step::Cancelled). A file that did not exist may then already have been created empty.
+[[nodiscard]] core::fs::Expected<QString> loadTextFile(const QString &path,
+                                                       core::TextEncoding *encoding,
+                                                       core::Progress &progress,
+                                                       IfMissing ifMissing = IfMissing::Create);
 
-// The same, telling `progress` the bytes read; a file read twice (to choose its encoding again)
-// counts twice. Nothing, with `encoding` left as it was, when the path cannot be loaded (it holds
-// U+0000, names a folder, a FIFO, a device or a file that cannot be opened, or names nothing
-// and is not to be or cannot be created) or when `progress` asked to stop; a file that did not
-// exist may then already have been created empty.
-[[nodiscard]] std::optional<QString> loadTextFile(const QString &path, core::TextEncoding *encoding,
-                                                  core::Progress &progress,
-                                                  IfMissing ifMissing = IfMissing::Create);
+// The same with nobody to tell and a missing file created: an empty text when it fails.
+QString loadTextFile(const QString &path, core::TextEncoding *encoding = nullptr);
 
 } // namespace text_editer

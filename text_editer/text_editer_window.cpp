@@ -141,14 +141,15 @@ void TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
 {
     const tk::BusyCursor busy;
     core::TextEncoding encoding;
-    std::optional<QString> text;
-    {
+    core::fs::Expected<QString> text = [&] {
         tk::ProgressWindow progress(this, kBigFileBytes, tk::Work::Load);
-        text = loadTextFile(path, &encoding, progress, ifMissing);
+        core::fs::Expected<QString> loaded = loadTextFile(path, &encoding, progress, ifMissing);
         progress.tellIfCancelled();
-    }
-    // A path that could not be loaded, or a cancelled load, leaves the box with its undo history,
-    // and the encoding a save writes, as they were.
+        return loaded;
+    }();
+    // A path that could not be loaded or read to its end, or a cancelled load, leaves the box
+    // with its undo history, and the encoding a save writes, as they were; the loader has logged
+    // why.
     if (!text)
         return;
     m_fileEncoding = encoding;

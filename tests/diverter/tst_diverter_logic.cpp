@@ -4,6 +4,7 @@
 // in a separator (as the root does, where the join gives "//name").
 
 #include "core/filenames.h"
+#include "core/syscalls.h"
 #include "diverter/drives.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
@@ -78,13 +79,24 @@ private slots:
                                  "57 27 8:50 / /mnt/over rw - ext4 /dev/sde1 rw\n"
                                  "58 57 8:51 / /mnt/over rw - ext4 /dev/sdf1 rw\n"
                                  "garbage line\n";
+        // A device the table names by a link (a mapper name, say) gets the label of the device
+        // the link leads to, through a chain of relative links.
+        QTemporaryDir dev;
+        writeFile(dev.path() + "/dm-0", "");
+        QVERIFY(QDir(dev.path()).mkdir("mapper"));
+        QVERIFY(QFile::link("../dm-1", dev.path() + "/mapper/vault"));
+        QVERIFY(QFile::link("dm-0", dev.path() + "/dm-1"));
+        const QByteArray mapped = "59 27 253:0 / /mnt/vault rw - ext4 " +
+                                  QFile::encodeName(dev.path()) + "/mapper/vault rw\n";
         const QMap<QString, QString> labels{{QStringLiteral("/dev/sdb1"), QStringLiteral("DATA")},
-                                            {QStringLiteral("/dev/sdf1"), QStringLiteral("TOP")}};
+                                            {QStringLiteral("/dev/sdf1"), QStringLiteral("TOP")},
+                                            {dev.path() + "/dm-0", QStringLiteral("KASA")}};
         QStringList shown;
-        for (const diverter::drives::Mount &m : diverter::drives::parseMountInfo(table, labels))
+        for (const diverter::drives::Mount &m :
+             diverter::drives::parseMountInfo(table + mapped, labels))
             shown << diverter::drives::displayName(m);
         QCOMPARE(shown, QStringList({"/", "/media/data [DATA]", "/mnt/my disk", "/mnt/over [TOP]",
-                                     "/run/media/u/STICK", "/tmp"}));
+                                     "/mnt/vault [KASA]", "/run/media/u/STICK", "/tmp"}));
     }
 
     void driveOfPath_data()
@@ -203,18 +215,23 @@ private slots:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QStringList>("names");
+        // The folder's entries come without their kind, as some file systems give them, so
+        // every one is looked up.
+        QTest::addColumn<bool>("kindsUnknown");
         const QStringList all{"a.txt", "B.doc", "b.txt", "c", "link.txt", "Z.TXT"};
-        QTest::newRow("all files") << "*.*" << all;
+        QTest::newRow("all files") << "*.*" << all << false;
         QTest::newRow("list with blanks")
-            << "*.txt; *.doc" << QStringList({"a.txt", "B.doc", "b.txt", "link.txt"});
-        QTest::newRow("case counts") << "*.TXT" << QStringList({"Z.TXT"});
-        QTest::newRow("dotless name") << "*." << QStringList({"c"});
-        QTest::newRow("empty pattern") << "" << QStringList();
+            << "*.txt; *.doc" << QStringList({"a.txt", "B.doc", "b.txt", "link.txt"}) << false;
+        QTest::newRow("case counts") << "*.TXT" << QStringList({"Z.TXT"}) << false;
+        QTest::newRow("dotless name") << "*." << QStringList({"c"}) << false;
+        QTest::newRow("empty pattern") << "" << QStringList() << false;
+        QTest::newRow("all files, kinds unknown") << "*.*" << all << true;
     }
     void fileNames()
     {
         QFETCH(QString, pattern);
         QFETCH(QStringList, names);
+        QFETCH(bool, kindsUnknown);
         QTemporaryDir tmp;
         const QString t = tmp.path();
         for (const char *name : {"b.txt", "Z.TXT", "a.txt", "B.doc", "c", ".hidden.txt"})
@@ -224,6 +241,16 @@ private slots:
         QVERIFY(QFile::link(t + "/folder.txt", t + "/dirlink.txt"));
         QVERIFY(QFile::link(t + "/nothing", t + "/dangling.txt"));
         QCOMPARE(mkfifo(QFile::encodeName(t + "/pipe.txt").constData(), 0600), 0);
+        const core::sys::Calls saved = core::sys::calls;
+        const auto restored = qScopeGuard([&] { core::sys::calls = saved; });
+        if (kindsUnknown) {
+            core::sys::calls.readdir = [](DIR *dir) {
+                dirent *entry = core::sys::real.readdir(dir);
+                if (entry)
+                    entry->d_type = DT_UNKNOWN;
+                return entry;
+            };
+        }
         QCOMPARE(diverter::folders::fileNames(t, pattern), names);
         QCOMPARE(diverter::folders::fileNames(t + "/missing", pattern), QStringList());
     }

@@ -3,6 +3,7 @@
 // through its handlers with every box and dialog answered by the toolkit's stand-ins.
 
 #include "core/handles.h"
+#include "core/syscalls.h"
 #include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
@@ -58,6 +59,76 @@ void type(QWidget *box, const QString &text)
         QTest::keyClicks(box, lines[i]);
     }
 }
+
+// A fault the loader meets in its own system calls, injected through core::sys::calls.
+enum class LoadFault {
+    None,
+    ReadFailsFirst,   // EIO from the first read
+    ReadFailsSecond,  // EIO from the second read: the second record of a file read in whole records
+    ReadFailsFifth,   // EIO from the fifth: the second record of the second pass over 3 records
+    ReadsInterrupted, // every other read interrupted by a signal before it read anything
+    ReadsShort,       // no read gives more than 4097 bytes
+    SeekFails,        // EIO from every lseek
+};
+
+// Puts `fault` into the table for as long as it lives, and the calls back as they were after.
+class InjectedLoadFault {
+public:
+    explicit InjectedLoadFault(LoadFault fault) : m_saved(core::sys::calls)
+    {
+        s_fault = fault;
+        s_reads = 0;
+        core::sys::calls.read = faultyRead;
+        core::sys::calls.lseek = faultySeek;
+    }
+    ~InjectedLoadFault() { core::sys::calls = m_saved; }
+    InjectedLoadFault(const InjectedLoadFault &) = delete;
+    InjectedLoadFault &operator=(const InjectedLoadFault &) = delete;
+
+private:
+    static ssize_t faultyRead(int fd, void *buffer, size_t size)
+    {
+        const int n = ++s_reads;
+        const auto fail = [](int code) {
+            errno = code;
+            return ssize_t(-1);
+        };
+        switch (s_fault) {
+        case LoadFault::ReadFailsFirst:
+            if (n == 1)
+                return fail(EIO);
+            break;
+        case LoadFault::ReadFailsSecond:
+            if (n == 2)
+                return fail(EIO);
+            break;
+        case LoadFault::ReadFailsFifth:
+            if (n == 5)
+                return fail(EIO);
+            break;
+        case LoadFault::ReadsInterrupted:
+            if (n % 2 == 1)
+                return fail(EINTR);
+            break;
+        case LoadFault::ReadsShort: size = std::min<size_t>(size, 4097); break;
+        case LoadFault::None:
+        case LoadFault::SeekFails: break;
+        }
+        return core::sys::real.read(fd, buffer, size);
+    }
+    static off_t faultySeek(int fd, off_t offset, int whence)
+    {
+        if (s_fault == LoadFault::SeekFails) {
+            errno = EIO;
+            return -1;
+        }
+        return core::sys::real.lseek(fd, offset, whence);
+    }
+
+    static inline LoadFault s_fault = LoadFault::None;
+    static inline int s_reads = 0;
+    core::sys::Calls m_saved;
+};
 } // namespace
 
 class TextEditerTest : public QObject {
@@ -199,27 +270,44 @@ private slots:
     }
 
     // The loader tells its progress the bytes read, a second pass counted again, and stops
-    // where it is asked to, returning nothing.
+    // where it is asked to, returning nothing. A load is whole or nothing: a read that fails or
+    // a second pass that cannot start gives no text, while a read interrupted or cut short goes
+    // on to the end.
     void loaderStopsWhenAsked_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<LoadFault>("fault");
         QTest::addColumn<qint64>("stopAt"); // -1: never
         QTest::addColumn<QList<qint64>>("totals");
-        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<core::fs::Step>("failedAt"); // Step::None: loaded whole
+        using enum LoadFault;
+        using core::fs::Step;
         const QByteArray turkish = numbered(29999) + "\xFE"; // found not UTF-8 in its last record
         QTest::newRow("stopped in the first pass")
-            << numbered(30000) << qint64(10000) << QList<qint64>{30000} << false;
+            << numbered(30000) << None << qint64(10000) << QList<qint64>{30000} << Step::Cancelled;
         QTest::newRow("stopped in the second pass")
-            << turkish << qint64(30001) << QList<qint64>{30000, 60000} << false;
+            << turkish << None << qint64(30001) << QList<qint64>{30000, 60000} << Step::Cancelled;
         QTest::newRow("read to the end")
-            << turkish << qint64(-1) << QList<qint64>{30000, 60000} << true;
+            << turkish << None << qint64(-1) << QList<qint64>{30000, 60000} << Step::None;
+        QTest::newRow("read fails in the second record")
+            << numbered(30000) << ReadFailsSecond << qint64(-1) << QList<qint64>{30000}
+            << Step::Read;
+        QTest::newRow("read fails in the second pass")
+            << turkish << ReadFailsFifth << qint64(-1) << QList<qint64>{30000, 60000} << Step::Read;
+        QTest::newRow("reads interrupted") << turkish << ReadsInterrupted << qint64(-1)
+                                           << QList<qint64>{30000, 60000} << Step::None;
+        QTest::newRow("reads cut short")
+            << turkish << ReadsShort << qint64(-1) << QList<qint64>{30000, 60000} << Step::None;
+        QTest::newRow("seek for the second pass fails")
+            << turkish << SeekFails << qint64(-1) << QList<qint64>{30000, 60000} << Step::Seek;
     }
     void loaderStopsWhenAsked()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(LoadFault, fault);
         QFETCH(qint64, stopAt);
         QFETCH(QList<qint64>, totals);
-        QFETCH(bool, loaded);
+        QFETCH(core::fs::Step, failedAt);
         struct Recorder : core::Progress {
             qint64 stopAt = -1;
             QList<qint64> totals;
@@ -233,12 +321,23 @@ private slots:
         } progress;
         progress.stopAt = stopAt;
         writeFile(path("in.txt"), bytes);
-        const std::optional<QString> text =
-            text_editer::loadTextFile(path("in.txt"), nullptr, progress);
+        core::TextEncoding encoding = core::TextEncoding::Utf16Be;
+        const core::fs::Expected<QString> text = [&] {
+            const InjectedLoadFault injected(fault);
+            return text_editer::loadTextFile(path("in.txt"), &encoding, progress);
+        }();
         QCOMPARE(progress.totals, totals);
-        QCOMPARE(text.has_value(), loaded);
-        if (loaded)
-            QCOMPARE(progress.done, totals.last());
+        QCOMPARE(text.error().step, failedAt);
+        QCOMPARE(text.has_value(), failedAt == core::fs::Step::None);
+        if (!text) {
+            QCOMPARE(encoding, core::TextEncoding::Utf16Be);
+            return;
+        }
+        QCOMPARE(progress.done, totals.last());
+        core::TextEncoding unfaulted;
+        QCOMPARE(*text, text_editer::loadTextFile(path("in.txt"), &unfaulted));
+        QCOMPARE(encoding, unfaulted);
+        QCOMPARE(encoding, core::TextEncoding::Windows1254);
     }
 
     void turkishFileTakesUtf8ForWhatItCannotHold()
@@ -380,19 +479,26 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("files"); // each holding its own name
         QTest::addColumn<bool>("saving");             // else opening
         QTest::addColumn<QByteArray>("acted");        // the file opened or written; empty: none
+        QTest::addColumn<bool>("readFails");          // the folder cannot be read to its end
         const QByteArray latin = "caf\xE9.txt", replacement = "caf\xEF\xBF\xBD.txt";
         QTest::newRow("open, one shows so")
-            << QList{latin, QByteArray("cafe.txt")} << false << latin;
-        QTest::newRow("open, two show so") << QList{latin, replacement} << false << QByteArray();
-        QTest::newRow("save, one shows so") << QList{latin} << true << latin;
-        QTest::newRow("save, two show so") << QList{replacement, latin} << true << QByteArray();
-        QTest::newRow("save, none shows so") << QList<QByteArray>{} << true << replacement;
+            << QList{latin, QByteArray("cafe.txt")} << false << latin << false;
+        QTest::newRow("open, two show so")
+            << QList{latin, replacement} << false << QByteArray() << false;
+        QTest::newRow("save, one shows so") << QList{latin} << true << latin << false;
+        QTest::newRow("save, two show so")
+            << QList{replacement, latin} << true << QByteArray() << false;
+        QTest::newRow("save, none shows so") << QList<QByteArray>{} << true << replacement << false;
+        // A folder that could not be read to its end cannot tell that none shows so.
+        QTest::newRow("open, folder read fails") << QList{latin} << false << QByteArray() << true;
+        QTest::newRow("save, folder read fails") << QList{latin} << true << QByteArray() << true;
     }
     void namesShownAlike()
     {
         QFETCH(QList<QByteArray>, files);
         QFETCH(bool, saving);
         QFETCH(QByteArray, acted);
+        QFETCH(bool, readFails);
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path()) + '/';
         for (const QByteArray &name : files)
@@ -402,7 +508,17 @@ private slots:
         ScriptedBoxes boxes;
         w.fileTextBox->setText(QStringLiteral("kept"));
         dialogs.choose(dir.filePath(QStringLiteral("caf\uFFFD.txt")));
-        saving ? w.save() : w.openFile();
+        {
+            const core::sys::Calls saved = core::sys::calls;
+            if (readFails) {
+                core::sys::calls.readdir = [](DIR *) -> dirent * {
+                    errno = EIO;
+                    return nullptr;
+                };
+            }
+            saving ? w.save() : w.openFile();
+            core::sys::calls = saved;
+        }
 
         QCOMPARE(boxes.shown().size(), size_t(acted.isEmpty() ? 1 : 0));
         // caf\xE9.txt reads as Windows-1254, where E9 is é as in Latin-1.
@@ -437,20 +553,26 @@ private slots:
     {
         QTest::addColumn<QString>("name"); // in a folder holding t.txt and the FIFO "pipe"
         QTest::addColumn<bool>("dropped"); // else chosen in the Open dialog
+        QTest::addColumn<LoadFault>("fault");
+        using enum LoadFault;
         const QString nul = QStringLiteral("t.txt").append(QChar(0)).append(u".bak");
-        QTest::newRow("NUL, dropped") << nul << true;
-        QTest::newRow("NUL, chosen") << nul << false;
-        QTest::newRow("missing, dropped") << QStringLiteral("gone.txt") << true;
-        QTest::newRow("FIFO, dropped") << QStringLiteral("pipe") << true;
-        QTest::newRow("FIFO, chosen") << QStringLiteral("pipe") << false;
-        QTest::newRow("folder, chosen") << QString() << false;
-        QTest::newRow("not a folder, chosen") << QStringLiteral("t.txt/x") << false;
-        QTest::newRow("missing folder, chosen") << QStringLiteral("none/x.txt") << false;
+        QTest::newRow("NUL, dropped") << nul << true << None;
+        QTest::newRow("NUL, chosen") << nul << false << None;
+        QTest::newRow("missing, dropped") << QStringLiteral("gone.txt") << true << None;
+        QTest::newRow("FIFO, dropped") << QStringLiteral("pipe") << true << None;
+        QTest::newRow("FIFO, chosen") << QStringLiteral("pipe") << false << None;
+        QTest::newRow("folder, chosen") << QString() << false << None;
+        QTest::newRow("not a folder, chosen") << QStringLiteral("t.txt/x") << false << None;
+        QTest::newRow("missing folder, chosen") << QStringLiteral("none/x.txt") << false << None;
+        // The same file again, which a read that fails would otherwise load as empty.
+        QTest::newRow("read fails, dropped") << QStringLiteral("t.txt") << true << ReadFailsFirst;
+        QTest::newRow("read fails, chosen") << QStringLiteral("t.txt") << false << ReadFailsFirst;
     }
     void unusablePathKeepsText()
     {
         QFETCH(QString, name);
         QFETCH(bool, dropped);
+        QFETCH(LoadFault, fault);
         QTemporaryDir dir;
         writeFile(dir.filePath("t.txt"), "\xFE"
                                          "ark\xFD");
@@ -463,11 +585,14 @@ private slots:
         const QStringList before = entries(dir.path());
 
         const QString unusable = dir.path() + u'/' + name;
-        if (dropped) {
-            w.dropFiles({unusable});
-        } else {
-            dialogs.choose(unusable);
-            w.openFile();
+        {
+            const InjectedLoadFault injected(fault);
+            if (dropped) {
+                w.dropFiles({unusable});
+            } else {
+                dialogs.choose(unusable);
+                w.openFile();
+            }
         }
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı!"));
         QCOMPARE(entries(dir.path()), before);
