@@ -162,7 +162,7 @@ int copyAll(const QString &folder, const folders::FolderIdentity &listed, const 
         return 0;
     return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
-                               return core::fs::copyFile(dir.place(name), dir.place(newName));
+                               return core::fs::copyFile(dir.place(name), dir.place(newName)).ok();
                            });
 }
 

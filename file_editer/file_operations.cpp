@@ -34,7 +34,7 @@ bool deleteFiles(const QString &path)
     const qsizetype slash = path.lastIndexOf(u'/');
     const QString pattern = path.mid(slash + 1);
     if (!core::hasWildcard(pattern))
-        return core::fs::removeFile(path);
+        return core::fs::removeFile(path).ok();
 
     // A pattern without a folder works in the current folder, as a plain relative name does.
     // The folder is opened once and every match deleted by its own bytes within it.
