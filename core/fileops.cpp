@@ -360,11 +360,13 @@ Result restore(int fd, const OldBytes &old)
     return calls.futimens(fd, old.times) == 0 ? Result{} : failed(Step::Restore);
 }
 
-UniqueFd openInPlace(const Place &target, const struct stat &expected, Result &result)
+// The file at `target` opened for reading and writing, when it is still the one `expected`
+// describes; `st` describes it as it is now.
+UniqueFd openInPlace(const Place &target, const struct stat &expected, struct stat &st,
+                     Result &result)
 {
     UniqueFd fd(again(calls.openat, target.folder, target.path.constData(),
                       O_RDWR | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
-    struct stat st;
     if (!fd.valid())
         result = failed(Step::Open);
     else if (calls.fstat(fd.get(), &st) != 0)
@@ -383,11 +385,13 @@ Result writeInPlace(const Place &target, const struct stat &expected, const Cont
                     bool durable)
 {
     Result opened;
-    UniqueFd out = openInPlace(target, expected, opened);
+    struct stat st;
+    UniqueFd out = openInPlace(target, expected, st, opened);
     if (!opened)
         return opened;
+    // As the file is now: it may have grown since it was looked at, and all of it must come back.
     OldBytes old;
-    if (Result kept = keepAside(out.get(), expected, old); !kept)
+    if (Result kept = keepAside(out.get(), st, old); !kept)
         return kept;
     if (content.size > 0) {
         // Where the file system reserves space, a full disk fails here, before a byte changes;
@@ -395,7 +399,7 @@ Result writeInPlace(const Place &target, const struct stat &expected, const Cont
         if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), content.size) == 0) {
             // Reserving space changes no byte, so the file keeps its modification time until a
             // write does: a write that fails first leaves the file exactly as it was.
-            const timespec times[2] = {{0, UTIME_OMIT}, expected.st_mtim};
+            const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
             static_cast<void>(calls.futimens(out.get(), times));
         } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
             return failed(Step::Reserve);
@@ -421,7 +425,7 @@ Result writeInPlace(const Place &target, const struct stat &expected, const Cont
     }
     Result reopened;
     if (!out.valid())
-        out = openInPlace(target, expected, reopened);
+        out = openInPlace(target, expected, st, reopened);
     Result restored =
         out.valid() ? restore(out.get(), old) : failed(Step::Restore, reopened.error().code);
     if (restored && !out.closeNow())
