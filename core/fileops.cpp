@@ -2,6 +2,7 @@
 #include "core/fileops.h"
 
 #include "core/filenames.h"
+#include "core/fsresult.h"
 #include "core/handles.h"
 #include "core/syscalls.h"
 
@@ -27,6 +28,17 @@ namespace {
 
 using sys::again;
 using sys::calls;
+
+// No call moves more than this at once, so a big content is written in pieces (and a failure
+// after some of them is a case the in-place writer must survive).
+constexpr size_t kPiece = size_t(1) << 20;
+// Old content up to this size is kept aside in memory; a bigger one in an unnamed file.
+constexpr off_t kKeptInMemory = off_t(16) << 20;
+
+Result failed(Step step, int code = errno)
+{
+    return Result::failure(step, code);
+}
 
 bool modeDeniesWrite(const struct stat &st)
 {
@@ -94,6 +106,20 @@ QByteArray nameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
+// A new file of this user only, at a free name `stem` + a random tail, relative to `folder`.
+// Returns its descriptor, or -1 with errno set.
+int makeUnique(int folder, const QByteArray &stem, QByteArray &path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = again(calls.openat, folder, path.constData(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(0600));
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 // A new, hidden temporary file beside `target`, so that the final rename stays within one file
 // system. Returns its descriptor, or -1 with errno set.
 int makeTempBeside(const Place &target, QByteArray &tempPath)
@@ -101,55 +127,56 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
     QByteArray folder = folderOf(target.path);
     if (!folder.endsWith('/'))
         folder += '/';
-    const QByteArray stem = folder + '.' + nameOf(target.path).left(200) + ".tmp-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = again(calls.openat, target.folder, tempPath.constData(),
-                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+    return makeUnique(target.folder, folder + '.' + nameOf(target.path).left(200) + ".tmp-",
+                      tempPath);
 }
 
 // Opens a regular file (a link followed) for reading. The type is read before the open, so a
 // device is never opened, and again after it, since the entry may have changed in between;
 // O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
-int openRegular(const Place &place, struct stat &st)
+Result openRegular(const Place &place, struct stat &st, UniqueFd &fd)
 {
-    if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    UniqueFd fd(again(calls.openat, place.folder, place.path.constData(),
-                      O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
-    if (!fd.valid() || calls.fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    return fd.release();
+    if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0)
+        return failed(Step::Inspect);
+    if (!S_ISREG(st.st_mode))
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    fd.reset(again(calls.openat, place.folder, place.path.constData(),
+                   O_RDONLY | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
+    if (!fd.valid())
+        return failed(Step::Open);
+    if (calls.fstat(fd.get(), &st) != 0)
+        return failed(Step::Inspect);
+    if (!S_ISREG(st.st_mode))
+        return failed(Step::Kind, 0);
+    return {};
 }
 
-bool writeAll(int fd, const char *data, size_t size)
+Result writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
-        const ssize_t n = calls.write(fd, data, size);
+        const ssize_t n = calls.write(fd, data, std::min(size, kPiece));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return failed(Step::Write);
+        if (n == 0)
+            return failed(Step::Write, 0);
         data += n;
         size -= size_t(n);
     }
-    return true;
+    return {};
 }
 
 std::vector<char> &copyBuffer()
 {
-    static thread_local std::vector<char> buffer(1 << 20);
+    static thread_local std::vector<char> buffer(kPiece);
     return buffer;
 }
 
 // Copies bytes [offset, offset + length) of `in` to the same offsets of `out`, by the kernel where
 // it can. Fails where `in` ends sooner: it shrank since its size was read, and the bytes it no
 // longer has must not become zeros in a copy that looks whole.
-bool copyRange(int in, int out, off_t offset, off_t length)
+Result copyRange(int in, int out, off_t offset, off_t length)
 {
     off_t inAt = offset, outAt = offset;
     const off_t end = offset + length;
@@ -162,7 +189,7 @@ bool copyRange(int in, int out, off_t offset, off_t length)
                 continue;
             if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
                 errno != EOPNOTSUPP && errno != EPERM)
-                return false;
+                return failed(Step::Write);
             // Nothing copied is the end of the file, or a file system whose files the kernel
             // cannot copy (some report a size yet copy nothing); plain reads tell which.
             kernel = false;
@@ -171,29 +198,33 @@ bool copyRange(int in, int out, off_t offset, off_t length)
         const ssize_t n = calls.pread(in, buffer.data(), std::min(want, buffer.size()), inAt);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return failed(Step::Read);
+        if (n == 0)
+            return failed(Step::Changed, 0);
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = calls.pwrite(out, buffer.data() + done, size_t(n - done), outAt);
             if (w < 0 && errno == EINTR)
                 continue;
-            if (w <= 0)
-                return false;
+            if (w < 0)
+                return failed(Step::Write);
+            if (w == 0)
+                return failed(Step::Write, 0);
             done += w;
             outAt += w;
         }
         inAt += n;
     }
-    return true;
+    return {};
 }
 
 // Copies everything `in` reads from its start into `out` from its start, with plain reads: for a
 // file whose size says nothing of its content (those of /proc read as empty to the kernel copy).
-// Returns the bytes copied, or -1.
-off_t copyStream(int in, int out)
+// Answers the bytes copied.
+Expected<off_t> copyStream(int in, int out)
 {
     if (calls.lseek(in, 0, SEEK_SET) < 0 || calls.lseek(out, 0, SEEK_SET) < 0)
-        return -1;
+        return failed(Step::Seek);
     std::vector<char> &buffer = copyBuffer();
     off_t total = 0;
     for (;;) {
@@ -201,18 +232,18 @@ off_t copyStream(int in, int out)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return -1;
+            return failed(Step::Read);
         if (n == 0)
             return total;
-        if (!writeAll(out, buffer.data(), size_t(n)))
-            return -1;
+        if (Result written = writeAll(out, buffer.data(), size_t(n)); !written)
+            return written;
         total += n;
     }
 }
 
 // Copies the `size` bytes of `in` into the empty file `out`, leaving the holes of a sparse file
 // as holes.
-bool copySparse(int in, int out, off_t size)
+Result copySparse(int in, int out, off_t size)
 {
     off_t at = 0;
     while (at < size) {
@@ -230,243 +261,522 @@ bool copySparse(int in, int out, off_t size)
         }
         if (data >= size)
             break;
-        if (!copyRange(in, out, data, hole - data))
-            return false;
+        if (Result copied = copyRange(in, out, data, hole - data); !copied)
+            return copied;
         at = hole;
     }
-    return again(calls.ftruncate, out, size) == 0;
+    return again(calls.ftruncate, out, size) == 0 ? Result{} : failed(Step::Truncate);
 }
 
 // The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
 // `fresh` says that `out` is a new, empty file, where holes may stay holes; otherwise every byte
-// is written from the start. Returns the bytes written, or -1.
+// is written from the start. Answers the bytes written.
 struct Content {
     off_t size = 0;
-    std::function<off_t(int out, bool fresh)> writeTo;
+    std::function<Expected<off_t>(int out, bool fresh)> writeTo;
 };
 
-// Writes `content` into the existing regular file `target` itself: for a file whose other hard
-// links must stay its twins, or whose owner a new file could not get. Space is reserved first, so
-// a full disk fails before the old content changes.
-bool writeInPlace(const Place &target, const struct stat &expected, const Content &content,
-                  bool durable)
+// ---- In place: the old bytes kept aside, and put back after a failure
+
+// What a file written in place was before its first write: its whole content and its times.
+struct OldBytes {
+    off_t size = 0;
+    timespec times[2] = {};
+    QByteArray memory; // the content, when small
+    UniqueFd file;     // else an unnamed file that holds it
+};
+
+// An unnamed file in the temporary folder, outside the user's folders: it goes with its
+// descriptor, so not even a crash leaves it behind. Where the file system makes no unnamed files,
+// a named one is removed as soon as it is open.
+Result openAsideFile(UniqueFd &fd)
 {
-    UniqueFd out(again(calls.openat, target.folder, target.path.constData(),
-                       O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0));
+    const char *env = std::getenv("TMPDIR");
+    const QByteArray folder = env && *env ? QByteArray(env) : QByteArray("/tmp");
+    fd.reset(again(calls.openat, AT_FDCWD, folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                   mode_t(0600)));
+    if (fd.valid())
+        return {};
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return failed(Step::KeepAside);
+    QByteArray path;
+    fd.reset(makeUnique(AT_FDCWD, folder + "/.tarnwick-old-", path));
+    if (!fd.valid())
+        return failed(Step::KeepAside);
+    if (calls.unlinkat(AT_FDCWD, path.constData(), 0) != 0) {
+        const Result result = failed(Step::KeepAside);
+        fd.reset();
+        return result;
+    }
+    return {};
+}
+
+// Keeps the whole content [0, size) of `fd` and its times aside, before anything is written.
+Result keepAside(int fd, const struct stat &st, OldBytes &old)
+{
+    old.size = st.st_size;
+    old.times[0] = st.st_atim;
+    old.times[1] = st.st_mtim;
+    if (old.size > kKeptInMemory) {
+        if (Result opened = openAsideFile(old.file); !opened)
+            return opened;
+        const Result copied = copyRange(fd, old.file.get(), 0, old.size);
+        return copied ? copied : failed(Step::KeepAside, copied.error().code);
+    }
+    old.memory.resize(qsizetype(old.size));
+    for (off_t at = 0; at < old.size;) {
+        const ssize_t n =
+            calls.pread(fd, old.memory.data() + at, std::min(size_t(old.size - at), kPiece), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed(Step::KeepAside, n < 0 ? errno : 0);
+        at += n;
+    }
+    return {};
+}
+
+// Makes `fd` again what `old` kept: its size, its bytes, its times.
+Result restore(int fd, const OldBytes &old)
+{
+    // The size first: a full disk still takes the old bytes into the blocks the file had.
+    if (again(calls.ftruncate, fd, old.size) != 0)
+        return failed(Step::Restore);
+    if (old.file.valid()) {
+        const Result copied = copyRange(old.file.get(), fd, 0, old.size);
+        if (!copied)
+            return failed(Step::Restore, copied.error().code);
+    } else {
+        for (off_t at = 0; at < old.size;) {
+            const ssize_t n = calls.pwrite(fd, old.memory.constData() + at,
+                                           std::min(size_t(old.size - at), kPiece), at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return failed(Step::Restore, n < 0 ? errno : 0);
+            at += n;
+        }
+    }
+    return calls.futimens(fd, old.times) == 0 ? Result{} : failed(Step::Restore);
+}
+
+// The file at `target` opened for reading and writing, when it is still the one `expected`
+// describes; `st` describes it as it is now.
+UniqueFd openInPlace(const Place &target, const struct stat &expected, struct stat &st,
+                     Result &result)
+{
+    UniqueFd fd(again(calls.openat, target.folder, target.path.constData(),
+                      O_RDWR | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
+    if (!fd.valid())
+        result = failed(Step::Open);
+    else if (calls.fstat(fd.get(), &st) != 0)
+        result = failed(Step::Inspect);
+    else if (!sameFile(st, expected))
+        result = failed(Step::Changed, 0);
+    else
+        return fd;
+    return UniqueFd();
+}
+
+// Writes `content` into the existing regular file `target` itself: for a file whose other hard
+// links must stay its twins, or whose owner a new file could not get. The old content is kept
+// aside first and put back on any failure after the first write, so the file is old or new.
+Result writeInPlace(const Place &target, const struct stat &expected, const Content &content,
+                    bool durable)
+{
+    Result opened;
     struct stat st;
-    if (!out.valid() || calls.fstat(out.get(), &st) != 0 || !sameFile(st, expected))
-        return false;
+    UniqueFd out = openInPlace(target, expected, st, opened);
+    if (!opened)
+        return opened;
+    // As the file is now: it may have grown since it was looked at, and all of it must come back.
+    OldBytes old;
+    if (Result kept = keepAside(out.get(), st, old); !kept)
+        return kept;
     if (content.size > 0) {
+        // Where the file system reserves space, a full disk fails here, before a byte changes;
+        // where it cannot, the bytes kept aside protect the file.
         if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), content.size) == 0) {
             // Reserving space changes no byte, so the file keeps its modification time until a
             // write does: a write that fails first leaves the file exactly as it was.
-            const timespec times[2] = {{0, UTIME_OMIT}, expected.st_mtim};
+            const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
             static_cast<void>(calls.futimens(out.get(), times));
         } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
-            return false;
+            return failed(Step::Reserve);
         }
     }
-    const off_t written = content.writeTo(out.get(), false);
-    bool ok = written >= 0 && again(calls.ftruncate, out.get(), written) == 0;
-    if (ok && durable)
-        ok = again(calls.fsync, out.get()) == 0;
-    return out.closeNow() && ok;
+    Result done = [&]() -> Result {
+        const Expected<off_t> written = content.writeTo(out.get(), false);
+        if (!written)
+            return written.error();
+        // A shorter content leaves no tail of the old one.
+        if (again(calls.ftruncate, out.get(), *written) != 0)
+            return failed(Step::Truncate);
+        if (durable && again(calls.fsync, out.get()) != 0)
+            return failed(Step::Sync);
+        return {};
+    }();
+    if (done) {
+        if (out.closeNow())
+            return {};
+        // A late write error: the descriptor went with the close, so the file is found again by
+        // its place, and written to only when it is still the same one.
+        done = failed(Step::Close);
+    }
+    Result reopened;
+    if (!out.valid())
+        out = openInPlace(target, expected, st, reopened);
+    Result restored =
+        out.valid() ? restore(out.get(), old) : failed(Step::Restore, reopened.error().code);
+    if (restored && !out.closeNow())
+        restored = failed(Step::Restore);
+    if (restored)
+        return done;
+    qCWarning(lcFiles,
+              "%s may be damaged: a write failed (%s) and its old content could not be "
+              "put back (%s)",
+              qUtf8Printable(QString::fromLocal8Bit(target.path)),
+              qUtf8Printable(done.error().text()), qUtf8Printable(restored.error().text()));
+    return restored;
+}
+
+// ---- Extended attributes and ACLs
+
+// Reads the attribute `name` of `fd` into `value`; false with errno set where it cannot.
+bool readAttribute(int fd, const char *name, QByteArray &value)
+{
+    for (;;) {
+        const ssize_t size = calls.fgetxattr(fd, name, nullptr, 0);
+        if (size < 0)
+            return false;
+        value.resize(qsizetype(size));
+        const ssize_t got = calls.fgetxattr(fd, name, value.data(), size_t(size));
+        if (got >= 0) {
+            value.truncate(qsizetype(got));
+            return true;
+        }
+        if (errno != ERANGE) // it grew in between: asked again
+            return false;
+    }
+}
+
+// Gives `to` every extended attribute of `from`, its ACL among them. `strict` (a replaced file):
+// a failure that would lose what `from` had fails, except an attribute this writer may not set or
+// the file system does not take, which cannot be kept by any writer; otherwise (a move) each is
+// kept where it can be.
+Result copyAttributes(int from, int to, bool strict)
+{
+    QByteArray names;
+    for (;;) {
+        const ssize_t size = calls.flistxattr(from, nullptr, 0);
+        if (size < 0 && errno == ENOTSUP)
+            return {}; // a file system without them: none to keep
+        if (size <= 0)
+            return size == 0 || !strict ? Result{} : failed(Step::Attributes);
+        names.resize(qsizetype(size));
+        const ssize_t got = calls.flistxattr(from, names.data(), size_t(size));
+        if (got >= 0) {
+            names.truncate(qsizetype(got));
+            break;
+        }
+        if (errno != ERANGE)
+            return strict ? failed(Step::Attributes) : Result{};
+    }
+    QByteArray value;
+    for (qsizetype at = 0; at < names.size();
+         at += qsizetype(std::strlen(names.constData() + at)) + 1) {
+        const char *name = names.constData() + at;
+        // A default ACL belongs to folders only.
+        if (std::strcmp(name, "system.posix_acl_default") == 0)
+            continue;
+        if (!readAttribute(from, name, value)) {
+            if (errno == ENODATA || !strict)
+                continue; // removed since it was listed
+            return failed(Step::Attributes);
+        }
+        if (calls.fsetxattr(to, name, value.constData(), size_t(value.size()), 0) == 0)
+            continue;
+        const bool acl = std::strcmp(name, "system.posix_acl_access") == 0;
+        const bool cannotKeep = errno == EPERM || errno == EACCES || errno == ENOTSUP;
+        if (strict && (acl || !cannotKeep))
+            return failed(Step::Attributes);
+    }
+    return {};
+}
+
+// Gives the new file `temp` the attributes of the old target it is to replace.
+Result copyOldAttributes(const Place &target, const struct stat &expected, int temp)
+{
+    UniqueFd old(again(calls.openat, target.folder, target.path.constData(),
+                       O_RDONLY | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
+    struct stat st;
+    if (!old.valid())
+        return failed(Step::Attributes);
+    if (calls.fstat(old.get(), &st) != 0)
+        return failed(Step::Inspect);
+    if (!sameFile(st, expected))
+        return failed(Step::Changed, 0);
+    return copyAttributes(old.get(), temp, true);
 }
 
 // Where a target's content goes: the file a link names, refused where it is no regular file.
 // `exists` tells whether there is a file to replace, and `st` describes it.
-bool resolveTarget(Place &target, struct stat &st, bool &exists)
+Result resolveTarget(Place &target, struct stat &st, bool &exists)
 {
     exists = false;
     if (target.path.isEmpty())
-        return false;
+        return failed(Step::Path, 0);
     if (calls.fstatat(target.folder, target.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT;
+        return errno == ENOENT ? Result{} : failed(Step::Inspect);
     if (S_ISLNK(st.st_mode)) {
         // Written through to the file it names; a dangling link is refused, as cp refuses it.
-        if (calls.fstatat(target.folder, target.path.constData(), &st, 0) != 0 ||
-            !S_ISREG(st.st_mode))
-            return false;
+        if (calls.fstatat(target.folder, target.path.constData(), &st, 0) != 0)
+            return failed(Step::Kind);
+        if (!S_ISREG(st.st_mode))
+            return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
         QByteArray through = target.path;
         if (target.folder != AT_FDCWD && !through.startsWith('/'))
             through = "/proc/self/fd/" + QByteArray::number(target.folder) + '/' + through;
         char *real = realpath(through.constData(), nullptr);
         if (!real)
-            return false;
+            return failed(Step::Inspect);
         target = {AT_FDCWD, QByteArray(real)};
         std::free(real);
     } else if (!S_ISREG(st.st_mode)) {
-        return false;
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
     }
     exists = true;
-    return !modeDeniesWrite(st);
+    return modeDeniesWrite(st) ? failed(Step::ReadOnly, EACCES) : Result{};
 }
 
 // Makes the entries of the folder that holds `place` reach the disk. A folder this user may not
 // read cannot be opened to be synced, and a file system that cannot sync folders says EINVAL;
 // neither is a failure of the write, which is done by then.
-bool syncFolderOf(const Place &place)
+Result syncFolderOf(const Place &place)
 {
     UniqueFd folder(again(calls.openat, place.folder, folderOf(place.path).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
     if (!folder.valid())
-        return errno == EACCES;
-    const bool ok = again(calls.fsync, folder.get()) == 0 || errno == EINVAL;
-    return folder.closeNow() && ok;
+        return errno == EACCES ? Result{} : failed(Step::Sync);
+    Result synced;
+    if (again(calls.fsync, folder.get()) != 0 && errno != EINVAL)
+        synced = failed(Step::Sync);
+    if (!folder.closeNow() && synced)
+        synced = failed(Step::Sync);
+    return synced;
 }
 
 // The replace rule (see the header). `source`, when given, is never written over.
-bool replaceContent(Place target, const Content &content, mode_t newMode, bool durable,
-                    const struct stat *source)
+Result replaceContent(Place target, const Content &content, mode_t newMode, bool durable,
+                      const struct stat *source)
 {
     struct stat st;
     bool exists = false;
-    if (!resolveTarget(target, st, exists))
-        return false;
+    if (Result resolved = resolveTarget(target, st, exists); !resolved)
+        return resolved;
     if (exists && source && sameFile(st, *source))
-        return false;
+        return failed(Step::SameFile, 0);
     if (exists && st.st_nlink > 1)
         return writeInPlace(target, st, content, durable);
 
     QByteArray temp;
     UniqueFd out(makeTempBeside(target, temp));
-    if (!out.valid())
-        return exists && (errno == EACCES || errno == EPERM) &&
-               writeInPlace(target, st, content, durable);
-    const auto discard = [&] {
-        out.reset(); // the copy is thrown away, so how its close went no longer matters
+    if (!out.valid()) {
+        if (exists && (errno == EACCES || errno == EPERM))
+            return writeInPlace(target, st, content, durable);
+        return failed(Step::Open);
+    }
+    // The copy is thrown away, so how its close went no longer matters.
+    const auto discard = [&](Result result) {
+        out.reset();
         calls.unlinkat(target.folder, temp.constData(), 0);
+        return result;
     };
     mode_t mode = newMode;
     if (exists) {
         mode = st.st_mode & 07777;
-        if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
+        // What the new file got, not who writes it: in a set-group-id folder it takes the
+        // folder's group.
+        struct stat made;
+        if (calls.fstat(out.get(), &made) != 0)
+            return discard(failed(Step::Inspect));
+        if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
             calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
             // Only an owner this user may not give sends the content into the file itself; any
             // other failure is the disk's, and the file is left alone.
-            const bool mayNotGive = errno == EPERM || errno == EINVAL;
-            discard();
-            return mayNotGive && writeInPlace(target, st, content, durable);
+            const Result owner = discard(failed(Step::Owner));
+            if (owner.error().code == EPERM || owner.error().code == EINVAL)
+                return writeInPlace(target, st, content, durable);
+            return owner;
         }
     }
-    bool ok = calls.fchmod(out.get(), mode) == 0 && content.writeTo(out.get(), true) >= 0;
-    if (ok && durable)
-        ok = again(calls.fsync, out.get()) == 0;
-    ok = out.closeNow() && ok;
-    ok = ok && calls.renameat(target.folder, temp.constData(), target.folder,
-                              target.path.constData()) == 0;
-    if (!ok) {
-        discard();
-        return false;
+    if (calls.fchmod(out.get(), mode) != 0)
+        return discard(failed(Step::Mode));
+    // After the owner and the mode, so that an ACL set here still agrees with the mode.
+    if (exists) {
+        if (Result kept = copyOldAttributes(target, st, out.get()); !kept)
+            return discard(kept);
     }
+    if (const Expected<off_t> written = content.writeTo(out.get(), true); !written)
+        return discard(written.error());
+    if (durable && again(calls.fsync, out.get()) != 0)
+        return discard(failed(Step::Sync));
+    if (!out.closeNow())
+        return discard(failed(Step::Close));
+    if (calls.renameat(target.folder, temp.constData(), target.folder, target.path.constData()) !=
+        0)
+        return discard(failed(Step::Rename));
     // The new name is an entry of the folder, so it reaches the disk when the folder does.
-    return !durable || syncFolderOf(target);
+    return durable ? syncFolderOf(target) : Result{};
 }
 
 // The source still has the size and modification time it had when its copy began. A file that
 // another program writes meanwhile would give a copy of a state it never had.
-bool unchangedSince(int in, const struct stat &was)
+Result unchangedSince(int in, const struct stat &was)
 {
     struct stat now;
-    return calls.fstat(in, &now) == 0 && now.st_size == was.st_size &&
-           now.st_mtim.tv_sec == was.st_mtim.tv_sec && now.st_mtim.tv_nsec == was.st_mtim.tv_nsec;
+    if (calls.fstat(in, &now) != 0)
+        return failed(Step::Inspect);
+    return now.st_size == was.st_size && now.st_mtim.tv_sec == was.st_mtim.tv_sec &&
+                   now.st_mtim.tv_nsec == was.st_mtim.tv_nsec
+               ? Result{}
+               : failed(Step::Changed, 0);
 }
 
 Content contentOf(int in, const struct stat &st)
 {
-    return {st.st_size, [in, st](int out, bool fresh) -> off_t {
+    return {st.st_size, [in, st](int out, bool fresh) -> Expected<off_t> {
                 // A file that reports no size may still have content (those of /proc do).
-                const off_t written = !fresh || st.st_size == 0         ? copyStream(in, out)
-                                      : copySparse(in, out, st.st_size) ? st.st_size
-                                                                        : -1;
-                return written >= 0 && unchangedSince(in, st) ? written : -1;
+                Expected<off_t> written = off_t(st.st_size);
+                if (!fresh || st.st_size == 0)
+                    written = copyStream(in, out);
+                else if (Result copied = copySparse(in, out, st.st_size); !copied)
+                    return copied;
+                if (!written)
+                    return written;
+                if (Result same = unchangedSince(in, st); !same)
+                    return same;
+                return written;
             }};
 }
 
 // Renames without ever replacing. Where the file system lacks the no-replace flag, a hard link
 // gives the same guarantee for files; a last resort tests and then renames.
-bool placeNoReplace(const Place &from, const Place &to)
+Result placeNoReplace(const Place &from, const Place &to)
 {
     const char *f = from.path.constData();
     const char *t = to.path.constData();
     if (calls.renameat2(from.folder, f, to.folder, t, RENAME_NOREPLACE) == 0)
-        return true;
+        return {};
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return false;
+        return failed(errno == EEXIST ? Step::Exists : Step::Rename);
     struct stat st;
     if (calls.fstatat(from.folder, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
+        return failed(Step::Inspect);
     if (!S_ISDIR(st.st_mode)) {
         if (calls.linkat(from.folder, f, to.folder, t, 0) == 0) {
             if (calls.unlinkat(from.folder, f, 0) == 0)
-                return true;
+                return {};
+            const Result result = failed(Step::Unlink);
             calls.unlinkat(to.folder, t, 0);
-            return false;
+            return result;
         }
         if (errno == EEXIST)
-            return false;
+            return failed(Step::Exists);
     }
     struct stat existing;
-    if (calls.fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
-        return false;
-    return calls.renameat(from.folder, f, to.folder, t) == 0;
+    if (calls.fstatat(to.folder, t, &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return failed(Step::Exists, EEXIST);
+    if (errno != ENOENT)
+        return failed(Step::Inspect);
+    return calls.renameat(from.folder, f, to.folder, t) == 0 ? Result{} : failed(Step::Rename);
 }
 
-// Moves a file or a link to another file system, as mv does: mode, owner and times kept, the new
-// copy complete before the old one goes, and the copy taken back if the old one cannot go.
-bool moveAcrossFileSystems(const Place &from, const Place &to, const struct stat &st)
+// Moves a link to another file system: recreated with the whole of its target, and its own owner
+// and times, never those of the file it names.
+Result moveLink(const Place &from, const Place &to, const struct stat &st)
 {
     const timespec times[2] = {st.st_atim, st.st_mtim};
-    if (S_ISLNK(st.st_mode)) {
-        std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-        const ssize_t n =
-            calls.readlinkat(from.folder, from.path.constData(), target.data(), target.size() - 1);
-        if (n < 0)
-            return false;
-        target[size_t(n)] = '\0';
-        // symlinkat refuses an existing `to`.
-        if (calls.symlinkat(target.data(), to.folder, to.path.constData()) != 0)
-            return false;
-        // A link's owner and times are kept where the user may set them; a link that cannot take
-        // them still points where it did, so the move goes on.
-        calls.fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
-        calls.utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
-    } else if (S_ISREG(st.st_mode)) {
-        struct stat now;
-        UniqueFd in(openRegular(from, now));
-        if (!in.valid() || !sameFile(now, st))
-            return false;
-        QByteArray temp;
-        UniqueFd out(makeTempBeside(to, temp));
-        if (!out.valid())
-            return false;
-        mode_t mode = st.st_mode & 07777;
-        // An owner that an ordinary user may not give is left to the mover, without the set-id
-        // bits that would otherwise pass to it; root may give any, so there a failure is the
-        // disk's, and the move stops.
-        if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
-            if (errno != EPERM || geteuid() == 0) {
-                out.reset();
-                calls.unlinkat(to.folder, temp.constData(), 0);
-                return false;
-            }
-            mode &= ~mode_t(S_ISUID | S_ISGID);
-        }
-        bool ok = copySparse(in.get(), out.get(), st.st_size) && unchangedSince(in.get(), now) &&
-                  calls.fchmod(out.get(), mode) == 0 && calls.futimens(out.get(), times) == 0;
-        ok = out.closeNow() && ok;
-        ok = ok && placeNoReplace({to.folder, temp}, to);
-        if (!ok) {
-            calls.unlinkat(to.folder, temp.constData(), 0);
-            return false;
-        }
-    } else {
-        return false;
+    // One byte more than the target needs: an answer that fills it is a target that grew since
+    // the link was looked at, and a cut one would point elsewhere.
+    const size_t room = size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1;
+    std::vector<char> target(room + 1);
+    const ssize_t n = calls.readlinkat(from.folder, from.path.constData(), target.data(), room);
+    if (n < 0)
+        return failed(Step::Read);
+    if (size_t(n) >= room)
+        return failed(Step::Changed, 0);
+    target[size_t(n)] = '\0';
+    // symlinkat refuses an existing `to`.
+    if (calls.symlinkat(target.data(), to.folder, to.path.constData()) != 0)
+        return failed(errno == EEXIST ? Step::Exists : Step::Link);
+    // A link's owner and times are kept where the user may set them; a link that cannot take
+    // them still points where it did, so the move goes on.
+    calls.fchownat(to.folder, to.path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+    calls.utimensat(to.folder, to.path.constData(), times, AT_SYMLINK_NOFOLLOW);
+    return {};
+}
+
+// Moves a regular file to another file system through a temporary file beside `to`.
+Result moveRegular(const Place &from, const Place &to, const struct stat &st)
+{
+    struct stat now;
+    UniqueFd in;
+    if (Result opened = openRegular(from, now, in); !opened)
+        return opened;
+    if (!sameFile(now, st))
+        return failed(Step::Changed, 0);
+    QByteArray temp;
+    UniqueFd out(makeTempBeside(to, temp));
+    if (!out.valid())
+        return failed(Step::Open);
+    const auto discard = [&](Result result) {
+        out.reset();
+        calls.unlinkat(to.folder, temp.constData(), 0);
+        return result;
+    };
+    mode_t mode = st.st_mode & 07777;
+    // An owner that an ordinary user may not give is left to the mover, without the set-id
+    // bits that would otherwise pass to it; root may give any, so there a failure is the
+    // disk's, and the move stops.
+    if (calls.fchown(out.get(), st.st_uid, st.st_gid) != 0) {
+        if (errno != EPERM || geteuid() == 0)
+            return discard(failed(Step::Owner));
+        mode &= ~mode_t(S_ISUID | S_ISGID);
     }
+    if (Result copied = copySparse(in.get(), out.get(), st.st_size); !copied)
+        return discard(copied);
+    if (Result same = unchangedSince(in.get(), now); !same)
+        return discard(same);
+    if (calls.fchmod(out.get(), mode) != 0)
+        return discard(failed(Step::Mode));
+    // As mv keeps them: where the other file system takes them.
+    static_cast<void>(copyAttributes(in.get(), out.get(), false));
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (calls.futimens(out.get(), times) != 0)
+        return discard(failed(Step::Times));
+    if (!out.closeNow())
+        return discard(failed(Step::Close));
+    if (Result placed = placeNoReplace({to.folder, temp}, to); !placed)
+        return discard(placed);
+    return {};
+}
+
+// Moves a file or a link to another file system, as mv does: mode, owner, times and attributes
+// kept, the new copy complete before the old one goes, and the copy taken back if the old one
+// cannot go.
+Result moveAcrossFileSystems(const Place &from, const Place &to, const struct stat &st)
+{
+    Result moved = S_ISLNK(st.st_mode)   ? moveLink(from, to, st)
+                   : S_ISREG(st.st_mode) ? moveRegular(from, to, st)
+                                         : failed(Step::Kind, 0);
+    if (!moved)
+        return moved;
     if (calls.unlinkat(from.folder, from.path.constData(), 0) == 0)
-        return true;
+        return {};
+    const Result result = failed(Step::Unlink);
     calls.unlinkat(to.folder, to.path.constData(), 0);
-    return false;
+    return result;
 }
 
 Place placeOf(const QString &path)
@@ -482,6 +792,49 @@ bool sameEntry(const Place &a, const Place &b)
     struct stat fa, fb;
     return calls.fstatat(a.folder, folderOf(a.path).constData(), &fa, 0) == 0 &&
            calls.fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
+}
+
+Result copyInto(const Place &source, const Place &target)
+{
+    if (source.path.isEmpty() || target.path.isEmpty())
+        return failed(Step::Path, 0);
+    struct stat st;
+    UniqueFd in;
+    if (Result opened = openRegular(source, st, in); !opened)
+        return opened;
+    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
+                          false, &st);
+}
+
+Result renameEntry(const Place &from, const Place &to)
+{
+    struct stat st;
+    if (from.path.isEmpty() || to.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (sameEntry(from, to))
+        return {};
+    const Result placed = placeNoReplace(from, to);
+    // A folder moves only within its file system.
+    if (placed || placed.error().code != EXDEV || S_ISDIR(st.st_mode))
+        return placed;
+    return moveAcrossFileSystems(from, to, st);
+}
+
+Result removeEntry(const Place &place)
+{
+    struct stat st;
+    if (place.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (S_ISDIR(st.st_mode))
+        return failed(Step::Kind, EISDIR);
+    if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
+        return failed(Step::ReadOnly, EACCES);
+    return calls.unlinkat(place.folder, place.path.constData(), 0) == 0 ? Result{}
+                                                                        : failed(Step::Unlink);
 }
 
 } // namespace
@@ -509,69 +862,49 @@ bool isRegularFile(const Place &place)
            calls.fstatat(place.folder, place.path.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
-bool copyFile(const Place &source, const Place &target)
+Result copyFile(const Place &source, const Place &target)
 {
-    if (source.path.isEmpty() || target.path.isEmpty())
-        return false;
-    struct stat st;
-    UniqueFd in(openRegular(source, st));
-    if (!in.valid())
-        return false;
-    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
-                          false, &st);
+    return logged(copyInto(source, target), "copy", source.path, target.path);
 }
 
-bool copyFile(const QString &source, const QString &target)
+Result copyFile(const QString &source, const QString &target)
 {
     return copyFile(placeOf(source), placeOf(target));
 }
 
-bool renameNoReplace(const Place &from, const Place &to)
+Result renameNoReplace(const Place &from, const Place &to)
 {
-    struct stat st;
-    if (from.path.isEmpty() || to.path.isEmpty() ||
-        calls.fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    if (sameEntry(from, to))
-        return true;
-    if (placeNoReplace(from, to))
-        return true;
-    if (errno != EXDEV)
-        return false;
-    return moveAcrossFileSystems(from, to, st);
+    return logged(renameEntry(from, to), "rename", from.path, to.path);
 }
 
-bool renameNoReplace(const QString &from, const QString &to)
+Result renameNoReplace(const QString &from, const QString &to)
 {
     return renameNoReplace(placeOf(from), placeOf(to));
 }
 
-bool removeFile(const Place &place)
+Result removeFile(const Place &place)
 {
-    struct stat st;
-    if (place.path.isEmpty() ||
-        calls.fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        S_ISDIR(st.st_mode))
-        return false;
-    if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
-        return false;
-    return calls.unlinkat(place.folder, place.path.constData(), 0) == 0;
+    return logged(removeEntry(place), "delete", place.path);
 }
 
-bool removeFile(const QString &path)
+Result removeFile(const QString &path)
 {
     return removeFile(placeOf(path));
 }
 
-bool writeFile(const QString &path, QByteArrayView bytes, bool durable)
+Result writeFile(const QString &path, QByteArrayView bytes, bool durable)
 {
-    const Content content{off_t(bytes.size()), [bytes](int out, bool) -> off_t {
-                              if (calls.lseek(out, 0, SEEK_SET) < 0 ||
-                                  !writeAll(out, bytes.data(), size_t(bytes.size())))
-                                  return -1;
-                              return off_t(bytes.size());
-                          }};
-    return replaceContent(placeOf(path), content, 0666 & ~creationMask(), durable, nullptr);
+    const Content content{
+        off_t(bytes.size()), [bytes](int out, bool) -> Expected<off_t> {
+            if (calls.lseek(out, 0, SEEK_SET) < 0)
+                return failed(Step::Seek);
+            if (Result written = writeAll(out, bytes.data(), size_t(bytes.size())); !written)
+                return written;
+            return off_t(bytes.size());
+        }};
+    const Place place = placeOf(path);
+    return logged(replaceContent(place, content, 0666 & ~creationMask(), durable, nullptr), "save",
+                  place.path);
 }
 
 } // namespace core::fs

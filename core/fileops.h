@@ -1,29 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File operations that never lose or damage a user's file. They are shared by the File Editer,
-// the Diverter and the Text Editer's save; each answers only whether it worked, since every
-// caller either stays silent on failure or shows one fixed message.
+// the Diverter and the Text Editer's save. Each answers a core::fs::Result: success, or the step
+// that failed and the system's errno for it (a check that fails gives its step with 0, or the
+// errno that fits: EEXIST, EISDIR, EACCES for a read-only file). The windows still say only
+// whether it worked; each operation writes why it failed, once, to the log category
+// "tarnwick.files".
 //
 // - Only regular files are read or replaced. A source is opened so that a FIFO cannot block and
 //   must be a regular file; a target that exists must be a regular file or a link to one (a link
 //   is written through to its file; a dangling one is refused).
 // - The replace rule: new content goes to a temporary file beside the target, which takes the
 //   target's place only when it is complete, so a failure half way leaves the old target whole.
-//   What is replaced keeps its owner, group and mode. A target with other hard links, one whose
-//   owner this user cannot give to a new file, or one in a folder that takes no new file, is
-//   written in place instead, after its space is reserved, so that a full disk fails before a
-//   byte changes.
+//   What is replaced keeps its owner and group (also where the folder would give a new file its
+//   own group), its mode, its ACL and its extended attributes. An attribute that this writer may
+//   not set or the file system does not take is passed over; one that would lose an ACL fails
+//   the operation, and the old file stays.
+// - In place: a target with other hard links, one whose owner this user cannot give to a new
+//   file, or one in a folder that takes no new file, is written in place instead. Its whole old
+//   content is kept aside first (in memory, or for a big file in an unnamed temporary file
+//   outside the user's folders, so nothing stays behind even after a crash), and its space is
+//   reserved where the file system can, so that a full disk fails before a byte changes. Any
+//   failure after that (a write, the truncation, the sync, the close) puts the old bytes, size
+//   and times back, so the file is old or new; where even that fails the answer is Step::Restore
+//   and a warning says the file may be damaged. Where nothing can be kept aside, the target is
+//   not touched (Step::KeepAside).
 // - A copy never writes onto its own source, under any spelling or link, and keeps the holes of
 //   a sparse file. It fails when the source changes while it is copied (it ends early, or its
 //   size or modification time moved), so no copy holds a state its source never had. A new copy
-//   gets the source's permission bits less the umask, as cp gives them.
+//   gets the source's permission bits less the umask, as cp gives them, and none of its
+//   extended attributes.
 // - A rename never replaces an existing file (POSIX rename() would).
 // - A file whose mode gives the user no write permission counts as read-only: it is neither
 //   replaced nor deleted. This is read from the mode bits, so it holds for root too.
 //
 // Paths are the system's bytes (fs::toNative); a path that cannot be encoded, such as one
-// holding U+0000, makes the operation fail.
+// holding U+0000, makes the operation fail (Step::Path).
 
+#include "core/fsresult.h"
 #include "core/handles.h"
 
 #include <QByteArray>
@@ -51,24 +65,27 @@ bool isReadOnly(const QString &path);
 // A regular file, or a link to one.
 bool isRegularFile(const Place &place);
 
-// Copies the regular file `source` to the full path `target` by the replace rule.
-[[nodiscard]] bool copyFile(const Place &source, const Place &target);
-[[nodiscard]] bool copyFile(const QString &source, const QString &target);
+// Copies the regular file `source` to the full path `target` by the replace rule; onto its own
+// source it fails with Step::SameFile.
+[[nodiscard]] Result copyFile(const Place &source, const Place &target);
+[[nodiscard]] Result copyFile(const QString &source, const QString &target);
 
-// Gives a file or folder a new path; fails when anything exists at `to`. A file (or a link) may
-// move to another file system, keeping its mode, owner and times, removed from the old one only
-// once the copy is whole; a folder moves only within its file system. A path renamed onto itself
-// succeeds and changes nothing.
-[[nodiscard]] bool renameNoReplace(const Place &from, const Place &to);
-[[nodiscard]] bool renameNoReplace(const QString &from, const QString &to);
+// Gives a file or folder a new path; fails when anything exists at `to` (Step::Exists). A file
+// (or a link) may move to another file system, as mv moves it: a file keeps its mode, owner,
+// times and, where the other file system takes them, its extended attributes and ACL; a link is
+// made again with its whole target and its own owner and times. The old one is removed only
+// once the new one is whole. A folder moves only within its file system (across, EXDEV). A path
+// renamed onto itself succeeds and changes nothing.
+[[nodiscard]] Result renameNoReplace(const Place &from, const Place &to);
+[[nodiscard]] Result renameNoReplace(const QString &from, const QString &to);
 
 // Deletes a file, or a link as a link. Fails on folders and read-only files.
-[[nodiscard]] bool removeFile(const Place &place);
-[[nodiscard]] bool removeFile(const QString &path);
+[[nodiscard]] Result removeFile(const Place &place);
+[[nodiscard]] Result removeFile(const QString &path);
 
 // Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the
 // usual mode for new files. `durable` makes the data reach the disk before the file takes the
 // target's place, and the new name reach it after.
-[[nodiscard]] bool writeFile(const QString &path, QByteArrayView bytes, bool durable);
+[[nodiscard]] Result writeFile(const QString &path, QByteArrayView bytes, bool durable);
 
 } // namespace core::fs

@@ -131,6 +131,20 @@ FolderIdentity folderIdentity(const QString &path)
     return {st.st_dev, st.st_ino};
 }
 
+EntryType entryType(int folder, const QByteArray &path)
+{
+    struct stat st;
+    if (path.isEmpty())
+        return EntryType::Missing;
+    if (calls.fstatat(folder, path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? EntryType::Missing : EntryType::Unreadable;
+    if (S_ISREG(st.st_mode))
+        return EntryType::Regular;
+    if (S_ISLNK(st.st_mode))
+        return EntryType::Link;
+    return S_ISDIR(st.st_mode) ? EntryType::Folder : EntryType::Other;
+}
+
 FolderIdentity folderIdentity(int folderFd)
 {
     struct stat st;

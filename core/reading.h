@@ -81,6 +81,11 @@ QList<FolderLink> linksIn(const QByteArray &native);
 
 enum class EntryKind { File, Folder, Other };
 
+// The entry itself, a link not followed, for deciding what to delete: a link goes as a link.
+// Unreadable means it could not be asked (it may exist).
+enum class EntryType { Missing, Regular, Link, Folder, Other, Unreadable };
+EntryType entryType(int folder, const QByteArray &path);
+
 // What the entry `name` of the open folder `folderFd` is, a link followed. `type` is readdir's
 // d_type, which answers without a call for all but links and file systems that leave it
 // unknown; an entry that cannot be looked up (a dangling link) is Other.

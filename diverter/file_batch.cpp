@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diverter/file_batch.h"
 
-#include "core/entries.h"
 #include "core/filenames.h"
 #include "core/fileops.h"
+#include "core/reading.h"
 #include "core/textmatch.h"
 
 #include <QHash>
@@ -20,8 +20,7 @@ public:
         if (listed == folders::FolderIdentity{})
             return;
         m_fd = core::fs::openFolder(path);
-        const core::fs::FileId id = m_fd.valid() ? core::fs::fileIdOf(m_fd.get()) : core::fs::FileId{};
-        if (folders::FolderIdentity{id.device, id.inode} != listed)
+        if (m_fd.valid() && core::fs::folderIdentity(m_fd.get()) != listed)
             m_fd.reset();
     }
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "file_editer/file_operations.h"
 
-#include "core/entries.h"
 #include "core/filenames.h"
 #include "core/fileops.h"
 #include "core/handles.h"
+#include "core/reading.h"
 #include "core/wildcard.h"
 
 namespace file_editer {
@@ -33,7 +33,7 @@ bool deleteFiles(const QString &path)
     // Here a file may be named "Soru?.txt": a path that names an entry means that entry alone,
     // and only a path that names nothing is a pattern. An entry that cannot be asked about is
     // not taken for a pattern either, so its look-alikes are never deleted in its place.
-    const core::fs::EntryType named = core::fs::entryType({AT_FDCWD, core::fs::toNative(path)});
+    const core::fs::EntryType named = core::fs::entryType(AT_FDCWD, core::fs::toNative(path));
     if (!core::hasWildcard(pattern) || named != core::fs::EntryType::Missing)
         return bool(core::fs::removeFile(path));
 
@@ -56,7 +56,7 @@ bool deleteFiles(const QString &path)
         // Files and links only, as the Diverter's delete: a FIFO, socket or device that happens
         // to match is no file of the user's to delete. A link to a folder is a file entry of its
         // own: it goes as a link, like any other link.
-        const core::fs::EntryType type = core::fs::entryType({fd, name});
+        const core::fs::EntryType type = core::fs::entryType(fd, name);
         if (type != core::fs::EntryType::Regular && type != core::fs::EntryType::Link &&
             type != core::fs::EntryType::Unreadable)
             continue;

@@ -38,7 +38,7 @@ bool saveTextFile(const QString &path, QStringView text, core::TextEncoding enco
             bytes += "\r\n";
     }
     // One file, the user's own work: it reaches the disk before it replaces the old one.
-    return core::fs::writeFile(path, bytes, true);
+    return core::fs::writeFile(path, bytes, true).ok();
 }
 
 } // namespace text_editer

@@ -415,7 +415,7 @@ const std::vector<Operation> &operations()
              s.watch(s.at("c.txt"), Scene::newCopy());
          },
          [](const Scene &s) {
-             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("c.txt")));
+             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("c.txt"))).ok();
          }},
         {"copy replacing a file", false,
          [](Scene &s) {
@@ -425,7 +425,7 @@ const std::vector<Operation> &operations()
              s.watch(s.at("b.txt"), Scene::replaced(kSource));
          },
          [](const Scene &s) {
-             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("b.txt")));
+             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("b.txt"))).ok();
          }},
         {"copy onto a hard-linked file", false,
          [](Scene &s) {
@@ -437,7 +437,7 @@ const std::vector<Operation> &operations()
              s.watch(s.at("twin.txt"), Scene::replaced(kSource));
          },
          [](const Scene &s) {
-             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("b.txt")));
+             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.at("b.txt"))).ok();
          }},
         {"copy across file systems", true,
          [](Scene &s) {
@@ -447,7 +447,7 @@ const std::vector<Operation> &operations()
              s.watch(s.atThere("b.txt"), Scene::replaced(kSource));
          },
          [](const Scene &s) {
-             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.atThere("b.txt")));
+             return core::fs::copyFile(s.named(s.at("a.txt")), s.named(s.atThere("b.txt"))).ok();
          }},
         {"rename", false,
          [](Scene &s) {
@@ -455,7 +455,7 @@ const std::vector<Operation> &operations()
              s.move(s.at("a.txt"), s.at("c.txt"));
          },
          [](const Scene &s) {
-             return core::fs::renameNoReplace(s.named(s.at("a.txt")), s.named(s.at("c.txt")));
+             return core::fs::renameNoReplace(s.named(s.at("a.txt")), s.named(s.at("c.txt"))).ok();
          }},
         {"move across file systems", true,
          [](Scene &s) {
@@ -463,7 +463,8 @@ const std::vector<Operation> &operations()
              s.move(s.at("a.txt"), s.atThere("c.txt"));
          },
          [](const Scene &s) {
-             return core::fs::renameNoReplace(s.named(s.at("a.txt")), s.named(s.atThere("c.txt")));
+             return core::fs::renameNoReplace(s.named(s.at("a.txt")), s.named(s.atThere("c.txt")))
+                 .ok();
          }},
         {"delete", false,
          [](Scene &s) {

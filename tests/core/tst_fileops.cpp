@@ -9,17 +9,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <atomic>
 #include <grp.h>
+#include <optional>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace testfiles;
@@ -41,6 +47,98 @@ struct stat statOf(const QString &path)
     lstat(core::fs::toNative(path).constData(), &st);
     return st;
 }
+
+// What a result says, as the rows write it: "ok", or the step and the errno's name.
+QByteArray why(const core::fs::Result &result)
+{
+    if (result)
+        return "ok";
+    QByteArray text = core::fs::stepName(result.error().step);
+    if (result.error().code != 0)
+        text += QByteArray(" ") + strerrorname_np(result.error().code);
+    return text;
+}
+
+// Bytes that repeat nowhere, so that a piece written twice or out of place shows.
+QByteArray unrepeated(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(generator.bounded(256));
+    return bytes;
+}
+
+// An access ACL in the form the kernel keeps it: the owner may read and write, user 1234, the
+// group and the mask may read, others nothing (as mode 0640).
+QByteArray accessAcl()
+{
+    QByteArray acl;
+    const auto add32 = [&](quint32 value) {
+        const quint32 le = qToLittleEndian(value);
+        acl.append(reinterpret_cast<const char *>(&le), sizeof le);
+    };
+    const auto entry = [&](quint16 tag, quint16 perm, quint32 id) {
+        add32(quint32(tag) | quint32(perm) << 16);
+        add32(id);
+    };
+    add32(2);
+    entry(0x01, 6, 0xFFFFFFFF); // the owner
+    entry(0x02, 4, 1234);       // user 1234
+    entry(0x04, 4, 0xFFFFFFFF); // the group
+    entry(0x10, 4, 0xFFFFFFFF); // the mask
+    entry(0x20, 0, 0xFFFFFFFF); // others
+    return acl;
+}
+
+// Gives the file an extended attribute; answers errno (0 when it worked).
+int setAttribute(const QString &path, const char *name, const QByteArray &value)
+{
+    return ::lsetxattr(QFile::encodeName(path).constData(), name, value.constData(),
+                       size_t(value.size()), 0) == 0
+               ? 0
+               : errno;
+}
+
+QByteArray attribute(const QString &path, const char *name)
+{
+    char value[4096];
+    const ssize_t n = ::lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray("<none>") : QByteArray(value, n);
+}
+
+// Another file system at /dev/shm, or null.
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QString &here)
+{
+    struct stat there, st;
+    if (stat("/dev/shm", &there) != 0 || stat(QFile::encodeName(here).constData(), &st) != 0 ||
+        there.st_dev == st.st_dev)
+        return {};
+    auto dir = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/fileops-XXXXXX"));
+    return dir->isValid() ? std::move(dir) : nullptr;
+}
+
+// A small tmpfs mounted at `folder` for as long as this lives; only root may mount one.
+class Tmpfs {
+public:
+    Tmpfs(const QString &folder, const char *options) : m_path(QFile::encodeName(folder))
+    {
+        m_mounted = geteuid() == 0 && QDir().mkpath(folder) &&
+                    ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options) == 0;
+    }
+    ~Tmpfs()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    Tmpfs(const Tmpfs &) = delete;
+    Tmpfs &operator=(const Tmpfs &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
 
 // Ends the test process with SIGALRM if a step blocks, instead of letting it hang until the
 // runner's time-out.
@@ -75,15 +173,21 @@ struct FifoSwap {
 // Another program changing the copy's source at the copy's first read of it.
 struct SourceChange {
     static inline QByteArray path;
-    static inline bool truncates = false;
+    static inline QString change; // "truncate", "rewrite" or "nanoseconds"
     static inline bool done = false;
 
     static void happen()
     {
         if (std::exchange(done, true))
             return;
-        if (truncates) {
+        if (change == "truncate") {
             QCOMPARE(::truncate(path.constData(), 16 * 1024), 0);
+            return;
+        }
+        if (change == "nanoseconds") {
+            // Within the same second: a copy that compares whole seconds misses it.
+            const timespec times[2] = {{1000000000, 0}, {1000000000, 500}};
+            QCOMPARE(utimensat(AT_FDCWD, path.constData(), times, 0), 0);
             return;
         }
         const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
@@ -107,6 +211,123 @@ struct SourceChange {
         return core::sys::real.read(fd, buffer, size);
     }
 };
+
+// One fault of the calls a write makes, as a disk or the kernel may give it.
+struct WriteFault {
+    static inline QString fault;
+    static inline int writes = 0;
+    static inline bool closeFailed = false;
+    static inline bool truncateFailed = false;
+    static inline std::vector<int> writable; // descriptors opened for writing
+
+    static void reset(const QString &which)
+    {
+        fault = which;
+        writes = 0;
+        closeFailed = false;
+        truncateFailed = false;
+        writable.clear();
+    }
+    static int openat(int folder, const char *path, int flags, mode_t mode)
+    {
+        if (fault == "no room to keep aside" && (flags & O_TMPFILE) == O_TMPFILE) {
+            errno = ENOSPC;
+            return -1;
+        }
+        const int fd = core::sys::real.openat(folder, path, flags, mode);
+        if (fd >= 0 && (flags & O_ACCMODE) != O_RDONLY)
+            writable.push_back(fd);
+        return fd;
+    }
+    // The first close of a written file reports the error of a write that failed late.
+    static int close(int fd)
+    {
+        const bool written = std::erase(writable, fd) > 0;
+        const int result = core::sys::real.close(fd);
+        if (fault == "close fails" && written && !std::exchange(closeFailed, true)) {
+            errno = EIO;
+            return -1;
+        }
+        return result;
+    }
+    // A short write takes only the first half of what it is given.
+    static ssize_t write(int fd, const void *buffer, size_t size)
+    {
+        if (fault == "short writes")
+            size = std::max<size_t>(1, size / 2);
+        ++writes;
+        if ((fault == "third write fails" && writes == 3) ||
+            (fault == "restore fails" && writes == 2)) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return core::sys::real.write(fd, buffer, size);
+    }
+    static ssize_t pwrite(int fd, const void *buffer, size_t size, off_t offset)
+    {
+        if (fault == "short writes")
+            size = std::max<size_t>(1, size / 2);
+        if (fault == "restore fails") {
+            errno = EIO;
+            return -1;
+        }
+        return core::sys::real.pwrite(fd, buffer, size, offset);
+    }
+    static ssize_t copyFileRange(int in, off_t *inAt, int out, off_t *outAt, size_t size,
+                                 unsigned flags)
+    {
+        if (fault == "short writes")
+            size = std::max<size_t>(1, size / 2);
+        return core::sys::real.copyFileRange(in, inAt, out, outAt, size, flags);
+    }
+    static int fsync(int fd)
+    {
+        if (fault != "sync fails")
+            return core::sys::real.fsync(fd);
+        errno = EIO;
+        return -1;
+    }
+    // Only the first truncation fails, so the old size can be given back.
+    static int ftruncate(int fd, off_t size)
+    {
+        if (fault != "truncate fails" || std::exchange(truncateFailed, true))
+            return core::sys::real.ftruncate(fd, size);
+        errno = EIO;
+        return -1;
+    }
+    static int fsetxattr(int fd, const char *name, const void *value, size_t size, int flags)
+    {
+        if (fault != "attributes refused")
+            return core::sys::real.fsetxattr(fd, name, value, size, flags);
+        errno = EPERM;
+        return -1;
+    }
+    static void swapIn()
+    {
+        core::sys::calls.openat = openat;
+        core::sys::calls.close = close;
+        core::sys::calls.write = write;
+        core::sys::calls.pwrite = pwrite;
+        core::sys::calls.copyFileRange = copyFileRange;
+        core::sys::calls.fsync = fsync;
+        core::sys::calls.ftruncate = ftruncate;
+        core::sys::calls.fsetxattr = fsetxattr;
+    }
+};
+
+// Another program pointing a link elsewhere, at a longer target, while it is being moved.
+struct LinkGrows {
+    static inline QByteArray path, longer;
+
+    static ssize_t readlinkat(int folder, const char *name, char *buffer, size_t size)
+    {
+        // Cleared only once the longer link is in place, which the test checks.
+        if (!path.isEmpty() && path == name && ::unlink(name) == 0 &&
+            ::symlink(longer.constData(), name) == 0)
+            path.clear();
+        return core::sys::real.readlinkat(folder, name, buffer, size);
+    }
+};
 } // namespace
 
 class FileOps : public QObject {
@@ -121,10 +342,14 @@ private slots:
     void sourceChangedWhileCopied_data();
     void sourceChangedWhileCopied();
     void writeKeepsTargetSafe();
+    void writeFaultsLeaveOldOrNew_data();
+    void writeFaultsLeaveOldOrNew();
     void writeThroughLinksKeepingMode();
     void renameNeverReplaces();
     void renameMovesFoldersAndOntoItself();
     void renameAcrossFileSystems();
+    void linkMovedAcrossFileSystems_data();
+    void linkMovedAcrossFileSystems();
     void removeOnlyWhatMayGo();
     void specialFilesNeitherReadNorReplaced_data();
     void specialFilesNeitherReadNorReplaced();
@@ -159,22 +384,26 @@ void FileOps::copyOutcome_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<bool>("copied");
-    QTest::addColumn<uint>("mode"); // of the target, when copied
+    QTest::addColumn<QByteArray>("reason"); // "ok" when copied
+    QTest::addColumn<uint>("mode");         // of the target, when copied
 
     // clang-format off
-    QTest::newRow("new file") << "b.txt" << "" << true << 0644u;
+    QTest::newRow("new file") << "b.txt" << "" << QByteArray("ok") << 0644u;
     // The source's permission bits less the creation mask, as cp gives them.
-    QTest::newRow("new file from a source all may write") << "b.txt" << "all" << true << 0755u;
-    QTest::newRow("over an existing file") << "b.txt" << "existing" << true << 0644u;
+    QTest::newRow("new file from a source all may write") << "b.txt" << "all" << QByteArray("ok") << 0755u;
+    // None of the source's extended attributes either.
+    QTest::newRow("new file from a source with attributes") << "b.txt" << "attributes" << QByteArray("ok") << 0644u;
+    QTest::newRow("over an existing file") << "b.txt" << "existing" << QByteArray("ok") << 0644u;
     // Root may write it; only a file nobody may write is read-only.
-    QTest::newRow("over a file only its group may write") << "b.txt" << "group" << (geteuid() == 0) << 0464u;
-    QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << false << 0u;
-    QTest::newRow("source through a link") << "link.txt" << "symlink" << false << 0u;
-    QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << false << 0u;
-    QTest::newRow("target is a folder") << "sub" << "subfolder" << false << 0u;
-    QTest::newRow("read-only target") << "b.txt" << "readonly" << false << 0u;
-    QTest::newRow("target in a missing folder") << "none/b.txt" << "" << false << 0u;
+    QTest::newRow("over a file only its group may write") << "b.txt" << "group"
+        << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
+    QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << QByteArray("same file") << 0u;
+    QTest::newRow("source through a link") << "link.txt" << "symlink" << QByteArray("same file") << 0u;
+    QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << QByteArray("same file") << 0u;
+    QTest::newRow("target is a folder") << "sub" << "subfolder" << QByteArray("kind EISDIR") << 0u;
+    QTest::newRow("read-only target") << "b.txt" << "readonly" << QByteArray("read-only EACCES") << 0u;
+    QTest::newRow("target in a missing folder") << "none/b.txt" << "" << QByteArray("open ENOENT") << 0u;
+    QTest::newRow("target on a full disk") << "full/b.txt" << "full" << QByteArray("write ENOSPC") << 0u;
     // clang-format on
 }
 
@@ -182,8 +411,21 @@ void FileOps::copyOutcome()
 {
     QFETCH(QString, target);
     QFETCH(QString, setup);
-    QFETCH(bool, copied);
+    QFETCH(QByteArray, reason);
     QFETCH(uint, mode);
+    const bool copied = reason == "ok";
+    std::optional<Tmpfs> full;
+    if (setup == "full") {
+        full.emplace(path("full"), "size=64k");
+        if (!full->mounted())
+            QSKIP("a tmpfs can only be mounted by root");
+        QFile filler(path("full/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'f')) > 0) {
+        }
+    }
+    if (setup == "attributes" && setAttribute(path("a.txt"), "user.note", "source's") != 0)
+        QSKIP("this file system takes no extended attributes");
     if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
@@ -202,13 +444,15 @@ void FileOps::copyOutcome()
                  0);
     const QByteArray before = readAll(path(target));
 
-    QCOMPARE(core::fs::copyFile(path("a.txt"), path(target)), copied);
+    QCOMPARE(why(core::fs::copyFile(path("a.txt"), path(target))), reason);
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
     if (copied)
         QCOMPARE(statOf(path(target)).st_mode & 07777, mode_t(mode));
-    for (const QString &name : entries(m_dir->path()))
-        QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
+    QCOMPARE(attribute(path(target), "user.note"), QByteArray("<none>"));
+    for (const QString &folder : {m_dir->path(), path("full")})
+        for (const QString &name : entries(folder))
+            QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
     QCOMPARE(maskChanges.load(), 0);
 }
 
@@ -235,18 +479,19 @@ void FileOps::failedCopyLeavesTargetWhole()
 
 void FileOps::sourceChangedWhileCopied_data()
 {
-    QTest::addColumn<bool>("truncates"); // or rewrites its start, keeping its size
+    QTest::addColumn<QString>("change"); // truncated, its start rewritten, or its time moved
     QTest::addColumn<bool>("replaces");  // an existing target, or a new file
-    QTest::newRow("truncated, new file") << true << false;
-    QTest::newRow("truncated, replacing a file") << true << true;
-    QTest::newRow("rewritten, replacing a file") << false << true;
+    QTest::newRow("truncated, new file") << "truncate" << false;
+    QTest::newRow("truncated, replacing a file") << "truncate" << true;
+    QTest::newRow("rewritten, replacing a file") << "rewrite" << true;
+    QTest::newRow("its time moved by nanoseconds, new file") << "nanoseconds" << false;
 }
 
 // The copy fails, and a file it would have replaced stays exactly as it was: a copy that
 // reported success could hold bytes the source never held.
 void FileOps::sourceChangedWhileCopied()
 {
-    QFETCH(bool, truncates);
+    QFETCH(QString, change);
     QFETCH(bool, replaces);
     writeFile(path("big.bin"), QByteArray(256 * 1024, 'x'));
     // Long ago, so that any change moves the modification time on.
@@ -258,12 +503,12 @@ void FileOps::sourceChangedWhileCopied()
 
     SwappedCalls swapped;
     SourceChange::path = QFile::encodeName(path("big.bin"));
-    SourceChange::truncates = truncates;
+    SourceChange::change = change;
     SourceChange::done = false;
     core::sys::calls.copyFileRange = SourceChange::copyFileRange;
     core::sys::calls.pread = SourceChange::pread;
     core::sys::calls.read = SourceChange::read;
-    QVERIFY(!core::fs::copyFile(path("big.bin"), path("b.txt")));
+    QCOMPARE(why(core::fs::copyFile(path("big.bin"), path("b.txt"))), "source changed");
     QVERIFY(SourceChange::done);
     if (replaces) {
         QCOMPARE(readAll(path("b.txt")), QByteArray("old target"));
@@ -289,6 +534,100 @@ void FileOps::writeKeepsTargetSafe()
     QVERIFY(!core::fs::writeFile(path("missing/b.txt"), "new", false));
 }
 
+void FileOps::writeFaultsLeaveOldOrNew_data()
+{
+    QTest::addColumn<bool>("save");    // a save, or a copy
+    QTest::addColumn<bool>("inPlace"); // the target has a second hard link
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("oldSize");
+    QTest::addColumn<int>("newSize");
+    QTest::addColumn<QByteArray>("reason"); // "ok" when the new content is written
+
+    constexpr int MiB = 1 << 20;
+    // Several pieces of at most 1 MiB each, so that some are written before one fails.
+    constexpr int big = 3 * MiB + 77;
+    // Kept aside in a file rather than in memory.
+    constexpr int huge = 17 * MiB;
+    // clang-format off
+    QTest::newRow("save, short writes") << true << false << "short writes" << 100 << big << QByteArray("ok");
+    QTest::newRow("save in place, short writes") << true << true << "short writes" << 100 << big << QByteArray("ok");
+    QTest::newRow("copy in place, short writes") << false << true << "short writes" << 100 << big << QByteArray("ok");
+    QTest::newRow("save in place, shorter content") << true << true << "" << 5000 << 3000 << QByteArray("ok");
+    QTest::newRow("copy in place, shorter content") << false << true << "" << 5000 << 3000 << QByteArray("ok");
+    QTest::newRow("save, close fails") << true << false << "close fails" << 5000 << 3000 << QByteArray("close EIO");
+    QTest::newRow("save in place, close fails") << true << true << "close fails" << 5000 << 3000 << QByteArray("close EIO");
+    QTest::newRow("copy in place, close fails") << false << true << "close fails" << 5000 << 3000 << QByteArray("close EIO");
+    QTest::newRow("save in place, third write fails") << true << true << "third write fails" << 5000 << big << QByteArray("write ENOSPC");
+    QTest::newRow("copy in place, third write fails") << false << true << "third write fails" << 5000 << big << QByteArray("write ENOSPC");
+    QTest::newRow("save in place, truncate fails") << true << true << "truncate fails" << 5000 << 3000 << QByteArray("truncate EIO");
+    QTest::newRow("save in place, sync fails") << true << true << "sync fails" << 5000 << 3000 << QByteArray("sync EIO");
+    QTest::newRow("save in place over a big file, third write fails") << true << true << "third write fails" << huge << big << QByteArray("write ENOSPC");
+    QTest::newRow("save in place, no room to keep a big file aside") << true << true << "no room to keep aside" << huge << 3000 << QByteArray("keep aside ENOSPC");
+    QTest::newRow("save in place, the old content cannot be put back") << true << true << "restore fails" << 5000 << big << QByteArray("restore EIO");
+    // An ACL that cannot be given would be lost; an attribute that cannot be is passed over.
+    QTest::newRow("save, ACL refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("attributes EPERM");
+    QTest::newRow("copy, ACL refused") << false << false << "attributes refused" << 5000 << 3000 << QByteArray("attributes EPERM");
+    QTest::newRow("save, attribute refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("ok");
+    // clang-format on
+}
+
+// Whatever fails, the target holds its old content with its old time, or the new one: a file
+// written in place gets its old bytes back.
+void FileOps::writeFaultsLeaveOldOrNew()
+{
+    QFETCH(bool, save);
+    QFETCH(bool, inPlace);
+    QFETCH(QString, fault);
+    QFETCH(int, oldSize);
+    QFETCH(int, newSize);
+    QFETCH(QByteArray, reason);
+    const QByteArray oldBytes = unrepeated(oldSize, 1);
+    const QByteArray newBytes = unrepeated(newSize, 2);
+    writeFile(path("b.txt"), oldBytes);
+    if (fault == "attributes refused") {
+        const bool acl = QByteArray(QTest::currentDataTag()).contains("ACL");
+        if (const int error =
+                acl ? setAttribute(path("b.txt"), "system.posix_acl_access", accessAcl())
+                    : setAttribute(path("b.txt"), "user.note", "old"))
+            QSKIP(qPrintable(QStringLiteral("no such attribute here: ") + strerrorname_np(error)));
+    }
+    const timespec past[2] = {{1000000000, 5}, {1100000000, 7}};
+    QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path("b.txt")).constData(), past, 0), 0);
+    if (inPlace)
+        QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
+                        QFile::encodeName(path("twin.txt")).constData()),
+                 0);
+    if (!save)
+        writeFile(path("a.txt"), newBytes);
+    const struct stat before = statOf(path("b.txt"));
+    if (fault == "restore fails")
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\.txt may be damaged"));
+
+    core::fs::Result result;
+    {
+        SwappedCalls swapped;
+        WriteFault::reset(fault);
+        WriteFault::swapIn();
+        result = save ? core::fs::writeFile(path("b.txt"), newBytes, true)
+                      : core::fs::copyFile(path("a.txt"), path("b.txt"));
+    }
+    QCOMPARE(why(result), reason);
+    const struct stat after = statOf(path("b.txt"));
+    if (reason == "ok") {
+        QVERIFY(readAll(path("b.txt")) == newBytes);
+    } else if (reason != "restore EIO") {
+        QVERIFY(readAll(path("b.txt")) == oldBytes);
+        QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    }
+    if (inPlace) {
+        QCOMPARE(after.st_ino, before.st_ino);
+        QVERIFY(readAll(path("twin.txt")) == readAll(path("b.txt")));
+    }
+    for (const QString &name : entries(m_dir->path()))
+        QVERIFY2(!name.contains(".tmp-"), qPrintable(name));
+}
+
 void FileOps::writeThroughLinksKeepingMode()
 {
     writeFile(path("b.txt"), "old");
@@ -305,10 +644,10 @@ void FileOps::writeThroughLinksKeepingMode()
 void FileOps::renameNeverReplaces()
 {
     writeFile(path("b.txt"), "other");
-    QVERIFY(!core::fs::renameNoReplace(path("a.txt"), path("b.txt")));
+    QCOMPARE(why(core::fs::renameNoReplace(path("a.txt"), path("b.txt"))), "exists EEXIST");
     QCOMPARE(readAll(path("a.txt")), QByteArray("source bytes"));
     QCOMPARE(readAll(path("b.txt")), QByteArray("other"));
-    QVERIFY(!core::fs::renameNoReplace(path("missing.txt"), path("c.txt")));
+    QCOMPARE(why(core::fs::renameNoReplace(path("missing.txt"), path("c.txt"))), "stat ENOENT");
     QVERIFY(!QFile::exists(path("c.txt")));
     QVERIFY(core::fs::renameNoReplace(path("a.txt"), path("c.txt")));
     QCOMPARE(readAll(path("c.txt")), QByteArray("source bytes"));
@@ -329,18 +668,18 @@ void FileOps::renameMovesFoldersAndOntoItself()
 
 void FileOps::renameAcrossFileSystems()
 {
-    struct stat here, shm;
-    if (stat("/dev/shm", &shm) != 0 ||
-        stat(QFile::encodeName(m_dir->path()).constData(), &here) != 0 || shm.st_dev == here.st_dev)
+    const std::unique_ptr<QTemporaryDir> there = otherFileSystem(m_dir->path());
+    if (!there)
         QSKIP("no second file system at /dev/shm");
-    QTemporaryDir other(QStringLiteral("/dev/shm/fileops-XXXXXX"));
-    QVERIFY(other.isValid());
+    QTemporaryDir &other = *there;
     writeFile(other.filePath("taken.txt"), "taken");
     QVERIFY(!core::fs::renameNoReplace(path("a.txt"), other.filePath("taken.txt")));
     QCOMPARE(readAll(other.filePath("taken.txt")), QByteArray("taken"));
     QVERIFY(QFile::exists(path("a.txt")));
 
-    // Moved as mv moves it: mode, owner and times kept.
+    // Moved as mv moves it: mode, owner, times and extended attributes kept.
+    QCOMPARE(setAttribute(path("a.txt"), "user.note", "kept"), 0);
+    const bool attributesThere = setAttribute(other.filePath("taken.txt"), "user.probe", "") == 0;
     const QByteArray source = QFile::encodeName(path("a.txt"));
     QCOMPARE(chown(source.constData(), 1234, 1235), 0);
     QCOMPARE(chmod(source.constData(), 0604), 0);
@@ -354,10 +693,57 @@ void FileOps::renameAcrossFileSystems()
     QCOMPARE(moved.st_gid, gid_t(1235));
     QCOMPARE(moved.st_mode & 07777, mode_t(0604));
     QCOMPARE(moved.st_mtim.tv_sec, time_t(1200000000));
+    if (attributesThere)
+        QCOMPARE(attribute(other.filePath("a.txt"), "user.note"), QByteArray("kept"));
 
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
-    QVERIFY(!core::fs::renameNoReplace(path("folder"), other.filePath("folder")));
+    QCOMPARE(why(core::fs::renameNoReplace(path("folder"), other.filePath("folder"))),
+             "rename EXDEV");
     QVERIFY(QFileInfo(path("folder")).isDir());
+}
+
+void FileOps::linkMovedAcrossFileSystems_data()
+{
+    QTest::addColumn<bool>("grows"); // its target changes to a longer one while it is read
+    QTest::newRow("keeps its own owner") << false;
+    QTest::newRow("whose target grows meanwhile") << true;
+}
+
+void FileOps::linkMovedAcrossFileSystems()
+{
+    QFETCH(bool, grows);
+    const std::unique_ptr<QTemporaryDir> there = otherFileSystem(m_dir->path());
+    if (!there)
+        QSKIP("no second file system at /dev/shm");
+    if (geteuid() != 0)
+        QSKIP("only root may give a link and its file other owners");
+    const QByteArray file = QFile::encodeName(path("a.txt"));
+    const QByteArray link = QFile::encodeName(path("link"));
+    QCOMPARE(chown(file.constData(), 4321, 4321), 0);
+    QCOMPARE(symlink(file.constData(), link.constData()), 0);
+    QCOMPARE(lchown(link.constData(), 1234, 1234), 0);
+    const QString moved = there->filePath("link");
+
+    SwappedCalls swapped;
+    LinkGrows::path = grows ? link : QByteArray();
+    LinkGrows::longer = QFile::encodeName(m_dir->path()) + "/./a.txt";
+    core::sys::calls.readlinkat = LinkGrows::readlinkat;
+    const core::fs::Result result = core::fs::renameNoReplace(path("link"), moved);
+    QVERIFY(LinkGrows::path.isEmpty());
+    QCOMPARE(statOf(path("a.txt")).st_uid, uid_t(4321));
+    if (grows) {
+        // A target cut to its old length would point elsewhere: the link stays where it was.
+        QCOMPARE(why(result), "source changed");
+        QVERIFY(QFileInfo(path("link")).isSymLink());
+        QVERIFY(!QFileInfo(moved).isSymLink());
+        return;
+    }
+    QCOMPARE(why(result), "ok");
+    QVERIFY(!QFileInfo(path("link")).isSymLink());
+    char target[4096];
+    const ssize_t n = readlink(QFile::encodeName(moved).constData(), target, sizeof target);
+    QCOMPARE(QByteArray(target, n > 0 ? n : 0), file);
+    QCOMPARE(statOf(moved).st_uid, uid_t(1234));
 }
 
 void FileOps::removeOnlyWhatMayGo()
@@ -469,15 +855,24 @@ void FileOps::replacedFileKeepsWhatItWas_data()
     QTest::addColumn<uint>("owner");
     QTest::addColumn<uint>("group");
     QTest::addColumn<uint>("mode");
+    QTest::addColumn<QString>("extra"); // an ACL and an attribute, or a set-group-id folder
     // Someone else's file that only its owner and group may read.
-    QTest::newRow("copy") << false << false << 1234u << 1234u << 0620u;
-    QTest::newRow("copy onto a hard-linked file") << false << true << 1234u << 1234u << 0620u;
-    QTest::newRow("save") << true << false << 1234u << 1234u << 0620u;
-    QTest::newRow("save onto a hard-linked file") << true << true << 1234u << 1234u << 0620u;
+    QTest::newRow("copy") << false << false << 1234u << 1234u << 0620u << "";
+    QTest::newRow("copy onto a hard-linked file") << false << true << 1234u << 1234u << 0620u << "";
+    QTest::newRow("save") << true << false << 1234u << 1234u << 0620u << "";
+    QTest::newRow("save onto a hard-linked file") << true << true << 1234u << 1234u << 0620u << "";
     // The writer's own file in another group, with the bits a change of owner clears.
     const uint me = geteuid();
-    QTest::newRow("copy, own file, other group") << false << false << me << 1234u << 06750u;
-    QTest::newRow("save, own file, other group") << true << false << me << 1234u << 07751u;
+    QTest::newRow("copy, own file, other group") << false << false << me << 1234u << 06750u << "";
+    QTest::newRow("save, own file, other group") << true << false << me << 1234u << 07751u << "";
+    QTest::newRow("copy, ACL and attribute") << false << false << 1234u << 1234u << 0640u << "acl";
+    QTest::newRow("save, ACL and attribute") << true << false << 1234u << 1234u << 0640u << "acl";
+    // A new file there takes the folder's group, not the writer's.
+    const uint myGroup = getegid();
+    QTest::newRow("copy in a set-group-id folder")
+        << false << false << me << myGroup << 0640u << "setgid";
+    QTest::newRow("save in a set-group-id folder")
+        << true << false << me << myGroup << 0640u << "setgid";
 }
 
 void FileOps::replacedFileKeepsWhatItWas()
@@ -487,9 +882,20 @@ void FileOps::replacedFileKeepsWhatItWas()
     QFETCH(uint, owner);
     QFETCH(uint, group);
     QFETCH(uint, mode);
+    QFETCH(QString, extra);
+    if (extra == "setgid") {
+        const QByteArray folder = QFile::encodeName(m_dir->path());
+        QCOMPARE(chown(folder.constData(), uid_t(-1), 4000), 0);
+        QCOMPARE(chmod(folder.constData(), 02755), 0);
+    }
     writeFile(path("b.txt"), "old content", mode);
     QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), owner, group), 0);
     QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), mode), 0);
+    if (extra == "acl") {
+        if (const int error = setAttribute(path("b.txt"), "system.posix_acl_access", accessAcl()))
+            QSKIP(qPrintable(QStringLiteral("no ACL here: ") + strerrorname_np(error)));
+        QCOMPARE(setAttribute(path("b.txt"), "user.note", "kept"), 0);
+    }
     if (twin)
         QCOMPARE(::link(QFile::encodeName(path("b.txt")).constData(),
                         QFile::encodeName(path("twin.txt")).constData()),
@@ -503,6 +909,10 @@ void FileOps::replacedFileKeepsWhatItWas()
     QCOMPARE(st.st_uid, uid_t(owner));
     QCOMPARE(st.st_gid, gid_t(group));
     QCOMPARE(st.st_mode & 07777, mode_t(mode));
+    if (extra == "acl") {
+        QCOMPARE(attribute(path("b.txt"), "system.posix_acl_access"), accessAcl());
+        QCOMPARE(attribute(path("b.txt"), "user.note"), QByteArray("kept"));
+    }
     if (twin) {
         QCOMPARE(st.st_ino, inode);
         QCOMPARE(readAll(path("twin.txt")), QByteArray("source bytes"));
