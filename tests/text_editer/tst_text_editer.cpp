@@ -147,6 +147,15 @@ private slots:
         QTest::newRow("undefined in 1254") << QByteArray("abc\x81"
                                                          "def")
                                            << QString() << Utf8;
+        // Old DOS editors ended a file with 0x1A; DEL is a control character, not 1254 text.
+        QTest::newRow("windows-1254 ending in 0x1A") << QByteArray("\xFE"
+                                                                   "ark\xFD\x1A")
+                                                     << QStringLiteral("şarkı\x1A") << Windows1254;
+        QTest::newRow("DEL is no windows-1254 text") << QByteArray("\xFE\x7F") << QString() << Utf8;
+        // Not clean UTF-8: read as 1254, so the cut bytes are kept, not one U+FFFD.
+        QTest::newRow("utf-8 cut at the very end")
+            << QByteArray("\xC5\x9F\xE2\x82") << QStringLiteral("\u00C5\u0178\u00E2\u201A")
+            << Windows1254;
         QTest::newRow("binary, invalid at 10000")
             << a9999 + QByteArray("\xF0\x9F\x00\x01\xFFz", 6) << QString() << Utf8;
 
