@@ -261,6 +261,9 @@ void TextHelpers::localPathOfUrl_data()
         << QByteArray("file:///tmp/%C3%A7ay.txt") << QStringLiteral("/tmp/çay.txt");
     QTest::newRow("byte that is not utf-8")
         << QByteArray("file:///tmp/caf%E9.txt") << core::decodeKeepingBytes("/tmp/caf\xE9.txt");
+    QTest::newRow("localhost") << QByteArray("file://localhost/tmp/a.txt") << "/tmp/a.txt";
+    QTest::newRow("another machine") << QByteArray("file://server/tmp/a.txt") << QString();
+    QTest::newRow("not a file") << QByteArray("https://example.org/tmp/a.txt") << QString();
 }
 
 void TextHelpers::localPathOfUrl()
