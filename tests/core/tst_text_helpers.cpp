@@ -89,6 +89,23 @@ void TextHelpers::matchingRule_data()
                                      << "ç"
                                      << "c" << 2 << "cÇc"
                                      << "Ç";
+    // A match never begins or ends between the halves of a pair: a lone half matches a lone
+    // half only, and a whole pair matches.
+    const QString pair = QStringLiteral("\U0001F600"), high(QChar(0xD83D)), low(QChar(0xDE00));
+    QTest::newRow("high half of a pair")
+        << QString(pair + u'a') << high << "x" << 0 << QString(pair + u'a') << QString(pair + u'a');
+    QTest::newRow("low half of a pair, then a lone one")
+        << QString(pair + low) << low << "x" << 1 << QString(pair + u'x') << pair;
+    QTest::newRow("lone high half, then a pair") << QString(high + u'a' + pair) << high << "x" << 1
+                                                 << QString(u"xa" + pair) << QString(u'a' + pair);
+    QTest::newRow("pattern ending in a high half")
+        << QString(u'a' + pair) << QString(u'a' + high) << "x" << 0 << QString(u'a' + pair)
+        << QString(u'a' + pair);
+    QTest::newRow("pattern beginning with a low half")
+        << QString(pair + u'b') << QString(low + u'b') << "x" << 0 << QString(pair + u'b')
+        << QString(pair + u'b');
+    QTest::newRow("whole pairs") << QString(pair + pair + u'a') << pair << "x" << 2 << "xxa"
+                                 << "a";
 }
 
 void TextHelpers::matchingRule()
