@@ -185,6 +185,10 @@ private slots:
         const QString as(1000, u'a');
         QTest::newRow("the cap counts a replacement's positions")
             << QString(u's' + nearCap + u"|s" + as + u"|aa=b|u|u") << as;
+        // Steps an edit after undo dropped count no more: 40 M of them gone, 30 M fit.
+        const QString dropped(40 * 1024 * 1024, u'd'), kept(30 * 1024 * 1024, u'k');
+        QTest::newRow("redo steps dropped leave the cap")
+            << QString(u's' + dropped + u"|u|tx|s" + kept + u"|sy|u|u|u") << "start";
     }
     void undo()
     {
