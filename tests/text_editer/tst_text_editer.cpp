@@ -485,6 +485,8 @@ private slots:
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
         dialogs.choose(dir.filePath("out.txt"));
         w.save();
+        if (dropped) // a refused drop leaves the name Save proposes too
+            QCOMPARE(dialogs.shown().back().proposedName, dir.filePath("t.txt"));
         QCOMPARE(readAll(dir.filePath("out.txt")), QByteArray("\xFE"
                                                               "ark\xFD\r\n"));
     }
@@ -514,6 +516,7 @@ private slots:
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
         dialogs.choose(path("out.txt"));
         w.save();
+        QCOMPARE(dialogs.shown().back().proposedName, path("small.txt"));
         QCOMPARE(readAll(path("out.txt")), QByteArray("\xFE"
                                                       "ark\xFD\r\n"));
         QVERIFY(!QApplication::overrideCursor());
@@ -522,8 +525,18 @@ private slots:
     void dropFiles()
     {
         writeFile(path("one.txt"), "one");
+        writeFile(path("opened.txt"), "opened");
         text_editer::TextEditerWindow w;
         w.show();
+        // Save proposes the file dropped last once it loaded, not the one opened before it.
+        ScriptedFileDialogs dialogs;
+        dialogs.choose(path("opened.txt"));
+        w.openFile();
+        const auto proposed = [&] {
+            dialogs.cancel();
+            w.save();
+            return dialogs.shown().back().proposedName;
+        };
         auto drop = [&](QMimeData *data) {
             const QPoint at = w.fileTextBox->viewport()->rect().center();
             QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
@@ -535,6 +548,7 @@ private slots:
         files.setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("x.txt"))});
         drop(&files);
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
+        QCOMPARE(proposed(), path("one.txt"));
         QVERIFY(!QFileInfo::exists(path("x.txt")));
         // A name that is not UTF-8 loads its own file and creates no neighbour.
         const QByteArray folder = QFile::encodeName(m_dir.path());
