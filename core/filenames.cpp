@@ -53,7 +53,10 @@ QString currentFolder()
 
 QString localPathOf(const QUrl &url)
 {
-    if (!url.isLocalFile())
+    // A file URL that names another machine ("file://server/share/x") names no file here, and
+    // its path alone would be some other local file.
+    if (!url.isLocalFile() ||
+        !(url.host().isEmpty() || url.host().compare(u"localhost", Qt::CaseInsensitive) == 0))
         return {};
     const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
     return fromNative(QByteArray::fromPercentEncoding(encoded));

@@ -32,9 +32,11 @@ QString TextDecoder::finish()
 namespace {
 const char *const kWindows1254 = "windows-1254";
 
+// Besides the line and page breaks, old DOS files often end in 0x1A, the end-of-file mark their
+// editors wrote; it is kept as a character, so such a file saves back with it.
 bool allowedControl(char16_t c)
 {
-    return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+    return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == 0x1A;
 }
 } // namespace
 
@@ -44,7 +46,7 @@ std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes)
     if (!decoder.isValid())
         return std::nullopt;
     QString text = decoder.decode(bytes);
-    // The code page's undefined bytes decode to C1 control characters.
+    // The code page's undefined bytes decode to C1 control characters; DEL is a control too.
     for (const QChar c : std::as_const(text)) {
         const char16_t u = c.unicode();
         if ((u < 0x20 && !allowedControl(u)) || (u >= 0x7F && u <= 0x9F))

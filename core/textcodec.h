@@ -105,7 +105,8 @@ inline bool isUtf16(TextEncoding encoding)
 }
 
 // The text of `bytes` as Windows-1254, when they read cleanly as it: no byte the code page leaves
-// undefined, and no control character but tab, line feed, form feed and carriage return.
+// undefined, and no control character (DEL included) but tab, line feed, form feed, carriage
+// return and 0x1A, the DOS end-of-file mark.
 std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes);
 // The text as Windows-1254; nothing when it holds a character the code page cannot hold.
 std::optional<QByteArray> encodeWindows1254(QStringView text);

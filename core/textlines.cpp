@@ -31,44 +31,54 @@ bool mayHoldBreak(std::uint64_t w)
     return ((w - 0x000E000E000E000EULL) & ~w & 0x8000800080008000ULL) != 0;
 }
 
-// Puts `with` in place of the `length` characters at each of `at` (ascending, apart) and moves
-// each position to where its `with` then stands. A text nobody else holds is changed in its own
-// buffer: shrinking moves the kept runs forward, growing resizes first (a big buffer grows by
+// Puts a new piece in place of each match at `at` (ascending, apart) and moves each position to
+// where its piece then stands; `piece(k)` gives the k-th match's length and what replaces it. A
+// text nobody else holds is changed in its own buffer: when no piece is longer than its match the
+// kept runs move forward, when none is shorter the buffer grows first (a big buffer grows by
 // remapping, not copying) and fills from the back, so no run is overwritten before it moves.
-template <typename Position>
-void replaceAt(QString &text, std::vector<Position> &at, qsizetype length, QStringView with)
+template <typename Position, typename Piece>
+void replaceAt(QString &text, std::vector<Position> &at, Piece piece)
 {
     if (at.empty())
         return;
     const qsizetype oldSize = text.size();
-    const qsizetype delta = with.size() - length;
-    const qsizetype newSize = oldSize + delta * qsizetype(at.size());
-    const auto put = [&](QChar *to) { std::copy_n(with.data(), with.size(), to); };
-    if (!text.isDetached()) {
-        // Someone else holds the old text, so the new one needs its own buffer anyway.
+    qsizetype newSize = oldSize;
+    bool shrinks = true;
+    bool grows = true;
+    for (size_t k = 0; k < at.size(); ++k) {
+        const auto [length, with] = piece(k);
+        newSize += with.size() - length;
+        shrinks = shrinks && with.size() <= length;
+        grows = grows && with.size() >= length;
+    }
+    if (!text.isDetached() || !(shrinks || grows)) {
+        // Someone else holds the old text, so the new one needs its own buffer anyway; or the
+        // pieces both grow and shrink (a line break added to some), so no one pass in place fits.
         QString out(newSize, Qt::Uninitialized);
         QChar *o = out.data();
         const QChar *s = text.constData();
         qsizetype done = 0;
-        for (Position &p : at) {
-            o = std::copy(s + done, s + p, o);
-            done = qsizetype(p) + length;
-            p = Position(o - out.constData());
-            put(o);
-            o += with.size();
+        for (size_t k = 0; k < at.size(); ++k) {
+            const auto [length, with] = piece(k);
+            o = std::copy(s + done, s + at[k], o);
+            done = qsizetype(at[k]) + length;
+            at[k] = Position(o - out.constData());
+            o = std::copy_n(with.data(), with.size(), o);
         }
         std::copy(s + done, s + oldSize, o);
         text = std::move(out);
-    } else if (delta <= 0) {
+    } else if (shrinks) {
         QChar *s = text.data();
         qsizetype write = qsizetype(at.front());
         qsizetype done = write;
-        for (Position &p : at) {
-            std::memmove(s + write, s + done, size_t(qsizetype(p) - done) * sizeof(QChar));
-            write += qsizetype(p) - done;
-            done = qsizetype(p) + length;
-            p = Position(write);
-            put(s + write);
+        for (size_t k = 0; k < at.size(); ++k) {
+            const auto [length, with] = piece(k);
+            const qsizetype p = qsizetype(at[k]);
+            std::memmove(s + write, s + done, size_t(p - done) * sizeof(QChar));
+            write += p - done;
+            done = p + length;
+            at[k] = Position(write);
+            std::copy_n(with.data(), with.size(), s + write);
             write += with.size();
         }
         std::memmove(s + write, s + done, size_t(oldSize - done) * sizeof(QChar));
@@ -78,14 +88,15 @@ void replaceAt(QString &text, std::vector<Position> &at, qsizetype length, QStri
         QChar *s = text.data();
         qsizetype read = oldSize;
         qsizetype write = newSize;
-        for (auto it = at.rbegin(); it != at.rend(); ++it) {
-            const qsizetype after = qsizetype(*it) + length;
+        for (size_t k = at.size(); k-- > 0;) {
+            const auto [length, with] = piece(k);
+            const qsizetype after = qsizetype(at[k]) + length;
             write -= read - after;
             std::memmove(s + write, s + after, size_t(read - after) * sizeof(QChar));
             write -= with.size();
-            put(s + write);
-            read = qsizetype(*it);
-            *it = Position(write);
+            std::copy_n(with.data(), with.size(), s + write);
+            read = qsizetype(at[k]);
+            at[k] = Position(write);
         }
     }
 }
@@ -345,18 +356,54 @@ TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool desc
     step.wholeText = true;
     step.everyMatch = true;
     step.described = describe;
+    // Each match is an edit by the box's rule (MultiLineBox::edit), taken from left to right: a
+    // lone CR that the edit would bring before a LF gets a LF of its own, so a removed character
+    // never removes a line break too, nor does a replacement's CR or LF pair with the text's.
+    // `before` is the character the new text holds just before the match.
+    const QChar *const s = m_text.constData();
+    const qsizetype size = m_text.size();
+    QChar before;
+    qsizetype done = 0;
+    const auto breaksAt = [&](qsizetype p) {
+        if (p > done)
+            before = s[p - 1];
+        done = p + pattern.size();
+        const QChar after = done < size ? s[done] : QChar();
+        const QChar first = with.isEmpty() ? after : with.front();
+        const quint8 lf =
+            (before == u'\r' && first == u'\n' ? kLfBefore : 0) |
+            (!with.isEmpty() && with.back() == u'\r' && after == u'\n' ? kLfAfter : 0);
+        if (lf & kLfAfter)
+            before = u'\n';
+        else if (!with.isEmpty())
+            before = with.back();
+        else if (lf & kLfBefore)
+            before = u'\n';
+        return lf;
+    };
+    bool anyBreak = false;
     const auto find = [&](auto &at) {
         using Position = typename std::decay_t<decltype(at)>::value_type;
         for (qsizetype p = match::indexOf(m_text, pattern); p >= 0;
-             p = match::indexOf(m_text, pattern, p + pattern.size()))
+             p = match::indexOf(m_text, pattern, p + pattern.size())) {
+            const quint8 lf = breaksAt(p);
+            // Most replacements add no line break: they keep no flags at all.
+            if (lf && !anyBreak) {
+                step.breaks.assign(at.size(), 0);
+                anyBreak = true;
+            }
+            if (anyBreak)
+                step.breaks.push_back(lf);
             at.push_back(Position(p));
+        }
     };
-    // The longest the new text can grow is by every pattern-long run being a match.
+    // The longest the new text can grow is by every pattern-long run being a match, each with
+    // two line breaks added.
     constexpr qsizetype limit = std::numeric_limits<quint32>::max();
-    const qsizetype size = m_text.size();
     const qsizetype most = pattern.isEmpty() ? 0 : size / pattern.size();
-    const bool fits32 = size <= limit && (with.size() <= pattern.size() || most == 0 ||
-                                          with.size() - pattern.size() <= (limit - size) / most);
+    const qsizetype grown = with.size() + 2;
+    const bool fits32 = size <= limit && (grown <= pattern.size() || most == 0 ||
+                                          grown - pattern.size() <= (limit - size) / most);
     if (fits32)
         find(step.at32);
     else
@@ -376,18 +423,37 @@ TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool desc
 TextLines::Change TextLines::swapMatches(Step &step)
 {
     m_mergeOpen = false;
+    // The replacement's side, with the line breaks some matches got: "\n" + it + "\n", of which
+    // each match takes the part its flags say.
+    const QString &replaced = step.breaksWithCurrent ? step.current : step.other;
+    const qsizetype replacedSize = replaced.size(); // the two strings trade places below
+    const QString padded = step.breaks.empty() ? QString() : u'\n' + replaced + u'\n';
+    const auto withBreaks = [&](size_t k) {
+        const quint8 lf = step.breaks[k];
+        const qsizetype lead = lf & kLfBefore ? 1 : 0;
+        const qsizetype trail = lf & kLfAfter ? 1 : 0;
+        return QStringView(padded).sliced(1 - lead, replacedSize + lead + trail);
+    };
+    const auto piece = [&](size_t k) -> std::pair<qsizetype, QStringView> {
+        if (step.breaks.empty())
+            return {step.current.size(), step.other};
+        if (step.breaksWithCurrent)
+            return {withBreaks(k).size(), step.other};
+        return {step.current.size(), withBreaks(k)};
+    };
     const auto swapAt = [&](auto &at) {
         Change change{at.empty() ? 0 : qsizetype(at.front()), {}, {}, true};
         const auto span = [&] {
-            return at.empty()
-                       ? QString()
-                       : m_text.mid(change.position,
-                                    qsizetype(at.back()) + step.current.size() - change.position);
+            return at.empty() ? QString()
+                              : m_text.mid(change.position, qsizetype(at.back()) +
+                                                                piece(at.size() - 1).first -
+                                                                change.position);
         };
         if (step.described)
             change.removed = span();
-        replaceAt(m_text, at, step.current.size(), step.other);
+        replaceAt(m_text, at, piece);
         std::swap(step.current, step.other);
+        step.breaksWithCurrent = !step.breaksWithCurrent;
         if (step.described)
             change.inserted = span();
         return change;

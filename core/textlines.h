@@ -70,9 +70,12 @@ public:
                    Merge merge = Merge::No);
     // Every match of `pattern` by the rule of core::match, replaced by `with`: one undo step, as
     // setText would make even when nothing matches, that keeps the two strings and where the
-    // matches stand instead of the old text. The text is changed in its own buffer when nobody
-    // else holds it, so a big text is never held twice. With `describe`, this change and its undo
-    // and redo carry the changed part for a screen reader.
+    // matches stand instead of the old text. Each match follows the box's rule for an edit: a
+    // lone CR it would bring before a LF (a text CR before a removed match and a LF after it, or
+    // before a replacement that starts with LF, or a replacement's last CR before a text LF)
+    // gets a LF of its own, so no line break is lost or merged. The text is changed in its own
+    // buffer when nobody else holds it, so a big text is never held twice. With `describe`, this
+    // change and its undo and redo carry the changed part for a screen reader.
     Change replaceAll(QString pattern, QString with, bool describe = false);
     void closeStep() { m_mergeOpen = false; }
 
@@ -104,14 +107,21 @@ private:
         QString current{};
         std::vector<quint32> at32{};
         std::vector<qsizetype> at{};
+        // The line breaks the replacement's side got at each match (kLfBefore, kLfAfter), or
+        // empty when no match got one; that side is `current` when breaksWithCurrent.
+        std::vector<quint8> breaks{};
+        bool breaksWithCurrent = false;
 
         qsizetype chars() const
         {
             return other.size() + current.size() +
-                   qsizetype((at32.size() * sizeof(quint32) + at.size() * sizeof(qsizetype)) /
+                   qsizetype((at32.size() * sizeof(quint32) + at.size() * sizeof(qsizetype) +
+                              breaks.size()) /
                              sizeof(QChar));
         }
     };
+    static constexpr quint8 kLfBefore = 1;
+    static constexpr quint8 kLfAfter = 2;
     struct LongLine {
         qsizetype line;
         qsizetype units;

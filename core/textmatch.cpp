@@ -3,11 +3,28 @@
 
 namespace core::match {
 
+namespace {
+// Whether `at` falls between the two halves of a surrogate pair.
+bool splitsPair(QStringView text, qsizetype at)
+{
+    return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() &&
+           text[at].isLowSurrogate();
+}
+} // namespace
+
 qsizetype indexOf(QStringView text, QStringView pattern, qsizetype from)
 {
     if (pattern.isEmpty() || from > text.size())
         return -1;
-    return text.indexOf(pattern, from, Qt::CaseSensitive);
+    // A match that began or ended inside a pair would cut a character in two, and a replacement
+    // would leave its halves alone (a name would get a byte it never had). Only the two ends of
+    // a match can split one, so the search itself stays Qt's.
+    for (qsizetype at = text.indexOf(pattern, from, Qt::CaseSensitive); at >= 0;
+         at = text.indexOf(pattern, at + 1, Qt::CaseSensitive)) {
+        if (!splitsPair(text, at) && !splitsPair(text, at + pattern.size()))
+            return at;
+    }
+    return -1;
 }
 
 qsizetype count(QStringView text, QStringView pattern)

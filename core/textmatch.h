@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one matching rule of the program: exact character codes (no case folding), leftmost first,
-// no overlapping, a replacement is never rescanned, and an empty pattern matches nothing.
+// no overlapping, a replacement is never rescanned, and an empty pattern matches nothing. A match
+// never begins or ends between the halves of a surrogate pair, so a pattern that is (or begins or
+// ends with) a lone half matches only a lone half.
 // The Text Editer's search and replace and the Diverter's name replacement both use it.
 // (QString::count counts overlapping matches and QString::replace with an empty pattern inserts
 // between characters, so neither is used for this.)

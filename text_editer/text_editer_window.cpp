@@ -137,7 +137,7 @@ TextEditerWindow::TextEditerWindow(QWidget *parent)
     connect(pasteButton, &QPushButton::clicked, this, &TextEditerWindow::pasteText);
 }
 
-void TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
+bool TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
 {
     const tk::BusyCursor busy;
     core::TextEncoding encoding;
@@ -151,9 +151,10 @@ void TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
     // with its undo history, and the encoding a save writes, as they were; the loader has logged
     // why.
     if (!text)
-        return;
+        return false;
     m_fileEncoding = encoding;
     fileTextBox->setTextFresh(*text);
+    return true;
 }
 
 void TextEditerWindow::openFile()
@@ -168,8 +169,10 @@ void TextEditerWindow::dropFiles(const QStringList &paths)
 {
     // A drag without a file never reaches here; an empty list must not cost the box its text.
     // A dropped file that is gone is not made anew: the drop simply fails.
-    if (!paths.isEmpty())
-        loadFile(paths.constFirst(), IfMissing::Fail);
+    // A dropped file that loaded is the one Save proposes, as one chosen in the dialog is, so
+    // its text is not written over the file opened before.
+    if (!paths.isEmpty() && loadFile(paths.constFirst(), IfMissing::Fail))
+        fileDialog.setFileName(paths.constFirst());
 }
 
 void TextEditerWindow::showLength()

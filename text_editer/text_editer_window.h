@@ -79,7 +79,8 @@ protected:
 
 private:
     bool askToClose();
-    void loadFile(const QString &path, IfMissing ifMissing);
+    // False when the path could not be loaded or the load was cancelled.
+    bool loadFile(const QString &path, IfMissing ifMissing);
 
     // The encoding of the file loaded last, in which a save writes (docs/platform.md).
     core::TextEncoding m_fileEncoding = core::TextEncoding::Utf8;

@@ -40,6 +40,7 @@ public:
     void setTextFresh(const QString &text);
     // Replaces every match of `pattern` (core::match) as one undo step, as setText would, but one
     // that keeps where the matches stand rather than the old text, so a big text is not held twice.
+    // Each match keeps the line breaks as a typed edit does (core::TextLines::replaceAll).
     void replaceAll(const QString &pattern, const QString &replacement);
     // The line break this box reports: "\r\n" or "\n".
     QString lineBreak() const

@@ -76,6 +76,8 @@ public:
     // cancel simply read fileName() afterwards.
     bool show(QWidget *parent, DialogMode mode);
     QString fileName() const { return m_fileName; }
+    // The name proposed next, as if it had been chosen (a file the window loaded otherwise).
+    void setFileName(const QString &path) { m_fileName = path; }
 
 private:
     QString m_title;

@@ -89,6 +89,23 @@ void TextHelpers::matchingRule_data()
                                      << "ç"
                                      << "c" << 2 << "cÇc"
                                      << "Ç";
+    // A match never begins or ends between the halves of a pair: a lone half matches a lone
+    // half only, and a whole pair matches.
+    const QString pair = QStringLiteral("\U0001F600"), high(QChar(0xD83D)), low(QChar(0xDE00));
+    QTest::newRow("high half of a pair")
+        << QString(pair + u'a') << high << "x" << 0 << QString(pair + u'a') << QString(pair + u'a');
+    QTest::newRow("low half of a pair, then a lone one")
+        << QString(pair + low) << low << "x" << 1 << QString(pair + u'x') << pair;
+    QTest::newRow("lone high half, then a pair") << QString(high + u'a' + pair) << high << "x" << 1
+                                                 << QString(u"xa" + pair) << QString(u'a' + pair);
+    QTest::newRow("pattern ending in a high half")
+        << QString(u'a' + pair) << QString(u'a' + high) << "x" << 0 << QString(u'a' + pair)
+        << QString(u'a' + pair);
+    QTest::newRow("pattern beginning with a low half")
+        << QString(pair + u'b') << QString(low + u'b') << "x" << 0 << QString(pair + u'b')
+        << QString(pair + u'b');
+    QTest::newRow("whole pairs") << QString(pair + pair + u'a') << pair << "x" << 2 << "xxa"
+                                 << "a";
 }
 
 void TextHelpers::matchingRule()
@@ -194,6 +211,7 @@ void TextHelpers::encodingRoundTrip()
     QString tail = decoder.decode("ab\xC3");
     tail += decoder.finish();
     QCOMPARE(tail, QStringLiteral("ab\uFFFD"));
+    QVERIFY(decoder.hasError()); // so the loader does not take the file as clean UTF-8
 }
 
 void TextHelpers::bytesKeptThroughText_data()
@@ -260,6 +278,9 @@ void TextHelpers::localPathOfUrl_data()
         << QByteArray("file:///tmp/%C3%A7ay.txt") << QStringLiteral("/tmp/çay.txt");
     QTest::newRow("byte that is not utf-8")
         << QByteArray("file:///tmp/caf%E9.txt") << core::decodeKeepingBytes("/tmp/caf\xE9.txt");
+    QTest::newRow("localhost") << QByteArray("file://localhost/tmp/a.txt") << "/tmp/a.txt";
+    QTest::newRow("another machine") << QByteArray("file://server/tmp/a.txt") << QString();
+    QTest::newRow("not a file") << QByteArray("https://example.org/tmp/a.txt") << QString();
 }
 
 void TextHelpers::localPathOfUrl()

@@ -40,9 +40,11 @@ for setting in "" DISPLAY=:$display QT_QPA_PLATFORM=offscreen; do
   check "--version, ${setting:-no display}" "$setting" "--version" 0 "$name" ""
   check "--version after another argument, ${setting:-no display}" "$setting" "-x --version" 0 \
     "$name" ""
-  for option in --x -x --help=yes -reverse=1; do
-    check "unknown option $option, ${setting:-no display}" "$setting" "$option" 2 "" \
-      "tarnwick-toolkit: unrecognized option '$option'${newline}Try 'tarnwick-toolkit --help' for more information."
+  # The last word is the unknown option: after a Qt option whose value follows '=', the next
+  # argument is not taken for that value.
+  for options in --x -x --help=yes -reverse=1 "-style=Fusion --x" "--platform=offscreen -x"; do
+    check "unknown option in $options, ${setting:-no display}" "$setting" "$options" 2 "" \
+      "tarnwick-toolkit: unrecognized option '${options##* }'${newline}Try 'tarnwick-toolkit --help' for more information."
   done
 done
 # Qt's own options, with one dash or two and a value apart or after '=', reach Qt: with a

@@ -218,6 +218,15 @@ private slots:
         QTest::newRow("undefined in 1254") << QByteArray("abc\x81"
                                                          "def")
                                            << QString() << Utf8;
+        // Old DOS editors ended a file with 0x1A; DEL is a control character, not 1254 text.
+        QTest::newRow("windows-1254 ending in 0x1A") << QByteArray("\xFE"
+                                                                   "ark\xFD\x1A")
+                                                     << QStringLiteral("şarkı\x1A") << Windows1254;
+        QTest::newRow("DEL is no windows-1254 text") << QByteArray("\xFE\x7F") << QString() << Utf8;
+        // Not clean UTF-8: read as 1254, so the cut bytes are kept, not one U+FFFD.
+        QTest::newRow("utf-8 cut at the very end")
+            << QByteArray("\xC5\x9F\xE2\x82") << QStringLiteral("\u00C5\u0178\u00E2\u201A")
+            << Windows1254;
         QTest::newRow("binary, invalid at 10000")
             << a9999 + QByteArray("\xF0\x9F\x00\x01\xFFz", 6) << QString() << Utf8;
 
@@ -601,6 +610,8 @@ private slots:
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
         dialogs.choose(dir.filePath("out.txt"));
         w.save();
+        if (dropped) // a refused drop leaves the name Save proposes too
+            QCOMPARE(dialogs.shown().back().proposedName, dir.filePath("t.txt"));
         QCOMPARE(readAll(dir.filePath("out.txt")), QByteArray("\xFE"
                                                               "ark\xFD\r\n"));
     }
@@ -630,6 +641,7 @@ private slots:
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("şarkı"));
         dialogs.choose(path("out.txt"));
         w.save();
+        QCOMPARE(dialogs.shown().back().proposedName, path("small.txt"));
         QCOMPARE(readAll(path("out.txt")), QByteArray("\xFE"
                                                       "ark\xFD\r\n"));
         QVERIFY(!QApplication::overrideCursor());
@@ -638,8 +650,18 @@ private slots:
     void dropFiles()
     {
         writeFile(path("one.txt"), "one");
+        writeFile(path("opened.txt"), "opened");
         text_editer::TextEditerWindow w;
         w.show();
+        // Save proposes the file dropped last once it loaded, not the one opened before it.
+        ScriptedFileDialogs dialogs;
+        dialogs.choose(path("opened.txt"));
+        w.openFile();
+        const auto proposed = [&] {
+            dialogs.cancel();
+            w.save();
+            return dialogs.shown().back().proposedName;
+        };
         auto drop = [&](QMimeData *data) {
             const QPoint at = w.fileTextBox->viewport()->rect().center();
             QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
@@ -651,6 +673,7 @@ private slots:
         files.setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("x.txt"))});
         drop(&files);
         QCOMPARE(w.fileTextBox->text(), QStringLiteral("one"));
+        QCOMPARE(proposed(), path("one.txt"));
         QVERIFY(!QFileInfo::exists(path("x.txt")));
         // A name that is not UTF-8 loads its own file and creates no neighbour.
         const QByteArray folder = QFile::encodeName(m_dir.path());
