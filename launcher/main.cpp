@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,6 +172,11 @@ int main(int argc, char *argv[])
     }
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM"))
         return noDesktopSession("no DISPLAY or WAYLAND_DISPLAY is set");
+
+    // A write past the file size limit (ulimit -f) would otherwise end the program with SIGXFSZ
+    // in the middle of writing a user's file in place, before the old bytes could be put back;
+    // ignored, the write fails with EFBIG and the file operation undoes itself.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     holdQtMessages();
     QApplication app(argc, argv);
