@@ -65,6 +65,8 @@ struct Injection {
     std::map<int, QByteArray> named;
     std::set<std::string_view> made; // which calls of the table the operation made
     std::string_view struck;         // the call the fault hit
+    // The scene's files have attributes, so their file system cannot claim to hold none.
+    bool attributesHeld = false;
 } injection;
 
 enum class Act { Pass, Fail, Shorten, Full };
@@ -81,10 +83,17 @@ bool appliesTo(unsigned traits)
     return false;
 }
 
+bool unsupportedAttributes(std::string_view call)
+{
+    return injection.fault == Fault::Error &&
+           (injection.error == EOPNOTSUPP || injection.error == ENOSYS) &&
+           (call == "flistxattr" || call == "fgetxattr");
+}
+
 Act decide(std::string_view call, unsigned traits)
 {
     injection.made.insert(call);
-    if (!appliesTo(traits))
+    if (!appliesTo(traits) || (injection.attributesHeld && unsupportedAttributes(call)))
         return Act::Pass;
     const long n = ++injection.counted;
     if (injection.at == 0)
@@ -136,6 +145,20 @@ bool transfer(Act act, int fd, off_t offset, size_t &size)
         }
     }
     return true;
+}
+
+// An attribute or the list of names can grow between the call that asks its size and the call
+// that reads it, up to the largest the system allows: a buffer smaller than that can come back
+// too small (ERANGE), which is the attribute calls' short read.
+unsigned attributeTraits(size_t size)
+{
+    return size > 0 && size < 65536 ? unsigned(Transfers) : 0u;
+}
+bool fitsAttribute(Act act)
+{
+    if (act == Act::Shorten)
+        errno = ERANGE;
+    return act == Act::Pass;
 }
 
 off_t offsetOf(int fd)
@@ -263,7 +286,9 @@ const core::sys::Calls injecting = {
                                                     : real.readlinkat(folder, path, buffer, size);
     },
     [](int fd, const char *name, void *value, size_t size) -> ssize_t {
-        return decide("fgetxattr", 0) == Act::Fail ? -1 : real.fgetxattr(fd, name, value, size);
+        if (!fitsAttribute(decide("fgetxattr", attributeTraits(size))))
+            return -1;
+        return real.fgetxattr(fd, name, value, size);
     },
     // A new attribute may need a block of its own, which a full disk refuses.
     [](int fd, const char *name, const void *value, size_t size, int flags) {
@@ -274,7 +299,9 @@ const core::sys::Calls injecting = {
         }
     },
     [](int fd, char *list, size_t size) -> ssize_t {
-        return decide("flistxattr", 0) == Act::Fail ? -1 : real.flistxattr(fd, list, size);
+        if (!fitsAttribute(decide("flistxattr", attributeTraits(size))))
+            return -1;
+        return real.flistxattr(fd, list, size);
     },
     [](int fd) -> DIR * {
         return decide("fdopendir", 0) == Act::Fail ? nullptr : real.fdopendir(fd);
@@ -937,9 +964,8 @@ QStringList problems(const Scene &s, const Operation &op, bool reported, bool cr
 
 // A call that answers that the file system cannot do what it asks, where the operation has another
 // way or nothing to do: a file system that cannot reserve space (ext2), copy in the kernel, or
-// hold attributes (vfat) is no reason for a save or a copy to fail. Not for files that have
-// attributes, whose file system cannot then claim to hold none.
-bool onlyUnsupported(const Operation &op, int error)
+// hold attributes (vfat) is no reason for a save or a copy to fail.
+bool onlyUnsupported(int error)
 {
     const std::string_view call = injection.struck;
     if (error != EOPNOTSUPP && error != ENOSYS && error != EXDEV)
@@ -948,8 +974,8 @@ bool onlyUnsupported(const Operation &op, int error)
         return true;
     if (error == EXDEV)
         return false;
-    return call == "fallocate" || (op.group != Group::Metadata && error == EOPNOTSUPP &&
-                                   (call == "flistxattr" || call == "fgetxattr"));
+    return call == "fallocate" ||
+           (error == EOPNOTSUPP && (call == "flistxattr" || call == "fgetxattr"));
 }
 
 struct Tally {
@@ -1116,6 +1142,7 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
     injection.named.clear();
     injection.made.clear();
     injection.struck = {};
+    injection.attributesHeld = op.group == Group::Metadata;
     bool reported = false, crashed = false;
     if (fault == Fault::Crash) {
         std::fflush(nullptr);
@@ -1143,7 +1170,7 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
     injection.log = nullptr;
 
     const bool mustSucceed = at == 0 || fault == Fault::Interrupt || fault == Fault::Short ||
-                             (fault == Fault::Error && onlyUnsupported(op, error));
+                             (fault == Fault::Error && onlyUnsupported(error));
     QStringList found = problems(scene, op, reported, crashed, mustSucceed);
     if (at == 0) {
         for (const std::string_view call : op.through) {
