@@ -34,6 +34,7 @@
 #include <set>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -931,8 +932,10 @@ int leftovers(const QString &folder)
 }
 
 // What is wrong after a run; nothing when all is well.
+// `twoFaults`: the disk was full besides the fault, so the discard of a temporary file may meet
+// the fault after the disk refused the file's content, and the file stay, as after a crash.
 QStringList problems(const Scene &s, const Operation &op, bool reported, bool crashed,
-                     bool mustSucceed)
+                     bool mustSucceed, bool twoFaults)
 {
     QStringList found;
     std::vector<Look> now;
@@ -957,7 +960,7 @@ QStringList problems(const Scene &s, const Operation &op, bool reported, bool cr
         found << QStringLiteral("failed, though the fault is one to retry, to go around, or none");
     const int left = leftovers(core::fs::fromNative(s.here)) +
                      (s.there.isEmpty() ? 0 : leftovers(core::fs::fromNative(s.there)));
-    if (left > (crashed ? 1 : 0))
+    if (left > (crashed || twoFaults ? 1 : 0))
         found << QStringLiteral("%1 temporary files left").arg(left);
     return found;
 }
@@ -1011,6 +1014,15 @@ QString runProgram(const QString &program, const QStringList &arguments)
            QString::fromLocal8Bit(process.readAll()).trimmed();
 }
 
+// The bytes the system still has for root on the file system of `path`.
+qint64 freeBytes(const QString &path)
+{
+    struct statvfs fs;
+    return statvfs(QFile::encodeName(path).constData(), &fs) == 0
+               ? qint64(fs.f_bfree) * qint64(fs.f_frsize)
+               : 0;
+}
+
 } // namespace
 
 class Faults : public QObject {
@@ -1028,6 +1040,10 @@ private:
     // what went wrong. Returns whether the fault was met, that is, whether the operation got as
     // far as call `at`.
     bool runOnce(const Operation &op, Fault fault, int error, long at, QStringList *log = nullptr);
+    Scene setUpScene(const Operation &op);
+    void clearScene();
+    // Fills the file system under test so that the scene of `op` just fits.
+    void fillAround(const Operation &op);
     // Mounts a new file system made by `mkfs` and makes it m_base; the reason when it cannot.
     QString mountImage(const QString &mkfs);
 
@@ -1037,6 +1053,7 @@ private:
     QString m_mounted;
     QString m_base;        // the file system under test
     QString m_unsupported; // why the last scene could not be set up there
+    bool m_full = false;   // the file system under test is nearly full
     Tally m_tally;
     int m_rows = 0;
 };
@@ -1081,6 +1098,7 @@ void Faults::cleanup()
     }
     m_image.reset();
     m_base = m_here.path();
+    m_full = false;
 }
 
 QString Faults::mountImage(const QString &mkfs)
@@ -1111,25 +1129,66 @@ QString Faults::mountImage(const QString &mkfs)
     return {};
 }
 
-bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStringList *log)
+Scene Faults::setUpScene(const Operation &op)
 {
     Scene scene;
-    const QString here = m_base + QStringLiteral("/run");
-    scene.here = QFile::encodeName(here);
-    QDir().mkdir(here);
+    scene.here = QFile::encodeName(m_base + QStringLiteral("/run"));
+    QDir().mkdir(scene.named(scene.here));
     if (m_there) {
         scene.there = QFile::encodeName(m_there->filePath(QStringLiteral("run")));
-        QDir().mkdir(m_there->filePath(QStringLiteral("run")));
+        QDir().mkdir(scene.named(scene.there));
     }
-    const auto clear = [&] {
-        QDir(here).removeRecursively();
-        if (m_there)
-            QDir(m_there->filePath(QStringLiteral("run"))).removeRecursively();
-    };
     op.setUp(scene);
+    return scene;
+}
+
+void Faults::clearScene()
+{
+    QDir(m_base + QStringLiteral("/run")).removeRecursively();
+    if (m_there)
+        QDir(m_there->filePath(QStringLiteral("run"))).removeRecursively();
+}
+
+void Faults::fillAround(const Operation &op)
+{
+    const QString filler = m_base + QStringLiteral("/filler");
+    QFile::remove(filler);
+    const qint64 free = freeBytes(m_base);
+    setUpScene(op);
+    const qint64 scene = free - freeBytes(m_base);
+    clearScene();
+    // A few blocks to spare: fewer than any new content here takes, so it meets the full disk
+    // part way, after its first blocks went to the disk.
+    const qint64 target = scene + 6 * 1024;
+    QFile file(filler);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray zeros(1 << 20, '\0');
+    // The filler's own block map takes room too, so it is grown and shrunk until what is left is
+    // within a few blocks of the target.
+    for (int i = 0; i < 8; ++i) {
+        const qint64 over = freeBytes(m_base) - target;
+        if (over >= 0 && over < 4096)
+            break;
+        if (over < 0) {
+            QVERIFY(file.resize(std::max<qint64>(0, file.size() + over)));
+            continue;
+        }
+        QVERIFY(file.seek(file.size()));
+        for (qint64 left = over - over / 128 - 1024; left > 0;) {
+            const qint64 n = file.write(zeros.constData(), std::min<qint64>(left, zeros.size()));
+            if (n <= 0)
+                break;
+            left -= n;
+        }
+    }
+}
+
+bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStringList *log)
+{
+    Scene scene = setUpScene(op);
     m_unsupported = scene.unsupported;
     if (!m_unsupported.isEmpty()) {
-        clear();
+        clearScene();
         return false;
     }
 
@@ -1169,9 +1228,11 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
     injection.at = 0;
     injection.log = nullptr;
 
-    const bool mustSucceed = at == 0 || fault == Fault::Interrupt || fault == Fault::Short ||
-                             (fault == Fault::Error && onlyUnsupported(error));
-    QStringList found = problems(scene, op, reported, crashed, mustSucceed);
+    // On a disk that is full already nothing need succeed.
+    const bool mustSucceed =
+        !m_full && (at == 0 || fault == Fault::Interrupt || fault == Fault::Short ||
+                    (fault == Fault::Error && onlyUnsupported(error)));
+    QStringList found = problems(scene, op, reported, crashed, mustSucceed, m_full);
     if (at == 0) {
         for (const std::string_view call : op.through) {
             if (!injection.made.count(call))
@@ -1185,22 +1246,26 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
                  QTest::currentDataTag() ? QTest::currentDataTag() : "the working folder",
                  faultName(fault, error), at, qPrintable(problem));
     m_tally.violations += found.size();
-    clear();
+    clearScene();
     return met;
 }
 
 void Faults::everyFaultLeavesOldOrNew_data()
 {
     QTest::addColumn<QString>("mkfs"); // empty for the working folder's own file system
-    QTest::newRow("working folder") << QString();
+    QTest::addColumn<bool>("full");
+    QTest::newRow("working folder") << QString() << false;
     // No space can be reserved on ext2, so a write in place meets a full disk unprepared.
-    QTest::newRow("ext2 image") << QStringLiteral("mkfs.ext2");
-    QTest::newRow("ext4 image") << QStringLiteral("mkfs.ext4");
+    QTest::newRow("ext2 image") << QStringLiteral("mkfs.ext2") << false;
+    QTest::newRow("ext4 image") << QStringLiteral("mkfs.ext4") << false;
+    // The system's own full disk, beside the injected one.
+    QTest::newRow("nearly full ext2 image") << QStringLiteral("mkfs.ext2") << true;
 }
 
 void Faults::everyFaultLeavesOldOrNew()
 {
     QFETCH(QString, mkfs);
+    QFETCH(bool, full);
     if (!mkfs.isEmpty()) {
         if (const QString failed = mountImage(mkfs); !failed.isEmpty())
             QSKIP(qPrintable(failed));
@@ -1218,6 +1283,9 @@ void Faults::everyFaultLeavesOldOrNew()
     for (const Operation &op : operations()) {
         if ((op.acrossFileSystems && !m_there) || (!mkfs.isEmpty() && op.group == Group::Plain))
             continue;
+        m_full = full;
+        if (full)
+            fillAround(op);
         runOnce(op, Fault::Error, 0, 0);
         if (!m_unsupported.isEmpty()) {
             qInfo("%s left out: %s", op.name, qPrintable(m_unsupported));
