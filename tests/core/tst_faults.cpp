@@ -4,9 +4,10 @@
 // file it touches is as it was (bytes, owner, group, mode, ACL, extended attributes, times) or
 // wholly as it should become, no file is lost, and at most the temporary file of a crash is left
 // over; what only reads (the load, the listing) changes nothing and answers the whole truth or
-// nothing. The faults go through the table of core::sys, so the program's own calls are the ones
-// that fail. The in-place and metadata operations run again on file systems of their own (ext2,
-// which cannot reserve space, and ext4) where the machine lets the test mount an image.
+// nothing, and no descriptor stays open. The faults go through the table of core::sys, so the
+// program's own calls are the ones that fail. The in-place and metadata operations run again on
+// file systems of their own where the machine lets the test mount an image: ext2, which cannot
+// reserve space, ext4, and an ext2 so full that the system itself refuses their new content.
 
 #include "core/filenames.h"
 #include "core/fileops.h"
@@ -999,6 +1000,18 @@ const char *faultName(Fault fault, int error)
     return "";
 }
 
+// The descriptors this process has open: every path out of an operation closes what it opened.
+int openDescriptors()
+{
+    int n = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            ++n;
+        closedir(dir);
+    }
+    return n;
+}
+
 // Runs a program to its end; why not, when it failed.
 QString runProgram(const QString &program, const QStringList &arguments)
 {
@@ -1091,9 +1104,14 @@ void Faults::cleanupTestCase()
 void Faults::cleanup()
 {
     if (!m_mounted.isEmpty()) {
-        const QString failed = runProgram(QStringLiteral("umount"), {m_mounted});
-        if (!failed.isEmpty())
+        // A descriptor left open keeps it busy; it is then detached at once and unmounted when
+        // the descriptor goes, so its folder is never removed while mounted.
+        if (const QString failed = runProgram(QStringLiteral("umount"), {m_mounted});
+            !failed.isEmpty()) {
             qWarning("%s", qPrintable(failed));
+            static_cast<void>(
+                runProgram(QStringLiteral("umount"), {QStringLiteral("-l"), m_mounted}));
+        }
         m_mounted.clear();
     }
     m_image.reset();
@@ -1203,6 +1221,7 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
     injection.struck = {};
     injection.attributesHeld = op.group == Group::Metadata;
     bool reported = false, crashed = false;
+    int leaked = 0;
     if (fault == Fault::Crash) {
         std::fflush(nullptr);
         const pid_t child = fork();
@@ -1219,10 +1238,12 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
             scene.wrong = QStringLiteral("(in the child process that ran to its end)");
         m_tally.crashes += crashed;
     } else {
+        const int open = openDescriptors();
         core::sys::calls = injecting;
         reported = op.run(scene);
         core::sys::calls = real;
         m_tally.faults += injection.hit;
+        leaked = openDescriptors() - open;
     }
     const bool met = crashed || injection.hit;
     injection.at = 0;
@@ -1233,6 +1254,8 @@ bool Faults::runOnce(const Operation &op, Fault fault, int error, long at, QStri
         !m_full && (at == 0 || fault == Fault::Interrupt || fault == Fault::Short ||
                     (fault == Fault::Error && onlyUnsupported(error)));
     QStringList found = problems(scene, op, reported, crashed, mustSucceed, m_full);
+    if (leaked > 0)
+        found << QStringLiteral("%1 descriptors left open").arg(leaked);
     if (at == 0) {
         for (const std::string_view call : op.through) {
             if (!injection.made.count(call))
