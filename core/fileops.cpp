@@ -460,27 +460,39 @@ bool readAttribute(int fd, const char *name, QByteArray &value)
     }
 }
 
-// Gives `to` every extended attribute of `from`, its ACL among them. `strict` (a replaced file):
-// a failure that would lose what `from` had fails, except an attribute this writer may not set or
-// the file system does not take, which cannot be kept by any writer; otherwise (a move) each is
-// kept where it can be.
-Result copyAttributes(int from, int to, bool strict)
+// Whether an attribute that could not be set is one no writer could keep there: another file
+// system that takes none of its kind (a file on this one has it, so here that answer is a fault),
+// or a security or trusted attribute this writer may not set. A user attribute or an ACL refused
+// for any other reason, or any error of the disk, would be lost.
+bool cannotBeKept(const char *name, int error, bool otherFileSystem)
+{
+    if (error == ENOTSUP || error == EOPNOTSUPP)
+        return otherFileSystem;
+    const bool ownOrAcl = std::strncmp(name, "user.", 5) == 0 ||
+                          std::strncmp(name, "system.posix_acl_", 17) == 0;
+    return !ownOrAcl && (error == EPERM || error == EACCES);
+}
+
+// Gives `to` every extended attribute of `from`, its ACL among them. A failure that would lose
+// one fails, so the caller leaves the old file as it was; only what cannot be kept by any writer
+// (cannotBeKept) is passed over. `otherFileSystem`: `to` is on another file system than `from`.
+Result copyAttributes(int from, int to, bool otherFileSystem)
 {
     QByteArray names;
     for (;;) {
         const ssize_t size = calls.flistxattr(from, nullptr, 0);
-        if (size < 0 && errno == ENOTSUP)
+        if (size < 0 && (errno == ENOTSUP || errno == EOPNOTSUPP))
             return {}; // a file system without them: none to keep
         if (size <= 0)
-            return size == 0 || !strict ? Result{} : failed(Step::Attributes);
+            return size == 0 ? Result{} : failed(Step::Attributes);
         names.resize(qsizetype(size));
         const ssize_t got = calls.flistxattr(from, names.data(), size_t(size));
         if (got >= 0) {
             names.truncate(qsizetype(got));
             break;
         }
-        if (errno != ERANGE)
-            return strict ? failed(Step::Attributes) : Result{};
+        if (errno != ERANGE) // the list grew in between: asked again
+            return failed(Step::Attributes);
     }
     QByteArray value;
     for (qsizetype at = 0; at < names.size();
@@ -490,15 +502,12 @@ Result copyAttributes(int from, int to, bool strict)
         if (std::strcmp(name, "system.posix_acl_default") == 0)
             continue;
         if (!readAttribute(from, name, value)) {
-            if (errno == ENODATA || !strict)
+            if (errno == ENODATA)
                 continue; // removed since it was listed
             return failed(Step::Attributes);
         }
-        if (calls.fsetxattr(to, name, value.constData(), size_t(value.size()), 0) == 0)
-            continue;
-        const bool acl = std::strcmp(name, "system.posix_acl_access") == 0;
-        const bool cannotKeep = errno == EPERM || errno == EACCES || errno == ENOTSUP;
-        if (strict && (acl || !cannotKeep))
+        if (calls.fsetxattr(to, name, value.constData(), size_t(value.size()), 0) != 0 &&
+            !cannotBeKept(name, errno, otherFileSystem))
             return failed(Step::Attributes);
     }
     return {};
@@ -516,7 +525,7 @@ Result copyOldAttributes(const Place &target, const struct stat &expected, int t
         return failed(Step::Inspect);
     if (!sameFile(st, expected))
         return failed(Step::Changed, 0);
-    return copyAttributes(old.get(), temp, true);
+    return copyAttributes(old.get(), temp, false);
 }
 
 // Where a target's content goes: the file a link names, refused where it is no regular file.
@@ -750,8 +759,10 @@ Result moveRegular(const Place &from, const Place &to, const struct stat &st)
         return discard(same);
     if (calls.fchmod(out.get(), mode) != 0)
         return discard(failed(Step::Mode));
-    // As mv keeps them: where the other file system takes them.
-    static_cast<void>(copyAttributes(in.get(), out.get(), false));
+    // As mv keeps them; one the other file system cannot take is passed over, as mv passes it
+    // over, but one that is lost on the way fails the move and the file stays where it was.
+    if (Result kept = copyAttributes(in.get(), out.get(), true); !kept)
+        return discard(kept);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     if (calls.futimens(out.get(), times) != 0)
         return discard(failed(Step::Times));

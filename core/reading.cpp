@@ -180,7 +180,9 @@ EntryKind kindOf(int folderFd, const char *name, unsigned char type)
         return EntryKind::Other;
     struct stat st;
     if (calls.fstatat(folderFd, name, &st, 0) != 0)
-        return EntryKind::Other;
+        return errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == EACCES
+                   ? EntryKind::Other
+                   : EntryKind::Unknown;
     return S_ISREG(st.st_mode)   ? EntryKind::File
            : S_ISDIR(st.st_mode) ? EntryKind::Folder
                                  : EntryKind::Other;

@@ -79,7 +79,9 @@ struct FolderLink {
 };
 QList<FolderLink> linksIn(const QByteArray &native);
 
-enum class EntryKind { File, Folder, Other };
+// Unknown: the system could not say (an I/O error, say), which is not the same as an entry that
+// leads nowhere: a dangling link, or one into a folder this user may not look into, is Other.
+enum class EntryKind { File, Folder, Other, Unknown };
 
 // The entry itself, a link not followed, for deciding what to delete: a link goes as a link.
 // Unreadable means it could not be asked (it may exist).
@@ -88,7 +90,8 @@ EntryType entryType(int folder, const QByteArray &path);
 
 // What the entry `name` of the open folder `folderFd` is, a link followed. `type` is readdir's
 // d_type, which answers without a call for all but links and file systems that leave it
-// unknown; an entry that cannot be looked up (a dangling link) is Other.
+// unknown; an entry that leads nowhere (a dangling link, a link into a folder this user may not
+// enter, a loop of links) is Other.
 EntryKind kindOf(int folderFd, const char *name, unsigned char type);
 
 // The size in bytes of the entry `name` of the open folder `folderFd` (AT_FDCWD: a path), a

@@ -18,21 +18,31 @@ namespace diverter::folders {
 namespace {
 
 // Calls `take(name)` for each visible entry of the wanted kind; `identity`, when given, receives
-// which folder was read. A folder read only in part shows the part: the lists show what can be
-// seen, and the batch loops act on no name they were not shown.
+// which folder was read. False when the folder could not be read whole: the caller then shows no
+// entries at all (and `identity` is cleared), since a list that silently lacks some files would
+// be taken for the folder's content.
 template <class Take>
-void readEntries(const QString &folder, core::fs::EntryKind wanted, Take take,
+bool readEntries(const QString &folder, core::fs::EntryKind wanted, Take take,
                  FolderIdentity *identity = nullptr)
 {
-    static_cast<void>(core::fs::readFolder(
+    bool whole = true;
+    const core::fs::Result read = core::fs::readFolder(
         folder,
         [&](int fd, const dirent *entry) {
             // Hidden entries are left out before the kind is asked, which may cost a call.
-            if (entry->d_name[0] != '.' &&
-                core::fs::kindOf(fd, entry->d_name, entry->d_type) == wanted)
+            if (entry->d_name[0] == '.' || !whole)
+                return;
+            const core::fs::EntryKind kind = core::fs::kindOf(fd, entry->d_name, entry->d_type);
+            whole = kind != core::fs::EntryKind::Unknown;
+            if (kind == wanted)
                 take(entry->d_name);
         },
-        identity));
+        identity);
+    if (read && whole)
+        return true;
+    if (identity)
+        *identity = {};
+    return false;
 }
 
 } // namespace
@@ -65,8 +75,9 @@ QStringList chainOf(const QString &folder)
 QStringList subfolderNames(const QString &folder)
 {
     QStringList names;
-    readEntries(folder, core::fs::EntryKind::Folder,
-                [&](const char *name) { names << core::fs::fromNative(name); });
+    if (!readEntries(folder, core::fs::EntryKind::Folder,
+                     [&](const char *name) { names << core::fs::fromNative(name); }))
+        names.clear();
     sortIgnoringCase(names);
     return names;
 }
@@ -79,14 +90,15 @@ QStringList fileNames(const QString &folder, const QString &pattern, FolderIdent
         *identity = {};
     if (filter.isEmpty())
         return names;
-    readEntries(
-        folder, core::fs::EntryKind::File,
-        [&](const char *raw) {
-            QString name = core::fs::fromNative(raw);
-            if (filter.matches(name))
-                names << std::move(name);
-        },
-        identity);
+    if (!readEntries(
+            folder, core::fs::EntryKind::File,
+            [&](const char *raw) {
+                QString name = core::fs::fromNative(raw);
+                if (filter.matches(name))
+                    names << std::move(name);
+            },
+            identity))
+        names.clear();
     sortIgnoringCase(names);
     return names;
 }

@@ -564,10 +564,12 @@ void FileOps::writeFaultsLeaveOldOrNew_data()
     QTest::newRow("save in place over a big file, third write fails") << true << true << "third write fails" << huge << big << QByteArray("write ENOSPC");
     QTest::newRow("save in place, no room to keep a big file aside") << true << true << "no room to keep aside" << huge << 3000 << QByteArray("keep aside ENOSPC");
     QTest::newRow("save in place, the old content cannot be put back") << true << true << "restore fails" << 5000 << big << QByteArray("restore EIO");
-    // An ACL that cannot be given would be lost; an attribute that cannot be is passed over.
+    // An ACL or a user attribute that cannot be given would be lost; a trusted one that this
+    // writer may not give could not be kept by any, and is passed over.
     QTest::newRow("save, ACL refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("attributes EPERM");
     QTest::newRow("copy, ACL refused") << false << false << "attributes refused" << 5000 << 3000 << QByteArray("attributes EPERM");
-    QTest::newRow("save, attribute refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("ok");
+    QTest::newRow("save, user attribute refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("attributes EPERM");
+    QTest::newRow("save, trusted attribute refused") << true << false << "attributes refused" << 5000 << 3000 << QByteArray("ok");
     // clang-format on
 }
 
@@ -585,10 +587,11 @@ void FileOps::writeFaultsLeaveOldOrNew()
     const QByteArray newBytes = unrepeated(newSize, 2);
     writeFile(path("b.txt"), oldBytes);
     if (fault == "attributes refused") {
-        const bool acl = QByteArray(QTest::currentDataTag()).contains("ACL");
+        const QByteArray tag = QTest::currentDataTag();
         if (const int error =
-                acl ? setAttribute(path("b.txt"), "system.posix_acl_access", accessAcl())
-                    : setAttribute(path("b.txt"), "user.note", "old"))
+                tag.contains("ACL")       ? setAttribute(path("b.txt"), "system.posix_acl_access", accessAcl())
+                : tag.contains("trusted") ? setAttribute(path("b.txt"), "trusted.note", "old")
+                                          : setAttribute(path("b.txt"), "user.note", "old"))
             QSKIP(qPrintable(QStringLiteral("no such attribute here: ") + strerrorname_np(error)));
     }
     const timespec past[2] = {{1000000000, 5}, {1100000000, 7}};
