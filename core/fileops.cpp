@@ -4,6 +4,7 @@
 #include "core/filenames.h"
 #include "core/fsresult.h"
 #include "core/handles.h"
+#include "core/reading.h"
 #include "core/syscalls.h"
 
 #include <QRandomGenerator>
@@ -69,16 +70,10 @@ bool sameFile(const struct stat &a, const struct stat &b)
 // mode. Read once, since the program never changes it.
 mode_t readCreationMask()
 {
-    char text[4096];
-    ssize_t size = -1;
-    if (const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC); fd >= 0) {
-        size = ::read(fd, text, sizeof text - 1);
-        ::close(fd);
-    }
-    if (size > 0) {
-        text[size] = '\0';
-        if (const char *line = std::strstr(text, "\nUmask:"))
-            return mode_t(std::strtoul(line + 7, nullptr, 8)) & 0777;
+    if (const Expected<QByteArray> status = readSmallFile("/proc/self/status")) {
+        const qsizetype line = status->indexOf("\nUmask:");
+        if (line >= 0)
+            return mode_t(std::strtoul(status->constData() + line + 7, nullptr, 8)) & 0777;
     }
     // Without /proc the mask can only be read by setting it; that is done once, at the first new
     // file.
@@ -546,7 +541,7 @@ Result resolveTarget(Place &target, struct stat &st, bool &exists)
         QByteArray through = target.path;
         if (target.folder != AT_FDCWD && !through.startsWith('/'))
             through = "/proc/self/fd/" + QByteArray::number(target.folder) + '/' + through;
-        char *real = realpath(through.constData(), nullptr);
+        char *real = calls.realpath(through.constData(), nullptr);
         if (!real)
             return failed(Step::Inspect);
         target = {AT_FDCWD, QByteArray(real)};

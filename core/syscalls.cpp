@@ -2,6 +2,7 @@
 #include "core/syscalls.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -41,6 +42,7 @@ constexpr Calls real = {
     ::fdopendir,
     ::readdir,
     ::closedir,
+    ::realpath,
 };
 
 Calls calls = real;

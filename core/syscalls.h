@@ -47,6 +47,7 @@ struct Calls {
     DIR *(*fdopendir)(int fd);
     dirent *(*readdir)(DIR *dir);
     int (*closedir)(DIR *dir);
+    char *(*realpath)(const char *path, char *resolved);
 };
 
 // The calls as the system makes them.

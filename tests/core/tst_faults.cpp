@@ -321,6 +321,9 @@ const core::sys::Calls injecting = {
         errno = error;
         return fail ? -1 : result;
     },
+    [](const char *path, char *resolved) -> char * {
+        return decide("realpath", 0) == Act::Fail ? nullptr : real.realpath(path, resolved);
+    },
 };
 
 // ---- What a path holds
