@@ -8,6 +8,7 @@
 #include "core/syscalls.h"
 
 #include <QRandomGenerator>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -508,6 +509,40 @@ Result copyAttributes(int from, int to, bool otherFileSystem)
     return {};
 }
 
+// The ACL that says no more than `mode` does: setting it takes an inherited ACL away again.
+QByteArray minimalAcl(mode_t mode)
+{
+    QByteArray acl;
+    const auto add32 = [&](quint32 value) {
+        const quint32 le = qToLittleEndian(value);
+        acl.append(reinterpret_cast<const char *>(&le), sizeof le);
+    };
+    const auto entry = [&](quint16 tag, mode_t perm) {
+        add32(quint32(tag) | quint32(perm & 7) << 16);
+        add32(0xFFFFFFFF);
+    };
+    add32(2); // the version of the attribute's layout
+    entry(0x01, mode >> 6); // the owner
+    entry(0x04, mode >> 3); // the group
+    entry(0x20, mode);      // others
+    return acl;
+}
+
+// A new file in a folder with a default ACL inherits it; the file it replaces had none, so the
+// inherited one would grant what the old file did not.
+Result dropInheritedAcl(int old, int temp, mode_t mode)
+{
+    if (calls.fgetxattr(old, "system.posix_acl_access", nullptr, 0) >= 0 || errno != ENODATA)
+        return {};
+    if (calls.fgetxattr(temp, "system.posix_acl_access", nullptr, 0) < 0)
+        return {};
+    const QByteArray acl = minimalAcl(mode);
+    return calls.fsetxattr(temp, "system.posix_acl_access", acl.constData(), size_t(acl.size()),
+                           0) == 0
+               ? Result{}
+               : failed(Step::Attributes);
+}
+
 // Gives the new file `temp` the attributes of the old target it is to replace.
 Result copyOldAttributes(const Place &target, const struct stat &expected, int temp)
 {
@@ -520,7 +555,9 @@ Result copyOldAttributes(const Place &target, const struct stat &expected, int t
         return failed(Step::Inspect);
     if (!sameFile(st, expected))
         return failed(Step::Changed, 0);
-    return copyAttributes(old.get(), temp, false);
+    if (Result copied = copyAttributes(old.get(), temp, false); !copied)
+        return copied;
+    return dropInheritedAcl(old.get(), temp, expected.st_mode & 0777);
 }
 
 // Where a target's content goes: the file a link names, refused where it is no regular file.

@@ -873,6 +873,9 @@ void FileOps::replacedFileKeepsWhatItWas_data()
     QTest::newRow("save, own file, other group") << true << false << me << 1234u << 07751u << "";
     QTest::newRow("copy, ACL and attribute") << false << false << 1234u << 1234u << 0640u << "acl";
     QTest::newRow("save, ACL and attribute") << true << false << 1234u << 1234u << 0640u << "acl";
+    // The folder's default ACL would give the new file an ACL the old one did not have.
+    QTest::newRow("copy, no ACL under a default ACL") << false << false << 1234u << 1234u << 0640u << "default acl";
+    QTest::newRow("save, no ACL under a default ACL") << true << false << 1234u << 1234u << 0640u << "default acl";
     // A new file there takes the folder's group, not the writer's.
     const uint myGroup = getegid();
     QTest::newRow("copy in a set-group-id folder")
@@ -897,6 +900,10 @@ void FileOps::replacedFileKeepsWhatItWas()
         QCOMPARE(chmod(folder.constData(), 02755), 0);
     }
     writeFile(path("b.txt"), "old content", mode);
+    if (extra == "default acl") {
+        if (const int error = setAttribute(m_dir->path(), "system.posix_acl_default", accessAcl()))
+            QSKIP(qPrintable(QStringLiteral("no default ACL here: ") + strerrorname_np(error)));
+    }
     QCOMPARE(chown(QFile::encodeName(path("b.txt")).constData(), owner, group), 0);
     QCOMPARE(chmod(QFile::encodeName(path("b.txt")).constData(), mode), 0);
     if (extra == "acl") {
@@ -921,6 +928,8 @@ void FileOps::replacedFileKeepsWhatItWas()
         QCOMPARE(attribute(path("b.txt"), "system.posix_acl_access"), accessAcl());
         QCOMPARE(attribute(path("b.txt"), "user.note"), QByteArray("kept"));
     }
+    if (extra == "default acl")
+        QCOMPARE(attribute(path("b.txt"), "system.posix_acl_access"), QByteArray("<none>"));
     if (twin) {
         QCOMPARE(st.st_ino, inode);
         QCOMPARE(readAll(path("twin.txt")), QByteArray("source bytes"));
