@@ -206,10 +206,10 @@ void TextEditerWindow::search()
         return;
     }
     const tk::BusyCursor busy;
-    const SearchAnswer answer =
+    const qsizetype occurrences =
         searchWord(fileTextBox->text(), withLineBreak(word, fileTextBox->lineBreak()));
-    foundBox->setText(answer.found);
-    countBox->setText(answer.count);
+    foundBox->setText(occurrences > 0 ? QStringLiteral("evet") : QStringLiteral("yok"));
+    countBox->setText(QString::number(occurrences));
 }
 
 void TextEditerWindow::removeOldText()

@@ -5,14 +5,9 @@
 
 namespace text_editer {
 
-SearchAnswer searchWord(QStringView text, QStringView word)
+qsizetype searchWord(QStringView text, QStringView word)
 {
-    const qsizetype occurrences = core::match::count(text, word);
-    if (occurrences == 0)
-        return {QStringLiteral("yok"), QStringLiteral("0")};
-    // Occurrences are counted as the replacement finds them (leftmost, never overlapping), so
-    // the count says how many a replacement of the word would change.
-    return {QStringLiteral("evet"), QString::number(occurrences)};
+    return core::match::count(text, word);
 }
 
 QString withLineBreak(const QString &text, const QString &lineBreak)

@@ -401,9 +401,12 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, word);
-        const text_editer::SearchAnswer answer = text_editer::searchWord(text, word);
-        QTEST(answer.found, "found");
-        QTEST(answer.count, "count");
+        text_editer::TextEditerWindow w;
+        w.fileTextBox->setText(text);
+        w.wordBox->setText(word);
+        w.search();
+        QTEST(w.foundBox->text(), "found");
+        QTEST(w.countBox->text(), "count");
     }
 
     void look()
