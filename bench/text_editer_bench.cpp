@@ -11,7 +11,7 @@
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
-#include "toolkit/toolkit_testing.h"
+#include "tests/support/stand_ins.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

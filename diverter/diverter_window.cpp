@@ -2,6 +2,7 @@
 #include "diverter/diverter_window.h"
 
 #include "core/filenames.h"
+#include "diverter/batch_progress.h"
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
 #include "toolkit/feedback.h"
@@ -244,7 +245,7 @@ void DiverterWindow::copyListing()
 void DiverterWindow::renameAll()
 {
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Rename);
+    tk::ProgressWindow progress(this, kBigBatch, batchProgress(Batch::Rename));
     // Batches are silent: a file that could not be renamed keeps its name, and the rest go on.
     static_cast<void>(diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
                                           oldTextBox->text(), newTextBox->text(), &progress));
@@ -254,7 +255,7 @@ void DiverterWindow::renameAll()
 void DiverterWindow::createAll()
 {
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Create);
+    tk::ProgressWindow progress(this, kBigBatch, batchProgress(Batch::Create));
     static_cast<void>(diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(),
                                         oldTextBox->text(), newTextBox->text(), &progress));
     progress.tellIfCancelled();
@@ -276,7 +277,7 @@ void DiverterWindow::deleteAll()
                        tk::Answer::Yes) != tk::Answer::Yes)
         return;
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch, tk::Work::Delete);
+    tk::ProgressWindow progress(this, kBigBatch, batchProgress(Batch::Delete));
     static_cast<void>(
         diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress));
     progress.tellIfCancelled();

@@ -3,6 +3,7 @@
 
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
+#include "text_editer/load_progress.h"
 #include "text_editer/text_search.h"
 #include "toolkit/feedback.h"
 #include "toolkit/site.h"
@@ -142,7 +143,7 @@ bool TextEditerWindow::loadFile(const QString &path, IfMissing ifMissing)
     const tk::BusyCursor busy;
     core::TextEncoding encoding;
     core::fs::Expected<QString> text = [&] {
-        tk::ProgressWindow progress(this, kBigFileBytes, tk::Work::Load);
+        tk::ProgressWindow progress(this, kBigFileBytes, loadProgress());
         core::fs::Expected<QString> loaded = loadTextFile(path, &encoding, progress, ifMissing);
         progress.tellIfCancelled();
         return loaded;

@@ -4,11 +4,10 @@
 // while, a progress window with a Cancel button.
 
 #include "core/progress.h"
+#include "toolkit/desktop.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
+#include <memory>
 
-class QProgressDialog;
 class QWidget;
 
 namespace tk {
@@ -30,20 +29,19 @@ template <class Work> auto whileBusy(Work &&work)
     return work();
 }
 
-// What a progress window says it does; its steps are files, or bytes shown in MB for a load.
-enum class Work { Rename, Create, Delete, Load };
+// Numbers as every text of the program writes them, whatever the desktop's locale: Turkish digit
+// grouping ("12.345"), and bytes as MB with one decimal and a decimal comma ("19,1").
+QString turkishNumber(qint64 n);
+QString turkishMegabytes(qint64 bytes);
 
-// The progress window's label, as "Siliniyor… 12.345 / 200.000 dosya".
-QString progressLabel(Work work, qint64 done, qint64 total);
-
-// The progress window of one piece of work. Nothing is made unless the first total the work
-// tells is more than `bigAbove` steps; then a modal window with a bar and "İptal" appears once
-// the work has run half a second. Until then, and between its updates, advance() costs a clock
-// read. Once İptal is clicked, or the parent has taken the window with it, advance() answers
-// stop every time.
+// The progress window of one piece of work, saying what `texts` of its tool say. Nothing is made
+// unless the first total the work tells is more than `bigAbove` steps; then the desktop shows it:
+// Qt's, a modal window with a bar and "İptal" that appears once the work has run half a second.
+// Until then, and between its updates, advance() costs a clock read. Once İptal is clicked, or the
+// parent has taken the window with it, advance() answers stop every time.
 class ProgressWindow : public core::Progress {
 public:
-    ProgressWindow(QWidget *parent, qint64 bigAbove, Work work);
+    ProgressWindow(QWidget *parent, qint64 bigAbove, ProgressTexts texts);
     ~ProgressWindow() override;
     ProgressWindow(const ProgressWindow &) = delete;
     ProgressWindow &operator=(const ProgressWindow &) = delete;
@@ -56,23 +54,14 @@ public:
     void tellIfCancelled();
 
 private:
-    void update(qint64 done);
-    void close();
-
     QWidget *m_parent;
     qint64 m_bigAbove;
-    Work m_work;
+    ProgressTexts m_texts;
     qint64 m_total = 0;
     qint64 m_done = 0;
-    int m_shift = 0; // the bar counts in int: large totals are scaled down by 2^m_shift
     bool m_decided = false;
     bool m_cancelled = false;
-    bool m_cursorPushed = false;
-    bool m_scripted = false;
-    bool m_made = false;
-    // The parent owns the window and may delete it first; this only watches it.
-    QPointer<QProgressDialog> m_dialog;
-    QElapsedTimer m_sinceUpdate;
+    std::unique_ptr<ProgressDisplay> m_display;
 };
 
 } // namespace tk

@@ -2,46 +2,17 @@
 #include "toolkit/toolkit.h"
 
 #include "core/filenames.h"
-#include "toolkit/toolkit_testing.h"
+#include "toolkit/desktop.h"
 
 #include <QAbstractScrollArea>
-#include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
-#include <QFileDialog>
-#include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QProcess>
-#include <QPushButton>
 #include <QUrl>
 
 namespace tk {
-
-namespace {
-testing::ScriptedBoxes *g_boxes = nullptr;
-testing::ScriptedFileDialogs *g_dialogs = nullptr;
-testing::ScriptedLaunches *g_launches = nullptr;
-testing::EndProgramSpy *g_endProgram = nullptr;
-
-// Installs a stand-in for as long as it lives; stand-ins of one kind do not nest.
-template <class T> void install(T *&slot, T *standIn)
-{
-    Q_ASSERT(slot == nullptr);
-    slot = standIn;
-}
-// A short prompt makes a narrow box, whose title bar then cuts its title; the box is made wide
-// enough for the title, its icon and the title bar's buttons. Called last, since setting the icon
-// or the buttons rebuilds the box's layout.
-void fitTitle(QMessageBox &box)
-{
-    const int width = titleBarWidth(&box, box.windowTitle());
-    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                      grid->rowCount(), 0, 1, grid->columnCount());
-}
-} // namespace
 
 Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons, Icon icon,
                   const QString &title, std::optional<Answer> defaultButton)
@@ -53,84 +24,13 @@ Answer messageBox(QWidget *parent, const QString &prompt, Buttons buttons, Icon 
     request.icon = icon;
     request.defaultButton =
         defaultButton.value_or(buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
-
-    if (g_boxes) {
-        g_boxes->m_shown.push_back(request);
-        if (g_boxes->m_answers.empty())
-            return request.defaultButton;
-        const Answer a = g_boxes->m_answers.front();
-        g_boxes->m_answers.pop_front();
-        return a;
-    }
-
-    QMessageBox box(parent);
-    box.setWindowTitle(request.title);
-    box.setText(prompt);
-    box.setTextFormat(Qt::PlainText);
-    switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    }
-    // The interface is Turkish, so are the button captions.
-    if (buttons == Buttons::Ok) {
-        box.addButton(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
-        box.setDefaultButton(QMessageBox::Ok);
-        fitTitle(box);
-        box.exec();
-        return Answer::Ok;
-    }
-    QPushButton *yes = box.addButton(QMessageBox::Yes);
-    QPushButton *no = box.addButton(QMessageBox::No);
-    yes->setText(QStringLiteral("&Evet"));
-    no->setText(QStringLiteral("&Hayır"));
-    box.setDefaultButton(request.defaultButton == Answer::No ? no : yes);
-    box.setEscapeButton(no);
-    fitTitle(box);
-    box.exec();
-    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+    return desktop().messageBox(parent, request);
 }
 
 bool FileDialog::show(QWidget *parent, DialogMode mode)
 {
-    FileDialogRequest request{mode, m_title, m_caption, m_patterns, m_fileName, m_moreTypes};
-    std::optional<QString> chosen;
-    if (g_dialogs) {
-        g_dialogs->m_shown.push_back(request);
-        if (!g_dialogs->m_answers.empty()) {
-            chosen = g_dialogs->m_answers.front();
-            g_dialogs->m_answers.pop_front();
-        }
-    } else {
-        // Qt's own dialog behaves the same on every desktop. AnyFile lets an open dialog accept
-        // the typed name of a missing file.
-        QFileDialog dialog(parent, m_title);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setAcceptMode(mode == DialogMode::Open ? QFileDialog::AcceptOpen
-                                                      : QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (mode == DialogMode::Save)
-            dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        if (!m_caption.isEmpty()) {
-            // Qt takes a filter's patterns from its last parentheses and splits them at spaces,
-            // so a caption such as "Text(*.txt;*.doc)" would list nothing on its own. The
-            // patterns go in a last pair of parentheses that the combo box then hides, so a
-            // caption that names its own, such as "Tüm dosyalar (*)", keeps them on screen too.
-            dialog.setOption(QFileDialog::HideNameFilterDetails);
-            const auto filter = [](const QString &caption, const QStringList &patterns) {
-                return QString(caption + QStringLiteral(" (") + patterns.join(u' ') + u')');
-            };
-            QStringList filters{filter(m_caption, m_patterns)};
-            for (const FileType &type : std::as_const(m_moreTypes))
-                filters << filter(type.caption, type.patterns);
-            dialog.setNameFilters(filters);
-            dialog.selectNameFilter(filters.constFirst());
-        }
-        if (!m_fileName.isEmpty())
-            dialog.selectFile(m_fileName);
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().constFirst();
-    }
+    const FileDialogRequest request{mode, m_title, m_caption, m_patterns, m_fileName, m_moreTypes};
+    const std::optional<QString> chosen = desktop().chooseFile(parent, request);
     if (!chosen)
         return false;
     // Qt's dialog reads folders lossily: a name whose bytes are not UTF-8 comes back with
@@ -233,21 +133,12 @@ void acceptFileDrops(QWidget *box, std::function<void(const QStringList &)> onDr
 
 bool launch(const QString &program, const QStringList &arguments)
 {
-    if (g_launches) {
-        g_launches->m_launched.push_back({program, arguments});
-        return g_launches->succeeds(g_launches->m_launched.back());
-    }
-    return QProcess::startDetached(program, arguments);
+    return desktop().launch(program, arguments);
 }
 
 void endProgram()
 {
-    if (g_endProgram) {
-        ++g_endProgram->m_count;
-        return;
-    }
-    // exit(), not quit(): quit() sends close events that a window may refuse.
-    QCoreApplication::exit(0);
+    desktop().endProgram();
 }
 
 int titleBarWidth(const QWidget *window, const QString &title)
@@ -281,40 +172,5 @@ void setTip(QWidget *control, const QString &tip)
     control->setToolTip(tip);
     control->setAccessibleDescription(tip);
 }
-
-namespace testing {
-ScriptedBoxes::ScriptedBoxes()
-{
-    install(g_boxes, this);
-}
-ScriptedBoxes::~ScriptedBoxes()
-{
-    g_boxes = nullptr;
-}
-ScriptedFileDialogs::ScriptedFileDialogs()
-{
-    install(g_dialogs, this);
-}
-ScriptedFileDialogs::~ScriptedFileDialogs()
-{
-    g_dialogs = nullptr;
-}
-ScriptedLaunches::ScriptedLaunches()
-{
-    install(g_launches, this);
-}
-ScriptedLaunches::~ScriptedLaunches()
-{
-    g_launches = nullptr;
-}
-EndProgramSpy::EndProgramSpy()
-{
-    install(g_endProgram, this);
-}
-EndProgramSpy::~EndProgramSpy()
-{
-    g_endProgram = nullptr;
-}
-} // namespace testing
 
 } // namespace tk

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The thin layer over the window toolkit. Every window talks to message boxes, file dialogs,
-// the clipboard, drops and program launches through these calls only, so a test can answer
-// each modal box and dialog (see toolkit_testing.h) and a handler reads like its description.
+// the clipboard, drops and program launches through these calls only, so a handler reads like
+// its description. The modal parts go to the desktop in front (desktop.h), where a test can
+// answer each box and dialog.
 
 #include <QString>
 #include <QStringList>

@@ -5,7 +5,7 @@
 #include "diverter/diverter_window.h"
 #include "tests/test_files.h"
 #include "toolkit/toolkit.h"
-#include "toolkit/toolkit_testing.h"
+#include "tests/support/stand_ins.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "core/filenames.h"
 #include "file_editer/file_editer_window.h"
 #include "tests/test_files.h"
-#include "toolkit/toolkit_testing.h"
+#include "tests/support/stand_ins.h"
 
 #include <QMenuBar>
 #include <QMimeData>

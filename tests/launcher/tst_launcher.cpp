@@ -4,7 +4,7 @@
 
 #include "launcher/main_window.h"
 #include "toolkit/site.h"
-#include "toolkit/toolkit_testing.h"
+#include "tests/support/stand_ins.h"
 
 #include <QAccessible>
 #include <QApplication>

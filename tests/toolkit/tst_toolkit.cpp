@@ -4,7 +4,7 @@
 
 #include "tests/test_files.h"
 #include "toolkit/textbox.h"
-#include "toolkit/toolkit_testing.h"
+#include "tests/support/stand_ins.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -48,6 +48,22 @@ bool drop(QWidget *target, QMimeData *data)
     QDropEvent dropEvent(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &dropEvent);
     return enter.isAccepted();
+}
+
+// What a tool deleting files would have its progress window say.
+tk::ProgressTexts deletingFiles()
+{
+    const auto howFar = [](qint64 done, qint64 total) -> QString {
+        return tk::turkishNumber(done) + QStringLiteral(" / ") + tk::turkishNumber(total) +
+               QStringLiteral(" dosya");
+    };
+    return {QStringLiteral("Siliniyor…"),
+            [howFar](qint64 done, qint64 total) -> QString {
+                return QStringLiteral("Siliniyor… ") + howFar(done, total);
+            },
+            [howFar](qint64 done, qint64 total) -> QString {
+                return howFar(done, total) + QStringLiteral(" silindi; kalanlar iptal edildi.");
+            }};
 }
 
 } // namespace
@@ -263,7 +279,7 @@ void ToolkitLayer::progressWindowDecidedByFirstTotal()
     QFETCH(QList<qint64>, totals);
     QFETCH(QList<qint64>, shown);
     tk::testing::ScriptedProgress windows;
-    tk::ProgressWindow progress(nullptr, 10, tk::Work::Rename);
+    tk::ProgressWindow progress(nullptr, 10, deletingFiles());
     for (qint64 total : totals)
         progress.setTotal(total);
     QCOMPARE(QList<qint64>(windows.shown().begin(), windows.shown().end()), shown);
@@ -272,7 +288,7 @@ void ToolkitLayer::progressWindowDecidedByFirstTotal()
 void ToolkitLayer::cancelledProgressKeepsStopping()
 {
     QWidget parent;
-    tk::ProgressWindow progress(&parent, 10, tk::Work::Delete);
+    tk::ProgressWindow progress(&parent, 10, deletingFiles());
     progress.setTotal(100);
     auto *dialog = parent.findChild<QProgressDialog *>();
     QVERIFY(dialog);
@@ -300,7 +316,7 @@ void ToolkitLayer::cancelledProgressKeepsStopping()
 void ToolkitLayer::progressWindowOutlivedByItsParent()
 {
     auto *parent = new QWidget;
-    tk::ProgressWindow progress(parent, 10, tk::Work::Delete);
+    tk::ProgressWindow progress(parent, 10, deletingFiles());
     progress.setTotal(100);
     QVERIFY(parent->findChild<QProgressDialog *>());
     delete parent; // takes the window with it; the progress must not delete it again

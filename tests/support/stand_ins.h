@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Stand-ins for the modal parts of the toolkit layer. Each is active while it lives: a test makes
-// one, scripts the answers, runs a handler and then reads what was shown. Without a scripted
-// answer a message box answers its default button and a file dialog is cancelled.
+// Stand-ins for the modal parts of the desktop. Each stands in front of the desktop while it
+// lives, taking over its own part only: a test makes one, scripts the answers, runs a handler and
+// then reads what was shown. Without a scripted answer a message box answers its default button
+// and a file dialog is cancelled.
 
+#include "toolkit/desktop.h"
 #include "toolkit/feedback.h"
 #include "toolkit/toolkit.h"
 
@@ -12,37 +14,26 @@
 
 namespace tk::testing {
 
-class ScriptedBoxes {
+class ScriptedBoxes : private DesktopInFront {
 public:
-    ScriptedBoxes();
-    ~ScriptedBoxes();
-    ScriptedBoxes(const ScriptedBoxes &) = delete;
-    ScriptedBoxes &operator=(const ScriptedBoxes &) = delete;
-
     void answer(Answer next) { m_answers.push_back(next); }
     const std::vector<MessageBoxRequest> &shown() const { return m_shown; }
     void clear() { m_shown.clear(); }
 
 private:
-    friend Answer tk::messageBox(QWidget *, const QString &, Buttons, Icon, const QString &,
-                                 std::optional<Answer>);
+    Answer messageBox(QWidget *parent, const MessageBoxRequest &request) override;
     std::deque<Answer> m_answers;
     std::vector<MessageBoxRequest> m_shown;
 };
 
-class ScriptedFileDialogs {
+class ScriptedFileDialogs : private DesktopInFront {
 public:
-    ScriptedFileDialogs();
-    ~ScriptedFileDialogs();
-    ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
-    ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
-
     void choose(const QString &path) { m_answers.push_back(path); }
     void cancel() { m_answers.push_back(std::nullopt); }
     const std::vector<FileDialogRequest> &shown() const { return m_shown; }
 
 private:
-    friend class tk::FileDialog;
+    std::optional<QString> chooseFile(QWidget *parent, const FileDialogRequest &request) override;
     std::deque<std::optional<QString>> m_answers;
     std::vector<FileDialogRequest> m_shown;
 };
@@ -53,50 +44,37 @@ struct Launch {
 };
 
 // Records launches instead of starting programs; `succeeds` decides each launch's outcome.
-class ScriptedLaunches {
+class ScriptedLaunches : private DesktopInFront {
 public:
-    ScriptedLaunches();
-    ~ScriptedLaunches();
-    ScriptedLaunches(const ScriptedLaunches &) = delete;
-    ScriptedLaunches &operator=(const ScriptedLaunches &) = delete;
-
     std::function<bool(const Launch &)> succeeds = [](const Launch &) { return true; };
     const std::vector<Launch> &launched() const { return m_launched; }
 
 private:
-    friend bool tk::launch(const QString &, const QStringList &);
+    bool launch(const QString &program, const QStringList &arguments) override;
     std::vector<Launch> m_launched;
 };
 
 // Counts requests to end the program instead of leaving the event loop, which would make every
 // later event loop of the test process return at once.
-class EndProgramSpy {
+class EndProgramSpy : private DesktopInFront {
 public:
-    EndProgramSpy();
-    ~EndProgramSpy();
-    EndProgramSpy(const EndProgramSpy &) = delete;
-    EndProgramSpy &operator=(const EndProgramSpy &) = delete;
     int count() const { return m_count; }
 
 private:
-    friend void tk::endProgram();
+    void endProgram() override { ++m_count; }
     int m_count = 0;
 };
 
 // Stands in for progress windows: records the total of each one a handler makes (work over its
 // window's size), and answers Cancel once the work reports `cancelAt` steps done.
-class ScriptedProgress {
+class ScriptedProgress : private DesktopInFront {
 public:
-    ScriptedProgress();
-    ~ScriptedProgress();
-    ScriptedProgress(const ScriptedProgress &) = delete;
-    ScriptedProgress &operator=(const ScriptedProgress &) = delete;
-
     void cancelAt(qint64 done) { m_cancelAt = done; }
     const std::vector<qint64> &shown() const { return m_shown; }
 
 private:
-    friend class tk::ProgressWindow;
+    std::unique_ptr<ProgressDisplay> showProgress(QWidget *parent, const ProgressTexts &texts,
+                                                  qint64 total) override;
     qint64 m_cancelAt = -1;
     std::vector<qint64> m_shown;
 };
