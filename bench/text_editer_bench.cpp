@@ -7,11 +7,11 @@
 
 #include "core/textlines.h"
 #include "core/textmatch.h"
+#include "tests/support/stand_ins.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
-#include "tests/support/stand_ins.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,9 +3,9 @@
 // message box answered by the stand-in.
 
 #include "diverter/diverter_window.h"
+#include "tests/support/stand_ins.h"
 #include "tests/test_files.h"
 #include "toolkit/toolkit.h"
-#include "tests/support/stand_ins.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 // window, on real files; boxes and the dialog are answered by the toolkit's stand-ins.
 #include "core/filenames.h"
 #include "file_editer/file_editer_window.h"
-#include "tests/test_files.h"
 #include "tests/support/stand_ins.h"
+#include "tests/test_files.h"
 
 #include <QMenuBar>
 #include <QMimeData>

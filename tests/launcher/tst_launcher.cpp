@@ -3,8 +3,8 @@
 // program; the about box and the site link.
 
 #include "launcher/main_window.h"
-#include "toolkit/site.h"
 #include "tests/support/stand_ins.h"
+#include "toolkit/site.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -4,12 +4,12 @@
 
 #include "core/handles.h"
 #include "core/syscalls.h"
+#include "tests/support/stand_ins.h"
 #include "tests/test_files.h"
 #include "text_editer/file_loader.h"
 #include "text_editer/file_saver.h"
 #include "text_editer/text_editer_window.h"
 #include "text_editer/text_search.h"
-#include "tests/support/stand_ins.h"
 
 #include <QApplication>
 #include <QClipboard>

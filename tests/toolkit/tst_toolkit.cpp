@@ -2,9 +2,9 @@
 // The toolkit layer where it departs from Qt's defaults: the real file dialog's filter and typed
 // names, drops that carry no file, message boxes without a title, and the progress window.
 
+#include "tests/support/stand_ins.h"
 #include "tests/test_files.h"
 #include "toolkit/textbox.h"
-#include "tests/support/stand_ins.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
