@@ -68,11 +68,13 @@ std::vector<tk::Control> DiverterWindow::controls()
         {TK_MEMBER(resetButton), .caption = QStringLiteral("&Temizle"), .at = {150, 211, 54, 25},
          .tab = 9,
          .tip = QStringLiteral("Programda yapilmis cesitli degisiklikleri eski haline getirir")},
-        {TK_MEMBER(sizesCheck), .make = [onBackground](QWidget *c) {
-             auto *check = new QCheckBox(c);
-             check->setPalette(onBackground);
-             return check;
-         },
+        {TK_MEMBER(sizesCheck),
+         .make =
+             [onBackground](QWidget *c) {
+                 auto *check = new QCheckBox(c);
+                 check->setPalette(onBackground);
+                 return check;
+             },
          .caption = QStringLiteral("Boyut"), .at = {209, 211, 54, 25}, .tab = 17,
          .tip = QStringLiteral("Aktarilan yada eklenen dosya isimlerinin yaninda boyutlarinin "
                                "yazmasina yarar")},
@@ -82,9 +84,10 @@ std::vector<tk::Control> DiverterWindow::controls()
 
         // Right: the big text box.
         {TK_MEMBER(listingBox),
-         .make = [](QWidget *c) {
-             return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
-         },
+         .make =
+             [](QWidget *c) {
+                 return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
+             },
          .at = {322, 4, 195, 232}, .tab = 4, .tip = QStringLiteral("Büyük text dosyasi"),
          .accessibleName = QStringLiteral("Büyük text dosyasi")},
 
@@ -96,7 +99,8 @@ std::vector<tk::Control> DiverterWindow::controls()
          .at = {80, 242, 72, 14}},
         {TK_MEMBER(newTextBox), .at = {80, 257, 72, 24}, .tab = 14, .namedBy = "newTextLabel"},
         {TK_MEMBER(renameButton), .caption = QStringLiteral("Yeniden Adlandir"),
-         .at = {157, 256, 100, 26}, .tab = 12, .tip = byOldAndNew + QStringLiteral("yeniden adlandirir")},
+         .at = {157, 256, 100, 26}, .tab = 12,
+         .tip = byOldAndNew + QStringLiteral("yeniden adlandirir")},
         {TK_MEMBER(createButton), .caption = QStringLiteral("Yeni &Olustur"),
          .at = {260, 256, 84, 26}, .tab = 16,
          .tip = byOldAndNew + QStringLiteral("yeni dosyalar olusturur")},
@@ -104,19 +108,20 @@ std::vector<tk::Control> DiverterWindow::controls()
          .tab = 19},
         {TK_MEMBER(nameSeparatorLabel), .make = onBackgroundLabel,
          .caption = QStringLiteral("Ayraç:"), .at = {389, 242, 62, 14}, .tip = fileNameSeparator},
-        {TK_MEMBER(nameSeparatorBox), .at = {389, 257, 62, 24}, .tab = 10,
-         .tip = fileNameSeparator, .namedBy = "nameSeparatorLabel"},
+        {TK_MEMBER(nameSeparatorBox), .at = {389, 257, 62, 24}, .tab = 10, .tip = fileNameSeparator,
+         .namedBy = "nameSeparatorLabel"},
         {TK_MEMBER(sizeSeparatorLabel), .make = onBackgroundLabel,
          .caption = QStringLiteral("Ayraç:"), .at = {455, 242, 62, 14}, .tip = sizeSeparator},
         {TK_MEMBER(sizeSeparatorBox), .at = {455, 257, 62, 24}, .tab = 18, .tip = sizeSeparator,
          .namedBy = "sizeSeparatorLabel"},
         {TK_MEMBER(siteLabel),
-         .make = [background](QWidget *c) {
-             tk::ClickLabel *l = tk::site::makeSiteLabel(
-                 c, background, tk::readableOn(background, tk::kDarkGreen));
-             l->setAlignment(Qt::AlignCenter);
-             return l;
-         },
+         .make =
+             [background](QWidget *c) {
+                 tk::ClickLabel *l = tk::site::makeSiteLabel(
+                     c, background, tk::readableOn(background, tk::kDarkGreen));
+                 l->setAlignment(Qt::AlignCenter);
+                 return l;
+             },
          .at = {157, 290, 226, 18}},
     };
 }

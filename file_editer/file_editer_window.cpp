@@ -50,9 +50,10 @@ std::vector<tk::Control> FileEditerWindow::controls()
         {TK_MEMBER(deleteButton), .caption = QStringLiteral("Dosya 1'i Sil"),
          .at = {272, 82, 127, 30}, .tab = 7},
         {TK_MEMBER(siteLabel),
-         .make = [](QWidget *c) {
-             return tk::site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
-         },
+         .make =
+             [](QWidget *c) {
+                 return tk::site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
+             },
          .at = {0, 122, 0, 20}, .centred = true},
     };
 }
@@ -61,17 +62,28 @@ std::vector<tk::Menu> FileEditerWindow::menus()
 {
     return {
         {TK_MEMBER(fileMenu), .caption = QStringLiteral("&Dosya"),
-         .items = {{TK_MEMBER(copyAction), .caption = QStringLiteral("&Kopyala"), .shortcut = Qt::CTRL | Qt::Key_K},
-                   {TK_MEMBER(renameAction), .caption = QStringLiteral("&Yeniden Adlandir"), .shortcut = Qt::CTRL | Qt::Key_Y},
-                   {TK_MEMBER(deleteAction), .caption = QStringLiteral("Dosya 1'i &Sil"), .shortcut = Qt::CTRL | Qt::Key_S}}},
+         .items = {{TK_MEMBER(copyAction), .caption = QStringLiteral("&Kopyala"),
+                    .shortcut = Qt::CTRL | Qt::Key_K},
+                   {TK_MEMBER(renameAction), .caption = QStringLiteral("&Yeniden Adlandir"),
+                    .shortcut = Qt::CTRL | Qt::Key_Y},
+                   {TK_MEMBER(deleteAction), .caption = QStringLiteral("Dosya 1'i &Sil"),
+                    .shortcut = Qt::CTRL | Qt::Key_S}}},
         {TK_MEMBER(fieldsMenu), .caption = QStringLiteral("&Text"),
-         .items = {{TK_MEMBER(copySourceToTargetAction), .caption = QStringLiteral("1'i 2'ye Kopyala"), .shortcut = Qt::SHIFT | Qt::Key_F1},
-                   {TK_MEMBER(copyTargetToSourceAction), .caption = QStringLiteral("2'yi 1'e Kopyala"), .shortcut = Qt::SHIFT | Qt::Key_F2},
-                   {TK_MEMBER(swapFieldsAction), .caption = QStringLiteral("Yerlerini Degistir"), .shortcut = Qt::SHIFT | Qt::Key_F3}}},
+         .items = {{TK_MEMBER(copySourceToTargetAction),
+                    .caption = QStringLiteral("1'i 2'ye Kopyala"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F1},
+                   {TK_MEMBER(copyTargetToSourceAction),
+                    .caption = QStringLiteral("2'yi 1'e Kopyala"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F2},
+                   {TK_MEMBER(swapFieldsAction), .caption = QStringLiteral("Yerlerini Degistir"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F3}}},
         {TK_MEMBER(clearMenu), .caption = QStringLiteral("Te&mizle"),
-         .items = {{TK_MEMBER(clearSourceAction), .caption = QStringLiteral("1'i Temizle"), .shortcut = Qt::SHIFT | Qt::Key_F4},
-                   {TK_MEMBER(clearTargetAction), .caption = QStringLiteral("2'yi Temizle"), .shortcut = Qt::SHIFT | Qt::Key_F5},
-                   {TK_MEMBER(clearAllAction), .caption = QStringLiteral("Tümünü Temizle"), .shortcut = Qt::SHIFT | Qt::Key_F6}}},
+         .items = {{TK_MEMBER(clearSourceAction), .caption = QStringLiteral("1'i Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F4},
+                   {TK_MEMBER(clearTargetAction), .caption = QStringLiteral("2'yi Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F5},
+                   {TK_MEMBER(clearAllAction), .caption = QStringLiteral("Tümünü Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F6}}},
     };
 }
 

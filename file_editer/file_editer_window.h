@@ -37,12 +37,12 @@ public:
 
     // Made by the tables in controls() and menus(), each with its member's name as its object
     // name.
-    QLineEdit *sourceBox = nullptr, *targetBox = nullptr;   // file 1 and file 2
-    QLabel *sourceLabel = nullptr, *targetLabel = nullptr;  // "Dosya 1:", "Dosya 2:"
+    QLineEdit *sourceBox = nullptr, *targetBox = nullptr;  // file 1 and file 2
+    QLabel *sourceLabel = nullptr, *targetLabel = nullptr; // "Dosya 1:", "Dosya 2:"
     QPushButton *browseSourceButton = nullptr, *browseTargetButton = nullptr; // "Ara..." each
-    QPushButton *copyButton = nullptr;                      // "Kopyala"
-    QPushButton *renameButton = nullptr;                    // "Yeniden Adlandir"
-    QPushButton *deleteButton = nullptr;                    // "Dosya 1'i Sil"
+    QPushButton *copyButton = nullptr;                                        // "Kopyala"
+    QPushButton *renameButton = nullptr;                                      // "Yeniden Adlandir"
+    QPushButton *deleteButton = nullptr;                                      // "Dosya 1'i Sil"
     tk::ClickLabel *siteLabel = nullptr;
     tk::FileDialog fileDialog; // shared by both browse buttons
 

@@ -30,10 +30,10 @@ std::vector<tk::Control> MainWindow::controls()
          .at = {12, 80, 96, 30}, .tab = 2},
         {TK_MEMBER(fileEditerLabel), .make = label(tk::SystemColour::ButtonText),
          .caption = fileEditer, .at = {116, 80, 190, 30}, .description = fileEditer},
-        {TK_MEMBER(diverterButton), .caption = QStringLiteral("Diverter"),
-         .at = {12, 140, 96, 30}, .tab = 3},
-        {TK_MEMBER(diverterLabel), .make = label(tk::SystemColour::ButtonText),
-         .caption = diverter, .at = {116, 140, 190, 30}, .description = diverter},
+        {TK_MEMBER(diverterButton), .caption = QStringLiteral("Diverter"), .at = {12, 140, 96, 30},
+         .tab = 3},
+        {TK_MEMBER(diverterLabel), .make = label(tk::SystemColour::ButtonText), .caption = diverter,
+         .at = {116, 140, 190, 30}, .description = diverter},
     };
 }
 

@@ -27,8 +27,7 @@ public:
 
     // Made by the tables in controls() and menus(), each with its member's name as its object
     // name.
-    QPushButton *textEditerButton = nullptr, *fileEditerButton = nullptr,
-                *diverterButton = nullptr;
+    QPushButton *textEditerButton = nullptr, *fileEditerButton = nullptr, *diverterButton = nullptr;
     // What each tool is for.
     QLabel *textEditerLabel = nullptr, *fileEditerLabel = nullptr, *diverterLabel = nullptr;
 

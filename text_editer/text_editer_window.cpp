@@ -58,9 +58,10 @@ std::vector<tk::Control> TextEditerWindow::controls()
          .at = {108, 8, 184, 26}, .tab = 5},
         // The big box has no label of its own; it holds the file's text.
         {TK_MEMBER(fileTextBox),
-         .make = [](QWidget *c) {
-             return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
-         },
+         .make =
+             [](QWidget *c) {
+                 return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
+             },
          .at = {108, 40, 184, 212}, .tab = 1, .accessibleName = QStringLiteral("Dosya")},
         {TK_MEMBER(copyLabel), .make = label, .caption = file, .at = {108, 258, 60, 16}},
         {TK_MEMBER(cutLabel), .make = label, .caption = file, .at = {170, 258, 60, 16}},
@@ -102,10 +103,11 @@ std::vector<tk::Control> TextEditerWindow::controls()
          .at = {294, 339, 77, 26}, .tab = 15},
 
         {TK_MEMBER(siteLabel),
-         .make = [background](QWidget *c) {
-             return tk::site::makeSiteLabel(c, background,
-                                            tk::readableOn(background, tk::kDarkGreen));
-         },
+         .make =
+             [background](QWidget *c) {
+                 return tk::site::makeSiteLabel(c, background,
+                                                tk::readableOn(background, tk::kDarkGreen));
+             },
          .at = {8, 379, 363, 16}},
     };
 }

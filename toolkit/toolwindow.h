@@ -73,7 +73,8 @@ QIcon iconAtEverySize(const QString &name);
 class ControlMember {
 public:
     using Make = std::function<QWidget *(QWidget *client)>;
-    template <class T> ControlMember(T *&member)
+    template <class T>
+    ControlMember(T *&member)
         : m_make([&member](QWidget *client, const Make &make) -> QWidget * {
               if (make)
                   member = static_cast<T *>(make(client));
@@ -94,7 +95,7 @@ private:
 // which is the order they stack in and the order the tab chain skips back to.
 struct Control {
     ControlMember member;
-    const char *name;             // its object name: the member's name
+    const char *name;              // its object name: the member's name
     ControlMember::Make make = {}; // for a kind not made from the parent alone
     QString caption = {};          // the text of a button, label or check box
     QRect at = {};                 // as drawn, scaled as place() does
