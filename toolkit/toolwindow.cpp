@@ -92,16 +92,6 @@ qreal layoutScale(const QFont &font, qreal designPointSize)
     return std::max<qreal>({1, taller, wider});
 }
 
-void setTabChain(std::initializer_list<QWidget *> controls)
-{
-    QWidget *previous = nullptr;
-    for (QWidget *control : controls) {
-        if (previous)
-            QWidget::setTabOrder(previous, control);
-        previous = control;
-    }
-}
-
 namespace {
 // Screen readers take a top-level window for a frame only when it says so; a plain widget would
 // be a filler. The class is told by its type, not its name, so a rename cannot switch this off.

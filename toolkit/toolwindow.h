@@ -57,9 +57,6 @@ inline const QString kDesignFamily = QStringLiteral("DejaVu Sans");
 // never below 1, so the twip sizes stay the smallest a window gets.
 qreal layoutScale(const QFont &font, qreal designPointSize);
 
-// Sets the tab order: each control in the list is followed by the next.
-void setTabChain(std::initializer_list<QWidget *> controls);
-
 inline int twips(int t)
 {
     return (t + 7) / 15;
@@ -92,7 +89,7 @@ private:
 };
 
 // One row of a window's table of controls. The rows come in the order the controls are made,
-// which is the order they stack in and the order the tab chain skips back to.
+// which is the order they stack in and the focus order of those the tab column leaves out.
 struct Control {
     ControlMember member;
     const char *name;              // its object name: the member's name
