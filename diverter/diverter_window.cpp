@@ -22,6 +22,111 @@ constexpr qint64 kBigBatch = 2000;
 
 } // namespace
 
+std::vector<tk::Control> DiverterWindow::controls()
+{
+    const QColor background = tk::systemColour(tk::SystemColour::MenuText);
+    QPalette onBackground = client()->palette();
+    onBackground.setColor(QPalette::WindowText, tk::readableOn(background, Qt::white));
+    const auto onBackgroundLabel = [onBackground](QWidget *c) {
+        auto *l = new QLabel(c);
+        l->setPalette(onBackground);
+        return l;
+    };
+    const QString fileNameSeparator = QStringLiteral("Dosya isimleri için Ayraç");
+    const QString sizeSeparator = QStringLiteral("Dosya boyutlari için Ayraç");
+    const QString byOldAndNew = QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i "
+                                               "içeren dosyalardaki bu text'i yeni'deki text ile "
+                                               "degistirerek ");
+    return {
+        // Left column: the folder path, the folder list, the drive list.
+        {TK_MEMBER(folderPathLabel), .make = onBackgroundLabel,
+         .caption = QStringLiteral("Aktif Klasör:"), .at = {4, 2, 142, 14}},
+        {TK_MEMBER(folderPathBox), .at = {4, 17, 142, 21}, .tab = 11,
+         .tip = QStringLiteral("Enter'a basildiginda yazan klasöre gider"),
+         .namedBy = "folderPathLabel"},
+        // The lists and the big box have no caption of their own; their role names them.
+        {TK_MEMBER(folderList), .at = {4, 41, 142, 170}, .tab = 1,
+         .tip = QStringLiteral("Aktif sürücünün içerigi"),
+         .accessibleName = QStringLiteral("Klasörler")},
+        {TK_MEMBER(driveList), .at = {4, 214, 142, 22}, .tab = 2,
+         .tip = QStringLiteral("Aktif sürücü"), .accessibleName = QStringLiteral("Sürücüler")},
+
+        // Middle column: the filter, the file list and two rows of buttons.
+        {TK_MEMBER(filterLabel), .make = onBackgroundLabel, .caption = QStringLiteral("Filtre:"),
+         .at = {150, 2, 168, 14}},
+        {TK_MEMBER(filterBox), .at = {150, 17, 168, 21}, .tab = 7,
+         .tip = QStringLiteral("Aktif klasörü filtreler"), .namedBy = "filterLabel"},
+        {TK_MEMBER(fileList), .at = {150, 41, 168, 139}, .tab = 3,
+         .tip = QStringLiteral("Aktif klasör içerigi"),
+         .accessibleName = QStringLiteral("Dosyalar")},
+        {TK_MEMBER(copyButton), .caption = QStringLiteral("&Kopyala"), .at = {150, 183, 54, 25},
+         .tab = 6, .tip = QStringLiteral("Büyük text dosyasinin içerigini kopyalar")},
+        {TK_MEMBER(refreshButton), .caption = QStringLiteral("F5 "), .at = {207, 183, 54, 25},
+         .tab = 15, .tip = QStringLiteral("Aktif klasörün içerigini günceller")},
+        {TK_MEMBER(appendButton), .caption = QStringLiteral("&Ekle"), .at = {264, 183, 54, 25},
+         .tab = 8,
+         .tip = QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina ekler")},
+        {TK_MEMBER(resetButton), .caption = QStringLiteral("&Temizle"), .at = {150, 211, 54, 25},
+         .tab = 9,
+         .tip = QStringLiteral("Programda yapilmis cesitli degisiklikleri eski haline getirir")},
+        {TK_MEMBER(sizesCheck),
+         .make =
+             [onBackground](QWidget *c) {
+                 auto *check = new QCheckBox(c);
+                 check->setPalette(onBackground);
+                 return check;
+             },
+         .caption = QStringLiteral("Boyut"), .at = {209, 211, 54, 25}, .tab = 17,
+         .tip = QStringLiteral("Aktarilan yada eklenen dosya isimlerinin yaninda boyutlarinin "
+                               "yazmasina yarar")},
+        {TK_MEMBER(transferButton), .caption = QStringLiteral("&Aktar"), .at = {264, 211, 54, 25},
+         .tab = 5,
+         .tip = QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina aktarir")},
+
+        // Right: the big text box.
+        {TK_MEMBER(listingBox),
+         .make =
+             [](QWidget *c) {
+                 return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
+             },
+         .at = {322, 4, 195, 232}, .tab = 4, .tip = QStringLiteral("Büyük text dosyasi"),
+         .accessibleName = QStringLiteral("Büyük text dosyasi")},
+
+        // Bottom row.
+        {TK_MEMBER(oldTextLabel), .make = onBackgroundLabel, .caption = QStringLiteral("eski:"),
+         .at = {4, 242, 72, 14}},
+        {TK_MEMBER(oldTextBox), .at = {4, 257, 72, 24}, .tab = 13, .namedBy = "oldTextLabel"},
+        {TK_MEMBER(newTextLabel), .make = onBackgroundLabel, .caption = QStringLiteral("yeni:"),
+         .at = {80, 242, 72, 14}},
+        {TK_MEMBER(newTextBox), .at = {80, 257, 72, 24}, .tab = 14, .namedBy = "newTextLabel"},
+        {TK_MEMBER(renameButton), .caption = QStringLiteral("Yeniden Adlandir"),
+         .at = {157, 256, 100, 26}, .tab = 12,
+         .tip = byOldAndNew + QStringLiteral("yeniden adlandirir")},
+        {TK_MEMBER(createButton), .caption = QStringLiteral("Yeni &Olustur"),
+         .at = {260, 256, 84, 26}, .tab = 16,
+         .tip = byOldAndNew + QStringLiteral("yeni dosyalar olusturur")},
+        {TK_MEMBER(deleteButton), .caption = QStringLiteral("Sil"), .at = {347, 256, 36, 26},
+         .tab = 19},
+        {TK_MEMBER(nameSeparatorLabel), .make = onBackgroundLabel,
+         .caption = QStringLiteral("Ayraç:"), .at = {389, 242, 62, 14}, .tip = fileNameSeparator},
+        {TK_MEMBER(nameSeparatorBox), .at = {389, 257, 62, 24}, .tab = 10, .tip = fileNameSeparator,
+         .namedBy = "nameSeparatorLabel"},
+        {TK_MEMBER(sizeSeparatorLabel), .make = onBackgroundLabel,
+         .caption = QStringLiteral("Ayraç:"), .at = {455, 242, 62, 14}, .tip = sizeSeparator},
+        {TK_MEMBER(sizeSeparatorBox), .at = {455, 257, 62, 24}, .tab = 18, .tip = sizeSeparator,
+         .namedBy = "sizeSeparatorLabel"},
+        {TK_MEMBER(siteLabel),
+         .make =
+             [background](QWidget *c) {
+                 tk::ClickLabel *l = tk::site::makeSiteLabel(
+                     c, background, tk::readableOn(background, tk::kDarkGreen));
+                 l->setAlignment(Qt::AlignCenter);
+                 return l;
+             },
+         .at = {157, 290, 226, 18}},
+    };
+}
+
 DiverterWindow::DiverterWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's diverter"), 7815, 4890, tk::SystemColour::MenuText,
                       QStringLiteral("diverter"), false,
@@ -30,116 +135,7 @@ DiverterWindow::DiverterWindow(QWidget *parent)
                       8},
                      parent)
 {
-    QWidget *c = client();
-    const QColor background = tk::systemColour(tk::SystemColour::MenuText);
-    QPalette onBackground = c->palette();
-    onBackground.setColor(QPalette::WindowText, tk::readableOn(background, Qt::white));
-
-    auto label = [&](const QString &caption, int x, int y, int w) {
-        auto *l = new QLabel(caption, c);
-        l->setPalette(onBackground);
-        place(l, x, y, w, 14);
-        return l;
-    };
-    auto button = [&](const QString &caption, int x, int y, int w, int h) {
-        auto *b = new QPushButton(caption, c);
-        place(b, x, y, w, h);
-        return b;
-    };
-
-    // Left column: the folder path, the folder list, the drive list.
-    folderPathLabel = label(QStringLiteral("Aktif Klasör:"), 4, 2, 142);
-    folderPathBox = new QLineEdit(c);
-    place(folderPathBox, 4, 17, 142, 21);
-    folderList = new FolderList(c);
-    place(folderList, 4, 41, 142, 170);
-    driveList = new DriveList(c);
-    place(driveList, 4, 214, 142, 22);
-
-    // Middle column: the filter, the file list and two rows of buttons.
-    filterLabel = label(QStringLiteral("Filtre:"), 150, 2, 168);
-    filterBox = new QLineEdit(c);
-    place(filterBox, 150, 17, 168, 21);
-    fileList = new FileList(c);
-    place(fileList, 150, 41, 168, 139);
-    copyButton = button(QStringLiteral("&Kopyala"), 150, 183, 54, 25);
-    refreshButton = button(QStringLiteral("F5 "), 207, 183, 54, 25);
-    appendButton = button(QStringLiteral("&Ekle"), 264, 183, 54, 25);
-    resetButton = button(QStringLiteral("&Temizle"), 150, 211, 54, 25);
-    sizesCheck = new QCheckBox(QStringLiteral("Boyut"), c);
-    sizesCheck->setPalette(onBackground);
-    place(sizesCheck, 209, 211, 54, 25);
-    transferButton = button(QStringLiteral("&Aktar"), 264, 211, 54, 25);
-
-    // Right: the big text box.
-    listingBox = new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
-    place(listingBox, 322, 4, 195, 232);
-
-    // Bottom row.
-    oldTextLabel = label(QStringLiteral("eski:"), 4, 242, 72);
-    oldTextBox = new QLineEdit(c);
-    place(oldTextBox, 4, 257, 72, 24);
-    newTextLabel = label(QStringLiteral("yeni:"), 80, 242, 72);
-    newTextBox = new QLineEdit(c);
-    place(newTextBox, 80, 257, 72, 24);
-    renameButton = button(QStringLiteral("Yeniden Adlandir"), 157, 256, 100, 26);
-    createButton = button(QStringLiteral("Yeni &Olustur"), 260, 256, 84, 26);
-    deleteButton = button(QStringLiteral("Sil"), 347, 256, 36, 26);
-    nameSeparatorLabel = label(QStringLiteral("Ayraç:"), 389, 242, 62);
-    nameSeparatorBox = new tk::MultiLineBox(c);
-    place(nameSeparatorBox, 389, 257, 62, 24);
-    sizeSeparatorLabel = label(QStringLiteral("Ayraç:"), 455, 242, 62);
-    sizeSeparatorBox = new tk::MultiLineBox(c);
-    place(sizeSeparatorBox, 455, 257, 62, 24);
-    siteLabel = tk::site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
-    place(siteLabel, 157, 290, 226, 18);
-    siteLabel->setAlignment(Qt::AlignCenter);
-
-    tk::setTip(folderList, QStringLiteral("Aktif sürücünün içerigi"));
-    tk::setTip(driveList, QStringLiteral("Aktif sürücü"));
-    tk::setTip(fileList, QStringLiteral("Aktif klasör içerigi"));
-    tk::setTip(listingBox, QStringLiteral("Büyük text dosyasi"));
-    tk::setTip(transferButton,
-               QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina aktarir"));
-    tk::setTip(copyButton, QStringLiteral("Büyük text dosyasinin içerigini kopyalar"));
-    tk::setTip(filterBox, QStringLiteral("Aktif klasörü filtreler"));
-    tk::setTip(appendButton,
-               QStringLiteral("Aktif klasördeki dosya isimlerini büyük text dosyasina ekler"));
-    tk::setTip(resetButton,
-               QStringLiteral("Programda yapilmis cesitli degisiklikleri eski haline getirir"));
-    tk::setTip(nameSeparatorBox, QStringLiteral("Dosya isimleri için Ayraç"));
-    tk::setTip(nameSeparatorLabel, QStringLiteral("Dosya isimleri için Ayraç"));
-    tk::setTip(folderPathBox, QStringLiteral("Enter'a basildiginda yazan klasöre gider"));
-    tk::setTip(renameButton,
-               QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
-                              "dosyalardaki bu text'i yeni'deki text ile degistirerek "
-                              "yeniden adlandirir"));
-    tk::setTip(refreshButton, QStringLiteral("Aktif klasörün içerigini günceller"));
-    tk::setTip(createButton,
-               QStringLiteral("Aktif klasör içindeki bütün eski'deki text'i içeren "
-                              "dosyalardaki bu text'i yeni'deki text ile degistirerek "
-                              "yeni dosyalar olusturur"));
-    tk::setTip(sizesCheck, QStringLiteral("Aktarilan yada eklenen dosya isimlerinin yaninda "
-                                          "boyutlarinin yazmasina yarar"));
-    tk::setTip(sizeSeparatorBox, QStringLiteral("Dosya boyutlari için Ayraç"));
-    tk::setTip(sizeSeparatorLabel, QStringLiteral("Dosya boyutlari için Ayraç"));
-
-    tk::nameByLabel(filterBox, filterLabel);
-    tk::nameByLabel(nameSeparatorBox, nameSeparatorLabel);
-    tk::nameByLabel(folderPathBox, folderPathLabel);
-    tk::nameByLabel(oldTextBox, oldTextLabel);
-    tk::nameByLabel(newTextBox, newTextLabel);
-    tk::nameByLabel(sizeSeparatorBox, sizeSeparatorLabel);
-    // The lists and the big box have no caption of their own; their role names them.
-    folderList->setAccessibleName(QStringLiteral("Klasörler"));
-    driveList->setAccessibleName(QStringLiteral("Sürücüler"));
-    fileList->setAccessibleName(QStringLiteral("Dosyalar"));
-    listingBox->setAccessibleName(QStringLiteral("Büyük text dosyasi"));
-
-    tk::setTabChain({folderList, driveList, fileList, listingBox, transferButton, copyButton,
-                     filterBox, appendButton, resetButton, nameSeparatorBox, folderPathBox,
-                     renameButton, oldTextBox, newTextBox, refreshButton, createButton, sizesCheck,
-                     sizeSeparatorBox, deleteButton});
+    build(controls());
 
     // The load: the lists start at the program's working folder, as list controls do, and the
     // file list reads it once with the pattern "*.*".

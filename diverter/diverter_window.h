@@ -19,17 +19,21 @@ class DiverterWindow : public tk::ToolWindow {
 public:
     explicit DiverterWindow(QWidget *parent = nullptr);
 
-    FolderList *folderList;
-    DriveList *driveList;
-    FileList *fileList;
-    tk::MultiLineBox *listingBox, *nameSeparatorBox, *sizeSeparatorBox;
-    QLineEdit *filterBox, *folderPathBox, *oldTextBox, *newTextBox;
-    QPushButton *transferButton, *appendButton, *copyButton, *resetButton, *renameButton,
-        *refreshButton, *createButton, *deleteButton;
-    QCheckBox *sizesCheck;
-    QLabel *filterLabel, *nameSeparatorLabel, *folderPathLabel, *oldTextLabel, *newTextLabel,
-        *sizeSeparatorLabel;
-    tk::ClickLabel *siteLabel;
+    // Made by the table in controls(), each with its member's name as its object name.
+    FolderList *folderList = nullptr;
+    DriveList *driveList = nullptr;
+    FileList *fileList = nullptr;
+    tk::MultiLineBox *listingBox = nullptr, *nameSeparatorBox = nullptr,
+                     *sizeSeparatorBox = nullptr;
+    QLineEdit *filterBox = nullptr, *folderPathBox = nullptr, *oldTextBox = nullptr,
+              *newTextBox = nullptr;
+    QPushButton *transferButton = nullptr, *appendButton = nullptr, *copyButton = nullptr,
+                *resetButton = nullptr, *renameButton = nullptr, *refreshButton = nullptr,
+                *createButton = nullptr, *deleteButton = nullptr;
+    QCheckBox *sizesCheck = nullptr;
+    QLabel *filterLabel = nullptr, *nameSeparatorLabel = nullptr, *folderPathLabel = nullptr,
+           *oldTextLabel = nullptr, *newTextLabel = nullptr, *sizeSeparatorLabel = nullptr;
+    tk::ClickLabel *siteLabel = nullptr;
 
     // Navigation.
     void driveChanged();
@@ -49,6 +53,7 @@ public:
     void deleteAll(); // "Sil"
 
 private:
+    std::vector<tk::Control> controls();
     void writeListing(bool replace);
 };
 

@@ -15,102 +15,85 @@ namespace {
 const QString kCaption = QStringLiteral("tarnwick's File Editer");
 }
 
+std::vector<tk::Control> FileEditerWindow::controls()
+{
+    const QColor menuText = tk::systemColour(tk::SystemColour::MenuText);
+    const auto label = [menuText](QWidget *c) { return new tk::ClickLabel({}, c, menuText); };
+    const auto box = [this, menuText](QWidget *c) {
+        auto *b = new QLineEdit(c);
+        QPalette bp = b->palette();
+        bp.setColor(QPalette::Base, tk::kDarkGreen);
+        bp.setColor(QPalette::Text, menuText);
+        b->setPalette(bp);
+        // Menu shortcuts such as Ctrl+K must win over the field's own editing keys.
+        b->installEventFilter(this);
+        return b;
+    };
+    const QString source = QStringLiteral("Dosya 1:"), target = QStringLiteral("Dosya 2:");
+    const QString browse = QStringLiteral("Ara...");
+    // Two buttons share one caption; a screen reader tells them apart by their field.
+    return {
+        {TK_MEMBER(sourceLabel), .make = label, .caption = source, .at = {8, 12, 58, 24}},
+        {TK_MEMBER(sourceBox), .make = box, .at = {70, 12, 240, 24}, .tab = 1,
+         .namedBy = "sourceLabel"},
+        {TK_MEMBER(browseSourceButton), .caption = browse, .at = {318, 10, 81, 28}, .tab = 3,
+         .description = source},
+        {TK_MEMBER(targetLabel), .make = label, .caption = target, .at = {8, 46, 58, 24}},
+        {TK_MEMBER(targetBox), .make = box, .at = {70, 46, 240, 24}, .tab = 2,
+         .namedBy = "targetLabel"},
+        {TK_MEMBER(browseTargetButton), .caption = browse, .at = {318, 44, 81, 28}, .tab = 4,
+         .description = target},
+        {TK_MEMBER(copyButton), .caption = QStringLiteral("Kopyala"), .at = {8, 82, 127, 30},
+         .tab = 5},
+        {TK_MEMBER(renameButton), .caption = QStringLiteral("Yeniden Adlandir"),
+         .at = {140, 82, 127, 30}, .tab = 6},
+        {TK_MEMBER(deleteButton), .caption = QStringLiteral("Dosya 1'i Sil"),
+         .at = {272, 82, 127, 30}, .tab = 7},
+        {TK_MEMBER(siteLabel),
+         .make =
+             [](QWidget *c) {
+                 return tk::site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
+             },
+         .at = {0, 122, 0, 20}, .centred = true},
+    };
+}
+
+std::vector<tk::Menu> FileEditerWindow::menus()
+{
+    return {
+        {TK_MEMBER(fileMenu), .caption = QStringLiteral("&Dosya"),
+         .items = {{TK_MEMBER(copyAction), .caption = QStringLiteral("&Kopyala"),
+                    .shortcut = Qt::CTRL | Qt::Key_K},
+                   {TK_MEMBER(renameAction), .caption = QStringLiteral("&Yeniden Adlandir"),
+                    .shortcut = Qt::CTRL | Qt::Key_Y},
+                   {TK_MEMBER(deleteAction), .caption = QStringLiteral("Dosya 1'i &Sil"),
+                    .shortcut = Qt::CTRL | Qt::Key_S}}},
+        {TK_MEMBER(fieldsMenu), .caption = QStringLiteral("&Text"),
+         .items = {{TK_MEMBER(copySourceToTargetAction),
+                    .caption = QStringLiteral("1'i 2'ye Kopyala"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F1},
+                   {TK_MEMBER(copyTargetToSourceAction),
+                    .caption = QStringLiteral("2'yi 1'e Kopyala"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F2},
+                   {TK_MEMBER(swapFieldsAction), .caption = QStringLiteral("Yerlerini Degistir"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F3}}},
+        {TK_MEMBER(clearMenu), .caption = QStringLiteral("Te&mizle"),
+         .items = {{TK_MEMBER(clearSourceAction), .caption = QStringLiteral("1'i Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F4},
+                   {TK_MEMBER(clearTargetAction), .caption = QStringLiteral("2'yi Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F5},
+                   {TK_MEMBER(clearAllAction), .caption = QStringLiteral("Tümünü Temizle"),
+                    .shortcut = Qt::SHIFT | Qt::Key_F6}}},
+    };
+}
+
 FileEditerWindow::FileEditerWindow(QWidget *parent)
     : tk::ToolWindow(
           {kCaption, 6105, 2235, tk::SystemColour::MenuText, QStringLiteral("fileeditor"), true},
           parent)
 {
-    QWidget *c = client();
-    const QColor menuText = tk::systemColour(tk::SystemColour::MenuText);
-
-    auto field = [&](int y, const QString &caption, QLabel *&label, QLineEdit *&box,
-                     QPushButton *&browse) {
-        label = new tk::ClickLabel(caption, c, menuText);
-        place(label, 8, y, 58, 24);
-
-        box = new QLineEdit(c);
-        place(box, 70, y, 240, 24);
-        QPalette bp = box->palette();
-        bp.setColor(QPalette::Base, tk::kDarkGreen);
-        bp.setColor(QPalette::Text, menuText);
-        box->setPalette(bp);
-        tk::nameByLabel(box, label);
-        // Menu shortcuts such as Ctrl+K must win over the field's own editing keys.
-        box->installEventFilter(this);
-
-        browse = new QPushButton(QStringLiteral("Ara..."), c);
-        place(browse, 318, y - 2, 81, 28);
-        // Two buttons share one caption; a screen reader tells them apart by their field.
-        browse->setAccessibleDescription(caption);
-    };
-    field(12, QStringLiteral("Dosya 1:"), sourceLabel, sourceBox, browseSourceButton);
-    field(46, QStringLiteral("Dosya 2:"), targetLabel, targetBox, browseTargetButton);
-
-    copyButton = new QPushButton(QStringLiteral("Kopyala"), c);
-    place(copyButton, 8, 82, 127, 30);
-    renameButton = new QPushButton(QStringLiteral("Yeniden Adlandir"), c);
-    place(renameButton, 140, 82, 127, 30);
-    deleteButton = new QPushButton(QStringLiteral("Dosya 1'i Sil"), c);
-    place(deleteButton, 272, 82, 127, 30);
-
-    siteLabel = tk::site::makeSiteLabel(c, tk::systemColour(tk::SystemColour::ButtonText));
-    const int siteWidth = siteLabel->sizeHint().width();
-    siteLabel->setGeometry((c->width() - siteWidth) / 2, px(122), siteWidth, px(20));
-
-    tk::setTabChain({sourceBox, targetBox, browseSourceButton, browseTargetButton, copyButton,
-                     renameButton, deleteButton});
+    build(controls(), menus());
     sourceBox->setFocus();
-
-    fileMenu = menuBar()->addMenu(QStringLiteral("&Dosya"));
-    copyAction = fileMenu->addAction(QStringLiteral("&Kopyala"));
-    copyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    renameAction = fileMenu->addAction(QStringLiteral("&Yeniden Adlandir"));
-    renameAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-    deleteAction = fileMenu->addAction(QStringLiteral("Dosya 1'i &Sil"));
-    deleteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-
-    fieldsMenu = menuBar()->addMenu(QStringLiteral("&Text"));
-    copySourceToTargetAction = fieldsMenu->addAction(QStringLiteral("1'i 2'ye Kopyala"));
-    copySourceToTargetAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    copyTargetToSourceAction = fieldsMenu->addAction(QStringLiteral("2'yi 1'e Kopyala"));
-    copyTargetToSourceAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
-    swapFieldsAction = fieldsMenu->addAction(QStringLiteral("Yerlerini Degistir"));
-    swapFieldsAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
-
-    clearMenu = menuBar()->addMenu(QStringLiteral("Te&mizle"));
-    clearSourceAction = clearMenu->addAction(QStringLiteral("1'i Temizle"));
-    clearSourceAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4));
-    clearTargetAction = clearMenu->addAction(QStringLiteral("2'yi Temizle"));
-    clearTargetAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
-    clearAllAction = clearMenu->addAction(QStringLiteral("Tümünü Temizle"));
-    clearAllAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
-
-    // The controls carry their names, for accessibility tools and automated checks.
-    const std::pair<QObject *, const char *> names[] = {
-        {sourceBox, "sourceBox"},
-        {targetBox, "targetBox"},
-        {copyButton, "copyButton"},
-        {browseSourceButton, "browseSourceButton"},
-        {browseTargetButton, "browseTargetButton"},
-        {renameButton, "renameButton"},
-        {deleteButton, "deleteButton"},
-        {sourceLabel, "sourceLabel"},
-        {targetLabel, "targetLabel"},
-        {siteLabel, "siteLabel"},
-        {fileMenu, "fileMenu"},
-        {copyAction, "copyAction"},
-        {renameAction, "renameAction"},
-        {deleteAction, "deleteAction"},
-        {fieldsMenu, "fieldsMenu"},
-        {copySourceToTargetAction, "copySourceToTargetAction"},
-        {copyTargetToSourceAction, "copyTargetToSourceAction"},
-        {swapFieldsAction, "swapFieldsAction"},
-        {clearMenu, "clearMenu"},
-        {clearSourceAction, "clearSourceAction"},
-        {clearTargetAction, "clearTargetAction"},
-        {clearAllAction, "clearAllAction"}};
-    for (const auto &[object, name] : names)
-        object->setObjectName(QLatin1String(name));
 
     connect(copyButton, &QPushButton::clicked, this, &FileEditerWindow::copyFile);
     connect(copyAction, &QAction::triggered, this, &FileEditerWindow::copyFile);

@@ -35,26 +35,31 @@ public:
     void dropOnSource(const QStringList &paths);
     void dropOnTarget(const QStringList &paths);
 
-    QLineEdit *sourceBox, *targetBox;                     // file 1 and file 2
-    QLabel *sourceLabel, *targetLabel;                    // "Dosya 1:", "Dosya 2:"
-    QPushButton *browseSourceButton, *browseTargetButton; // "Ara..." each
-    QPushButton *copyButton;                              // "Kopyala"
-    QPushButton *renameButton;                            // "Yeniden Adlandir"
-    QPushButton *deleteButton;                            // "Dosya 1'i Sil"
-    tk::ClickLabel *siteLabel;
+    // Made by the tables in controls() and menus(), each with its member's name as its object
+    // name.
+    QLineEdit *sourceBox = nullptr, *targetBox = nullptr;  // file 1 and file 2
+    QLabel *sourceLabel = nullptr, *targetLabel = nullptr; // "Dosya 1:", "Dosya 2:"
+    QPushButton *browseSourceButton = nullptr, *browseTargetButton = nullptr; // "Ara..." each
+    QPushButton *copyButton = nullptr;                                        // "Kopyala"
+    QPushButton *renameButton = nullptr;                                      // "Yeniden Adlandir"
+    QPushButton *deleteButton = nullptr;                                      // "Dosya 1'i Sil"
+    tk::ClickLabel *siteLabel = nullptr;
     tk::FileDialog fileDialog; // shared by both browse buttons
 
-    QMenu *fileMenu; // "&Dosya"
-    QAction *copyAction, *renameAction, *deleteAction;
-    QMenu *fieldsMenu; // "&Text"
-    QAction *copySourceToTargetAction, *copyTargetToSourceAction, *swapFieldsAction;
-    QMenu *clearMenu; // "Te&mizle"
-    QAction *clearSourceAction, *clearTargetAction, *clearAllAction;
+    QMenu *fileMenu = nullptr; // "&Dosya"
+    QAction *copyAction = nullptr, *renameAction = nullptr, *deleteAction = nullptr;
+    QMenu *fieldsMenu = nullptr; // "&Text"
+    QAction *copySourceToTargetAction = nullptr, *copyTargetToSourceAction = nullptr,
+            *swapFieldsAction = nullptr;
+    QMenu *clearMenu = nullptr; // "Te&mizle"
+    QAction *clearSourceAction = nullptr, *clearTargetAction = nullptr, *clearAllAction = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::vector<tk::Control> controls();
+    std::vector<tk::Menu> menus();
     bool requiredFieldsFilled(const QStringList &fields);
     void succeeded(const QString &message);
 };

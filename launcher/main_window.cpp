@@ -8,45 +8,60 @@
 
 namespace launcher {
 
+std::vector<tk::Control> MainWindow::controls()
+{
+    const auto label = [](tk::SystemColour background) {
+        return [background](QWidget *c) {
+            auto *l = new tk::ClickLabel({}, c, tk::systemColour(background));
+            l->setWordWrap(true);
+            return l;
+        };
+    };
+    const QString textEditer = QStringLiteral("Textlerin içeriklerini düzenlemek için");
+    const QString fileEditer =
+        QStringLiteral("Dosyalarin isimlerini ve uzantilarini degistirmek için");
+    const QString diverter = QStringLiteral("Klasör içeriklerini text dosyalarina aktarmak için");
+    return {
+        {TK_MEMBER(textEditerButton), .caption = QStringLiteral("Text Editer"),
+         .at = {12, 20, 96, 30}, .tab = 1},
+        {TK_MEMBER(textEditerLabel), .make = label(tk::SystemColour::MenuText),
+         .caption = textEditer, .at = {116, 20, 190, 30}, .description = textEditer},
+        {TK_MEMBER(fileEditerButton), .caption = QStringLiteral("File Editer"),
+         .at = {12, 80, 96, 30}, .tab = 2},
+        {TK_MEMBER(fileEditerLabel), .make = label(tk::SystemColour::ButtonText),
+         .caption = fileEditer, .at = {116, 80, 190, 30}, .description = fileEditer},
+        {TK_MEMBER(diverterButton), .caption = QStringLiteral("Diverter"), .at = {12, 140, 96, 30},
+         .tab = 3},
+        {TK_MEMBER(diverterLabel), .make = label(tk::SystemColour::ButtonText), .caption = diverter,
+         .at = {116, 140, 190, 30}, .description = diverter},
+    };
+}
+
+std::vector<tk::Menu> MainWindow::menus()
+{
+    return {
+        {TK_MEMBER(programsMenu), .caption = QStringLiteral("&Programlar"),
+         .items = {{TK_MEMBER(openTextEditerAction), .caption = QStringLiteral("&Text Editer"),
+                    .shortcut = Qt::CTRL | Qt::Key_T},
+                   {TK_MEMBER(openFileEditerAction), .caption = QStringLiteral("&File Editer"),
+                    .shortcut = Qt::CTRL | Qt::Key_F},
+                   {TK_MEMBER(openDiverterAction), .caption = QStringLiteral("&Diverter"),
+                    .shortcut = Qt::CTRL | Qt::Key_D},
+                   {TK_MEMBER(programsSeparator)},
+                   {TK_MEMBER(endProgramAction), .caption = QStringLiteral("&Kapat")}}},
+        {TK_MEMBER(infoMenu), .caption = QStringLiteral("Bilgi"),
+         .items = {{TK_MEMBER(aboutAction), .caption = QStringLiteral("Bilgi")},
+                   {TK_MEMBER(siteAction), .caption = QStringLiteral("Site")}}},
+    };
+}
+
 MainWindow::MainWindow(QWidget *parent)
     : tk::ToolWindow({QStringLiteral("tarnwick's Toolkit"), 4680, 2850,
                       tk::SystemColour::ButtonText, QStringLiteral("toolkit"), true},
                      parent)
 {
-    QWidget *c = client();
-    const QColor black = tk::systemColour(tk::SystemColour::ButtonText);
-    auto row = [&](int y, const QString &caption, const QString &text, const QColor &labelBg,
-                   QPushButton *&button, QLabel *&label) {
-        button = new QPushButton(caption, c);
-        place(button, 12, y, 96, 30);
-        label = new tk::ClickLabel(text, c, labelBg);
-        place(label, 116, y, 190, 30);
-        label->setWordWrap(true);
-        label->setAccessibleDescription(text);
-    };
-    row(20, QStringLiteral("Text Editer"), QStringLiteral("Textlerin içeriklerini düzenlemek için"),
-        tk::systemColour(tk::SystemColour::MenuText), textEditerButton, textEditerLabel);
-    row(80, QStringLiteral("File Editer"),
-        QStringLiteral("Dosyalarin isimlerini ve uzantilarini degistirmek için"), black,
-        fileEditerButton, fileEditerLabel);
-    row(140, QStringLiteral("Diverter"),
-        QStringLiteral("Klasör içeriklerini text dosyalarina aktarmak için"), black, diverterButton,
-        diverterLabel);
-    tk::setTabChain({textEditerButton, fileEditerButton, diverterButton});
+    build(controls(), menus());
     textEditerButton->setFocus();
-
-    programsMenu = menuBar()->addMenu(QStringLiteral("&Programlar"));
-    openTextEditerAction = programsMenu->addAction(QStringLiteral("&Text Editer"));
-    openTextEditerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    openFileEditerAction = programsMenu->addAction(QStringLiteral("&File Editer"));
-    openFileEditerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    openDiverterAction = programsMenu->addAction(QStringLiteral("&Diverter"));
-    openDiverterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    programsSeparator = programsMenu->addSeparator();
-    endProgramAction = programsMenu->addAction(QStringLiteral("&Kapat"));
-    infoMenu = menuBar()->addMenu(QStringLiteral("Bilgi"));
-    aboutAction = infoMenu->addAction(QStringLiteral("Bilgi"));
-    siteAction = infoMenu->addAction(QStringLiteral("Site"));
     // The shortcuts are window shortcuts: they act only while this window is active.
     for (QAction *a : {openTextEditerAction, openFileEditerAction, openDiverterAction})
         a->setShortcutContext(Qt::WindowShortcut);

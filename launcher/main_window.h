@@ -25,18 +25,25 @@ public:
     file_editer::FileEditerWindow *fileEditer() const { return m_fileEditer.window(); }
     diverter::DiverterWindow *diverter() const { return m_diverter.window(); }
 
-    QPushButton *textEditerButton, *fileEditerButton, *diverterButton;
-    QLabel *textEditerLabel, *fileEditerLabel, *diverterLabel; // what each tool is for
+    // Made by the tables in controls() and menus(), each with its member's name as its object
+    // name.
+    QPushButton *textEditerButton = nullptr, *fileEditerButton = nullptr, *diverterButton = nullptr;
+    // What each tool is for.
+    QLabel *textEditerLabel = nullptr, *fileEditerLabel = nullptr, *diverterLabel = nullptr;
 
-    QMenu *programsMenu; // "&Programlar"
-    QAction *openTextEditerAction, *openFileEditerAction, *openDiverterAction;
-    QAction *programsSeparator;
-    QAction *endProgramAction; // "&Kapat"
-    QMenu *infoMenu;           // "Bilgi"
-    QAction *aboutAction;      // "Bilgi"
-    QAction *siteAction;       // "Site"
+    QMenu *programsMenu = nullptr; // "&Programlar"
+    QAction *openTextEditerAction = nullptr, *openFileEditerAction = nullptr,
+            *openDiverterAction = nullptr;
+    QAction *programsSeparator = nullptr;
+    QAction *endProgramAction = nullptr; // "&Kapat"
+    QMenu *infoMenu = nullptr;           // "Bilgi"
+    QAction *aboutAction = nullptr;      // "Bilgi"
+    QAction *siteAction = nullptr;       // "Site"
 
 private:
+    std::vector<tk::Control> controls();
+    std::vector<tk::Menu> menus();
+
     tk::WindowSlot<text_editer::TextEditerWindow> m_textEditer;
     tk::WindowSlot<file_editer::FileEditerWindow> m_fileEditer;
     tk::WindowSlot<diverter::DiverterWindow> m_diverter;

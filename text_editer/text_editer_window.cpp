@@ -19,28 +19,15 @@ const QString kCloseTitle = QStringLiteral("Kapamak...");
 constexpr qint64 kBigFileBytes = 20'000'000;
 } // namespace
 
-TextEditerWindow::TextEditerWindow(QWidget *parent)
-    : tk::ToolWindow({QStringLiteral("tarnwick's Text Editer"), 5685, 5985,
-                      tk::SystemColour::WindowFrame, QStringLiteral("texteditor"), false},
-                     parent)
+std::vector<tk::Control> TextEditerWindow::controls()
 {
-    QWidget *c = client();
     const QColor background = tk::systemColour(tk::SystemColour::WindowFrame);
     const QColor labelText = tk::readableOn(background, Qt::white);
-
-    auto label = [&](const QString &caption, int x, int y, int w) {
-        auto *l = new tk::ClickLabel(caption, c, background, labelText);
-        place(l, x, y, w, 16);
-        return l;
+    const auto label = [background, labelText](QWidget *c) {
+        return new tk::ClickLabel({}, c, background, labelText);
     };
-    auto button = [&](const QString &caption, int x, int y, int w, int h = 26) {
-        auto *b = new QPushButton(caption, c);
-        place(b, x, y, w, h);
-        return b;
-    };
-    auto answerBox = [&](int x, int y, int w) {
+    const auto answerBox = [](QWidget *c) {
         auto *e = new QLineEdit(c);
-        place(e, x, y, w, 22);
         e->setMaxLength(std::numeric_limits<int>::max());
         e->setEnabled(false);
         // Disabled, it takes no focus and no typing, but its answer must still read.
@@ -51,70 +38,87 @@ TextEditerWindow::TextEditerWindow(QWidget *parent)
         e->setPalette(p);
         return e;
     };
-
-    // Left column: the search.
-    wordLabel = label(QStringLiteral("aranacak text"), 8, 8, 92);
-    wordBox = new tk::MultiLineBox(c);
-    place(wordBox, 8, 26, 92, 48);
-    searchButton = button(QStringLiteral("&Arat"), 8, 80, 92);
-    foundLabel = label(QStringLiteral("bulunuyor mu?"), 8, 116, 92);
-    foundBox = answerBox(8, 134, 92);
-    countLabel = label(QStringLiteral("kaç tane?"), 8, 166, 92);
-    countBox = answerBox(8, 184, 92);
-
-    // Middle: the file text and the clipboard row.
-    openButton = button(QStringLiteral("&Dosyadan Aç..."), 108, 8, 184);
-    fileTextBox = new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
-    place(fileTextBox, 108, 40, 184, 212);
-    copyLabel = label(QStringLiteral("Dosya:"), 108, 258, 60);
-    cutLabel = label(QStringLiteral("Dosya:"), 170, 258, 60);
-    pasteLabel = label(QStringLiteral("Dosya:"), 232, 258, 60);
-    copyButton = button(QStringLiteral("&Kopyala"), 108, 276, 60);
-    cutButton = button(QStringLiteral("K&es"), 170, 276, 60);
-    pasteButton = button(QStringLiteral("Ya&pistir"), 232, 276, 60);
-
-    // Right column: clearing, saving, closing.
-    fileTextLabel = label(QStringLiteral("Dosya:"), 300, 8, 71);
-    clearFileTextButton = button(QStringLiteral("Te&mizle"), 300, 26, 71);
-    allLabel = label(QStringLiteral("Hepsi:"), 300, 62, 71);
-    clearAllButton = button(QStringLiteral("Temi&zle"), 300, 80, 71);
-    saveLabel = label(QStringLiteral("Yeni halini:"), 300, 116, 71);
-    saveButton = button(QStringLiteral("Ka&ydet"), 300, 134, 71);
-    programLabel = label(QStringLiteral("Program:"), 300, 170, 71);
-    closeProgramButton = button(QStringLiteral("Kapa&t"), 300, 188, 71);
-
-    // Bottom row: removal and replacement.
-    oldTextLabel = label(QStringLiteral("eski"), 8, 314, 100);
-    oldTextBox = new tk::MultiLineBox(c);
-    place(oldTextBox, 8, 332, 100, 40);
-    removeButton = button(QStringLiteral("&Sil"), 114, 339, 58);
-    newTextLabel = label(QStringLiteral("yeni"), 178, 314, 110);
-    newTextBox = new tk::MultiLineBox(c);
-    place(newTextBox, 178, 332, 110, 40);
-    replaceButton = button(QStringLiteral("Ye&rlestir"), 294, 339, 77);
-
-    siteLabel = tk::site::makeSiteLabel(c, background, tk::readableOn(background, tk::kDarkGreen));
-    place(siteLabel, 8, 379, 363, 16);
-
-    tk::nameByLabel(wordBox, wordLabel);
-    tk::nameByLabel(foundBox, foundLabel);
-    tk::nameByLabel(countBox, countLabel);
-    tk::nameByLabel(oldTextBox, oldTextLabel);
-    tk::nameByLabel(newTextBox, newTextLabel);
+    const QString file = QStringLiteral("Dosya:");
     // Two "Temizle" and three "Dosya:" buttons: the label above each tells it apart.
-    tk::describeByLabel(clearFileTextButton, fileTextLabel);
-    tk::describeByLabel(clearAllButton, allLabel);
-    tk::describeByLabel(saveButton, saveLabel);
-    tk::describeByLabel(closeProgramButton, programLabel);
-    tk::describeByLabel(copyButton, copyLabel);
-    tk::describeByLabel(cutButton, cutLabel);
-    tk::describeByLabel(pasteButton, pasteLabel);
-    // The big box has no label of its own; it holds the file's text.
-    fileTextBox->setAccessibleName(QStringLiteral("Dosya"));
+    return {
+        // Left column: the search.
+        {TK_MEMBER(wordLabel), .make = label, .caption = QStringLiteral("aranacak text"),
+         .at = {8, 8, 92, 16}},
+        {TK_MEMBER(wordBox), .at = {8, 26, 92, 48}, .tab = 2, .namedBy = "wordLabel"},
+        {TK_MEMBER(searchButton), .caption = QStringLiteral("&Arat"), .at = {8, 80, 92, 26},
+         .tab = 6},
+        {TK_MEMBER(foundLabel), .make = label, .caption = QStringLiteral("bulunuyor mu?"),
+         .at = {8, 116, 92, 16}},
+        {TK_MEMBER(foundBox), .make = answerBox, .at = {8, 134, 92, 22}, .namedBy = "foundLabel"},
+        {TK_MEMBER(countLabel), .make = label, .caption = QStringLiteral("kaç tane?"),
+         .at = {8, 166, 92, 16}},
+        {TK_MEMBER(countBox), .make = answerBox, .at = {8, 184, 92, 22}, .namedBy = "countLabel"},
 
-    tk::setTabChain({fileTextBox, wordBox, oldTextBox, newTextBox, openButton, searchButton,
-                     clearFileTextButton, clearAllButton, saveButton, closeProgramButton,
-                     copyButton, cutButton, pasteButton, removeButton, replaceButton});
+        // Middle: the file text and the clipboard row.
+        {TK_MEMBER(openButton), .caption = QStringLiteral("&Dosyadan Aç..."),
+         .at = {108, 8, 184, 26}, .tab = 5},
+        // The big box has no label of its own; it holds the file's text.
+        {TK_MEMBER(fileTextBox),
+         .make =
+             [](QWidget *c) {
+                 return new tk::MultiLineBox(c, tk::MultiLineBox::ScrollBar::Vertical);
+             },
+         .at = {108, 40, 184, 212}, .tab = 1, .accessibleName = QStringLiteral("Dosya")},
+        {TK_MEMBER(copyLabel), .make = label, .caption = file, .at = {108, 258, 60, 16}},
+        {TK_MEMBER(cutLabel), .make = label, .caption = file, .at = {170, 258, 60, 16}},
+        {TK_MEMBER(pasteLabel), .make = label, .caption = file, .at = {232, 258, 60, 16}},
+        {TK_MEMBER(copyButton), .caption = QStringLiteral("&Kopyala"), .at = {108, 276, 60, 26},
+         .tab = 11, .describedBy = "copyLabel"},
+        {TK_MEMBER(cutButton), .caption = QStringLiteral("K&es"), .at = {170, 276, 60, 26},
+         .tab = 12, .describedBy = "cutLabel"},
+        {TK_MEMBER(pasteButton), .caption = QStringLiteral("Ya&pistir"), .at = {232, 276, 60, 26},
+         .tab = 13, .describedBy = "pasteLabel"},
+
+        // Right column: clearing, saving, closing.
+        {TK_MEMBER(fileTextLabel), .make = label, .caption = file, .at = {300, 8, 71, 16}},
+        {TK_MEMBER(clearFileTextButton), .caption = QStringLiteral("Te&mizle"),
+         .at = {300, 26, 71, 26}, .tab = 7, .describedBy = "fileTextLabel"},
+        {TK_MEMBER(allLabel), .make = label, .caption = QStringLiteral("Hepsi:"),
+         .at = {300, 62, 71, 16}},
+        {TK_MEMBER(clearAllButton), .caption = QStringLiteral("Temi&zle"), .at = {300, 80, 71, 26},
+         .tab = 8, .describedBy = "allLabel"},
+        {TK_MEMBER(saveLabel), .make = label, .caption = QStringLiteral("Yeni halini:"),
+         .at = {300, 116, 71, 16}},
+        {TK_MEMBER(saveButton), .caption = QStringLiteral("Ka&ydet"), .at = {300, 134, 71, 26},
+         .tab = 9, .describedBy = "saveLabel"},
+        {TK_MEMBER(programLabel), .make = label, .caption = QStringLiteral("Program:"),
+         .at = {300, 170, 71, 16}},
+        {TK_MEMBER(closeProgramButton), .caption = QStringLiteral("Kapa&t"),
+         .at = {300, 188, 71, 26}, .tab = 10, .describedBy = "programLabel"},
+
+        // Bottom row: removal and replacement.
+        {TK_MEMBER(oldTextLabel), .make = label, .caption = QStringLiteral("eski"),
+         .at = {8, 314, 100, 16}},
+        {TK_MEMBER(oldTextBox), .at = {8, 332, 100, 40}, .tab = 3, .namedBy = "oldTextLabel"},
+        {TK_MEMBER(removeButton), .caption = QStringLiteral("&Sil"), .at = {114, 339, 58, 26},
+         .tab = 14},
+        {TK_MEMBER(newTextLabel), .make = label, .caption = QStringLiteral("yeni"),
+         .at = {178, 314, 110, 16}},
+        {TK_MEMBER(newTextBox), .at = {178, 332, 110, 40}, .tab = 4, .namedBy = "newTextLabel"},
+        {TK_MEMBER(replaceButton), .caption = QStringLiteral("Ye&rlestir"),
+         .at = {294, 339, 77, 26}, .tab = 15},
+
+        {TK_MEMBER(siteLabel),
+         .make =
+             [background](QWidget *c) {
+                 return tk::site::makeSiteLabel(c, background,
+                                                tk::readableOn(background, tk::kDarkGreen));
+             },
+         .at = {8, 379, 363, 16}},
+    };
+}
+
+TextEditerWindow::TextEditerWindow(QWidget *parent)
+    : tk::ToolWindow({QStringLiteral("tarnwick's Text Editer"), 5685, 5985,
+                      tk::SystemColour::WindowFrame, QStringLiteral("texteditor"), false},
+                     parent)
+{
+    build(controls());
     fileTextBox->setFocus();
 
     fileDialog.setTitle(QStringLiteral("tarnwick"));

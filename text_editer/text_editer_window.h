@@ -20,6 +20,7 @@ class TextEditerWindow : public tk::ToolWindow {
 public:
     explicit TextEditerWindow(QWidget *parent = nullptr);
 
+    // Made by the table in controls(), each with its member's name as its object name.
     tk::MultiLineBox *fileTextBox = nullptr; // the file text
     tk::MultiLineBox *wordBox = nullptr;     // the word to search for
     QLineEdit *foundBox = nullptr;           // "evet" or "yok"
@@ -78,6 +79,7 @@ protected:
     bool confirmClose() override;
 
 private:
+    std::vector<tk::Control> controls();
     bool askToClose();
     // False when the path could not be loaded or the load was cancelled.
     bool loadFile(const QString &path, IfMissing ifMissing);

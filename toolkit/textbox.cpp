@@ -78,12 +78,12 @@ MultiLineBox::~MultiLineBox() = default;
 
 void MultiLineBox::setText(const QString &text)
 {
-    wholeText(text, false);
+    setWholeText(text, false);
 }
 
 void MultiLineBox::setTextFresh(const QString &text)
 {
-    wholeText(text, true);
+    setWholeText(text, true);
 }
 
 void MultiLineBox::replaceAll(const QString &pattern, const QString &replacement)
@@ -104,7 +104,7 @@ void MultiLineBox::keepPlace(const Place &before)
         m_undoPlaces.push_back(before);
 }
 
-void MultiLineBox::wholeText(const QString &text, bool freshHistory)
+void MultiLineBox::setWholeText(const QString &text, bool freshHistory)
 {
     endPreedit();
     const Place before = placeNow();

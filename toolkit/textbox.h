@@ -108,7 +108,7 @@ private:
     // Text changes, all through here: the caret, the layouts, the scroll bar, screen readers.
     void edit(qsizetype start, qsizetype end, const QString &with,
               core::TextLines::Merge merge = core::TextLines::Merge::No);
-    void wholeText(const QString &text, bool freshHistory);
+    void setWholeText(const QString &text, bool freshHistory);
     // A position inside a CR LF or a surrogate pair moved before it, or after it.
     qsizetype outsidePair(qsizetype position, bool after) const;
     // A position within the text, never between the CR and LF of one line break nor between the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/toolwindow.h"
 
+#include "toolkit/toolkit.h"
+
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,8 +14,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <QHash>
+#include <QMenu>
+
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tk {
 
@@ -86,16 +92,6 @@ qreal layoutScale(const QFont &font, qreal designPointSize)
     return std::max<qreal>({1, taller, wider});
 }
 
-void setTabChain(std::initializer_list<QWidget *> controls)
-{
-    QWidget *previous = nullptr;
-    for (QWidget *control : controls) {
-        if (previous)
-            QWidget::setTabOrder(previous, control);
-        previous = control;
-    }
-}
-
 namespace {
 // Screen readers take a top-level window for a frame only when it says so; a plain widget would
 // be a filler. The class is told by its type, not its name, so a rename cannot switch this off.
@@ -159,6 +155,62 @@ void ToolWindow::place(QWidget *control, int x, int y, int width, int height) co
     control->setGeometry(px(x), px(y), px(width), px(height));
 }
 
+void ToolWindow::build(const std::vector<Control> &controls, const std::vector<Menu> &menus)
+{
+    QHash<QByteArray, QWidget *> made;
+    std::vector<std::pair<int, QWidget *>> tabs;
+    for (const Control &row : controls) {
+        QWidget *control = row.member.make(m_client, row.make);
+        control->setObjectName(QLatin1String(row.name));
+        made.insert(row.name, control);
+        if (!row.caption.isEmpty())
+            control->setProperty("text", row.caption);
+        if (row.centred) {
+            const int width = control->sizeHint().width();
+            control->setGeometry((m_client->width() - width) / 2, px(row.at.y()), width,
+                                 px(row.at.height()));
+        } else if (!row.at.isNull()) {
+            place(control, row.at.x(), row.at.y(), row.at.width(), row.at.height());
+        }
+        if (row.tab > 0)
+            tabs.emplace_back(row.tab, control);
+        if (!row.tip.isEmpty())
+            setTip(control, row.tip);
+        if (!row.accessibleName.isEmpty())
+            control->setAccessibleName(row.accessibleName);
+        if (!row.description.isEmpty())
+            control->setAccessibleDescription(row.description);
+    }
+    // The labels are tied once every control of the table is made, whichever row comes first.
+    const auto label = [&](const char *name) {
+        auto *l = qobject_cast<QLabel *>(made.value(name));
+        Q_ASSERT_X(l, name, "a control is tied to a label its table does not make");
+        return l;
+    };
+    for (const Control &row : controls) {
+        if (row.namedBy)
+            nameByLabel(made.value(row.name), label(row.namedBy));
+        if (row.describedBy)
+            describeByLabel(made.value(row.name), label(row.describedBy));
+    }
+    std::sort(tabs.begin(), tabs.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabs.size(); ++i)
+        QWidget::setTabOrder(tabs[i - 1].second, tabs[i].second);
+
+    for (const Menu &menu : menus) {
+        menu.member = m_menuBar->addMenu(menu.caption);
+        menu.member->setObjectName(QLatin1String(menu.name));
+        for (const MenuItem &item : menu.items) {
+            item.member = item.caption.isEmpty() ? menu.member->addSeparator()
+                                                 : menu.member->addAction(item.caption);
+            item.member->setObjectName(QLatin1String(item.name));
+            if (!item.shortcut.isEmpty())
+                item.member->setShortcut(item.shortcut);
+        }
+    }
+}
+
 void ToolWindow::closeEvent(QCloseEvent *event)
 {
     if (confirmClose())
@@ -198,15 +250,23 @@ ClickLabel::ClickLabel(const QString &text, QWidget *parent, const QColor &backg
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() != Qt::LeftButton)
+        return;
+    // The first release of a double click was a click already: the site label has started the
+    // browser on it, and must not start it again.
+    if (std::exchange(m_endingDoubleClick, false))
+        return;
+    if (rect().contains(event->position().toPoint()))
         emit clicked();
 }
 
 void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QLabel::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
+        m_endingDoubleClick = true;
         emit doubleClicked();
+    }
 }
 
 } // namespace tk

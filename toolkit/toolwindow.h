@@ -12,8 +12,16 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <initializer_list>
+#include <QKeySequence>
+#include <QRect>
 
+#include <functional>
+#include <initializer_list>
+#include <type_traits>
+#include <vector>
+
+class QAction;
+class QMenu;
 class QMenuBar;
 
 namespace tk {
@@ -49,9 +57,6 @@ inline const QString kDesignFamily = QStringLiteral("DejaVu Sans");
 // never below 1, so the twip sizes stay the smallest a window gets.
 qreal layoutScale(const QFont &font, qreal designPointSize);
 
-// Sets the tab order: each control in the list is followed by the next.
-void setTabChain(std::initializer_list<QWidget *> controls);
-
 inline int twips(int t)
 {
     return (t + 7) / 15;
@@ -59,6 +64,65 @@ inline int twips(int t)
 
 // The window icon `name` (":/icons/<name>-<size>.png") at every size from 16 to 256 px.
 QIcon iconAtEverySize(const QString &name);
+
+// Makes a control on a client area and keeps it in the window's member of it: with its own
+// constructor from the parent alone, or with the row's `make` where it needs more.
+class ControlMember {
+public:
+    using Make = std::function<QWidget *(QWidget *client)>;
+    template <class T>
+    ControlMember(T *&member)
+        : m_make([&member](QWidget *client, const Make &make) -> QWidget * {
+              if (make)
+                  member = static_cast<T *>(make(client));
+              else if constexpr (std::is_constructible_v<T, QWidget *>)
+                  member = new T(client);
+              else
+                  Q_ASSERT_X(false, "ControlMember", "a control of this kind needs a make");
+              return member;
+          })
+    {}
+    QWidget *make(QWidget *client, const Make &make) const { return m_make(client, make); }
+
+private:
+    std::function<QWidget *(QWidget *, const Make &)> m_make;
+};
+
+// One row of a window's table of controls. The rows come in the order the controls are made,
+// which is the order they stack in and the focus order of those the tab column leaves out.
+struct Control {
+    ControlMember member;
+    const char *name;              // its object name: the member's name
+    ControlMember::Make make = {}; // for a kind not made from the parent alone
+    QString caption = {};          // the text of a button, label or check box
+    QRect at = {};                 // as drawn, scaled as place() does
+    int tab = 0;                   // its place in the tab chain, from 1; 0 keeps it out
+    QString tip = {};              // the tooltip, also the description for screen readers
+    const char *namedBy = nullptr; // the label whose caption names it
+    // The label above it, for a caption it shares with other controls: its description.
+    const char *describedBy = nullptr;
+    QString accessibleName = {}; // for a control that has no caption of its own
+    QString description = {};
+    // Centred across the client area at the width it asks for; `at` gives its top and height.
+    bool centred = false;
+};
+
+struct MenuItem {
+    QAction *&member;
+    const char *name;
+    QString caption = {}; // none: a separator
+    QKeySequence shortcut = {};
+};
+
+struct Menu {
+    QMenu *&member;
+    const char *name;
+    QString caption;
+    std::vector<MenuItem> items;
+};
+
+// A row's member and its object name, spelt once.
+#define TK_MEMBER(m) .member = m, .name = #m
 
 class ToolWindow : public QWidget {
     Q_OBJECT
@@ -75,6 +139,9 @@ public:
     void place(QWidget *control, int x, int y, int width, int height) const;
 
 protected:
+    // Makes the controls of a table, then the menus on the menu bar, each with its object name.
+    void build(const std::vector<Control> &controls, const std::vector<Menu> &menus = {});
+
     // Asked when the window is about to close; false keeps it open.
     virtual bool confirmClose() { return true; }
     void closeEvent(QCloseEvent *event) override;
@@ -100,6 +167,10 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    // The release that ends a double click is no click of its own.
+    bool m_endingDoubleClick = false;
 };
 
 // One instance of a tool window per run of the program. The window is made on first use, shown

@@ -13,6 +13,9 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+#include <map>
+
 namespace {
 const QString kRefused = QStringLiteral("Gerekli yerleri doldur");
 
@@ -142,12 +145,15 @@ void TestFileEditer::fileOperations()
     };
     w.sourceBox->setText(field(text1));
     w.targetBox->setText(field(text2));
-    for (int i = 0; i < presses; ++i) {
-        if (auto *button = w.findChild<QPushButton *>(control))
-            button->click();
-        else
-            w.findChild<QAction *>(control)->trigger();
-    }
+    const std::map<QString, std::function<void()>> press = {
+        {"copyButton", [&] { w.copyButton->click(); }},
+        {"copyAction", [&] { w.copyAction->trigger(); }},
+        {"renameButton", [&] { w.renameButton->click(); }},
+        {"renameAction", [&] { w.renameAction->trigger(); }},
+        {"deleteButton", [&] { w.deleteButton->click(); }},
+        {"deleteAction", [&] { w.deleteAction->trigger(); }}};
+    for (int i = 0; i < presses; ++i)
+        press.at(control)();
 
     QCOMPARE(boxes.shown().size(), size_t(prompt.isEmpty() ? 0 : 1));
     if (!prompt.isEmpty()) {

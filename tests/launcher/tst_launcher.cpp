@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
@@ -206,14 +207,20 @@ void Launcher::siteLink_data()
     QTest::addColumn<bool>("browserStarts");
     QTest::addColumn<bool>("fallbackStarts");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("doubleClick");
     for (const char *window : {"main", "Text Editer", "File Editer", "Diverter"}) {
         QTest::addRow("%s, browser starts", window)
-            << window << true << true << QStringList{tk::site::kBrowser};
+            << window << true << true << QStringList{tk::site::kBrowser} << false;
         QTest::addRow("%s, browser missing", window)
-            << window << false << true << QStringList{tk::site::kBrowser, tk::site::kFallback};
+            << window << false << true << QStringList{tk::site::kBrowser, tk::site::kFallback}
+            << false;
         QTest::addRow("%s, nothing starts", window)
-            << window << false << false << QStringList{tk::site::kBrowser, tk::site::kFallback};
+            << window << false << false << QStringList{tk::site::kBrowser, tk::site::kFallback}
+            << false;
     }
+    // Its second release is no click of its own.
+    QTest::newRow("double click starts the browser once")
+        << "Diverter" << true << true << QStringList{tk::site::kBrowser} << true;
 }
 
 void Launcher::siteLink()
@@ -238,7 +245,14 @@ void Launcher::siteLink()
             label = l->text() == tk::site::authorHost() ? l : label;
         QVERIFY2(label, "the window shows no site label");
         QVERIFY(label->isVisible());
+        QFETCH(bool, doubleClick);
         QTest::mouseClick(label, Qt::LeftButton);
+        if (doubleClick) {
+            // The second press of a double click comes with the double-click event.
+            QTest::mousePress(label, Qt::LeftButton);
+            QTest::mouseDClick(label, Qt::LeftButton);
+            QTest::mouseRelease(label, Qt::LeftButton);
+        }
     }
     QStringList launched;
     for (const auto &l : launches.launched()) {
@@ -272,6 +286,19 @@ void Launcher::captionsAndLook()
     for (tk::ToolWindow *w : std::initializer_list<tk::ToolWindow *>{
              &main, main.textEditer(), main.fileEditer(), main.diverter()}) {
         QCOMPARE(w->client()->palette().color(QPalette::Window), QColor(Qt::black));
+        // Every control and menu item carries a name of its own, as the tables give it.
+        QList<QObject *> controls;
+        for (QWidget *c : w->client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            controls << c;
+        if (w->menuBar())
+            for (QAction *menu : w->menuBar()->actions()) {
+                controls << menu->menu();
+                for (QAction *a : menu->menu()->actions())
+                    controls << a;
+            }
+        for (QObject *c : controls)
+            QVERIFY2(w->findChildren<QObject *>(c->objectName()) == QList<QObject *>{c},
+                     qPrintable(c->objectName() + c->metaObject()->className()));
         QCOMPARE(w->windowIcon().availableSizes(),
                  (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
