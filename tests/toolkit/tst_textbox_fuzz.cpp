@@ -40,11 +40,7 @@ bool isBreak(QChar c)
 
 bool hasBareLf(const QString &text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))
-            return true;
-    }
-    return false;
+    return text.count(u'\n') > text.count(QStringLiteral("\r\n"));
 }
 
 // Whether a position splits a CR LF or a surrogate pair: no caret may stand there.
@@ -59,22 +55,17 @@ bool insidePair(const QString &text, qsizetype p)
 // a lone LF). The places between them, 0 and the end included, are where a caret may stand.
 QList<qsizetype> tokenBounds(const QString &text)
 {
-    QList<qsizetype> bounds{0};
-    for (qsizetype p = 0; p < text.size();) {
-        const bool two =
-            p + 1 < text.size() && ((text[p] == u'\r' && text[p + 1] == u'\n') ||
-                                    (text[p].isHighSurrogate() && text[p + 1].isLowSurrogate()));
-        p += two ? 2 : 1;
-        bounds << p;
+    QList<qsizetype> bounds;
+    for (qsizetype p = 0; p <= text.size(); ++p) {
+        if (!insidePair(text, p))
+            bounds << p;
     }
     return bounds;
 }
 
 qsizetype lineBreaks(const QString &text)
 {
-    const QList<qsizetype> bounds = tokenBounds(text);
-    return std::count_if(bounds.begin(), bounds.end() - 1,
-                         [&](qsizetype p) { return isBreak(text[p]); });
+    return text.count(u'\r') + text.count(u'\n') - text.count(QStringLiteral("\r\n"));
 }
 
 // Texts written one after another, each keeping its tokens: a lone CR that would come before a
@@ -123,17 +114,11 @@ public:
     // One character or one whole line break on.
     qsizetype next(qsizetype p) const
     {
-        if (p >= text.size())
-            return text.size();
-        if (text[p] == u'\r' && p + 1 < text.size() && text[p + 1] == u'\n')
-            return p + 2;
-        return p + (insidePair(text, p + 1) ? 2 : 1);
+        return p >= text.size() ? text.size() : p + (insidePair(text, p + 1) ? 2 : 1);
     }
     qsizetype previous(qsizetype p) const
     {
-        if (p <= 0)
-            return 0;
-        return p - (insidePair(text, p - 1) ? 2 : 1);
+        return p <= 0 ? 0 : p - (insidePair(text, p - 1) ? 2 : 1);
     }
 
     void setText(const QString &t, bool fresh)
@@ -216,17 +201,8 @@ public:
                 last.after = after;
         }
         if (!merged) {
-            m_undo.push_back({text,
-                              after,
-                              bareLf,
-                              bareLf,
-                              e->start,
-                              removed,
-                              e->with.size(),
-                              false,
-                              merge,
-                              {},
-                              {}});
+            m_undo.push_back(
+                {text, after, bareLf, bareLf, e->start, removed, e->with.size(), false, merge});
             m_redo.clear();
         }
         m_open = merge != Merge::No;
@@ -281,8 +257,8 @@ private:
         Merge merge;
         // The anchor and caret a whole-text step brings back: those before the change when it
         // is undone, those when it was undone when it is redone.
-        std::pair<qsizetype, qsizetype> placeBefore;
-        std::pair<qsizetype, qsizetype> placeAfter;
+        std::pair<qsizetype, qsizetype> placeBefore = {};
+        std::pair<qsizetype, qsizetype> placeAfter = {};
     };
     std::vector<Step> m_undo;
     std::vector<Step> m_redo;
@@ -337,50 +313,25 @@ public:
     QString step()
     {
         const int kind = int(m_random.bounded(100));
-        if (kind < 2 || m_steps.isEmpty())
-            return setText(true);
-        if (kind < 3)
-            return setText(false);
-        if (kind < 22)
-            return type();
-        if (kind < 26)
-            return key(QStringLiteral("Return"));
-        if (kind < 32)
-            return key(QStringLiteral("Backspace"));
-        if (kind < 36)
-            return key(QStringLiteral("Del"));
-        if (kind < 39)
-            return key(QStringLiteral("Ctrl+Backspace"));
-        if (kind < 42)
-            return key(QStringLiteral("Ctrl+Del"));
-        if (kind < 64) {
-            static const char *const moves[] = {
-                "Left", "Right", "Ctrl+Left", "Ctrl+Right", "Up",        "Down",
-                "Home", "End",   "PgUp",      "PgDown",     "Ctrl+Home", "Ctrl+End",
-                "Left", "Right", "Up",        "Down",       "Home",      "End"};
-            QString move = QLatin1String(moves[m_random.bounded(int(std::size(moves)))]);
-            if (m_random.bounded(3) == 0)
-                move = move.startsWith(QStringLiteral("Ctrl+"))
-                           ? QString(u"Ctrl+Shift+" + move.mid(5))
-                           : QString(u"Shift+" + move);
-            return key(move);
-        }
-        if (kind < 67)
-            return key(QStringLiteral("Ctrl+A"));
-        if (kind < 77)
-            return mouse();
-        if (kind < 80)
-            return paste();
-        if (kind < 82)
-            return key(m_random.bounded(2) ? QStringLiteral("Ctrl+X") : QStringLiteral("Ctrl+C"));
-        if (kind < 88)
-            return inputMethod();
-        if (kind < 94)
-            return key(m_random.bounded(3) ? QStringLiteral("Ctrl+Z") : QStringLiteral("Ctrl+Y"));
-        if (kind < 97)
-            return screenReader();
-        if (kind < 98)
-            return m_random.bounded(2) ? resize() : scroll();
+        // clang-format off
+        if (kind < 2 || m_steps.isEmpty()) return setText(true);
+        if (kind < 3) return setText(false);
+        if (kind < 22) return type();
+        if (kind < 26) return key(QStringLiteral("Return"));
+        if (kind < 32) return key(QStringLiteral("Backspace"));
+        if (kind < 36) return key(QStringLiteral("Del"));
+        if (kind < 39) return key(QStringLiteral("Ctrl+Backspace"));
+        if (kind < 42) return key(QStringLiteral("Ctrl+Del"));
+        if (kind < 64) return key(move());
+        if (kind < 67) return key(QStringLiteral("Ctrl+A"));
+        if (kind < 77) return mouse();
+        if (kind < 80) return paste();
+        if (kind < 82) return key(m_random.bounded(2) ? QStringLiteral("Ctrl+X") : QStringLiteral("Ctrl+C"));
+        if (kind < 88) return inputMethod();
+        if (kind < 94) return key(m_random.bounded(3) ? QStringLiteral("Ctrl+Z") : QStringLiteral("Ctrl+Y"));
+        if (kind < 97) return screenReader();
+        if (kind < 98) return m_random.bounded(2) ? resize() : scroll();
+        // clang-format on
         return focusAway();
     }
 
@@ -452,6 +403,20 @@ private:
         m_model.composing = false;
         m_model.edit(m_model.selectionStart(), m_model.selectionEnd(), typed, Merge::Typing);
         return compare();
+    }
+
+    // A caret move, with Shift one time in three.
+    QString move()
+    {
+        static const char *const moves[] = {
+            "Left", "Right", "Ctrl+Left", "Ctrl+Right", "Up",        "Down",
+            "Home", "End",   "PgUp",      "PgDown",     "Ctrl+Home", "Ctrl+End",
+            "Left", "Right", "Up",        "Down",       "Home",      "End"};
+        const QString name = QLatin1String(moves[m_random.bounded(int(std::size(moves)))]);
+        if (m_random.bounded(3) != 0)
+            return name;
+        return name.startsWith(QStringLiteral("Ctrl+")) ? QString(u"Ctrl+Shift+" + name.mid(5))
+                                                        : QString(u"Shift+" + name);
     }
 
     QString key(const QString &name)
