@@ -53,17 +53,13 @@ private slots:
         QTest::addColumn<QList<qsizetype>>("starts");
         QTest::addColumn<QList<qsizetype>>("ends");
         QTest::addColumn<bool>("bareLf");
+        // clang-format off
         QTest::newRow("empty") << QString() << QList<qsizetype>{0} << QList<qsizetype>{0} << false;
-        QTest::newRow("all three kinds")
-            << QStringLiteral("a\r\nb\nc\rd") << QList<qsizetype>{0, 3, 5, 7}
-            << QList<qsizetype>{1, 4, 6, 8} << true;
-        QTest::newRow("break at the end opens an empty line")
-            << QStringLiteral("a\r\n") << QList<qsizetype>{0, 3} << QList<qsizetype>{1, 3} << false;
-        QTest::newRow("LF CR is two breaks") << QStringLiteral("\n\r") << QList<qsizetype>{0, 1, 2}
-                                             << QList<qsizetype>{0, 1, 2} << true;
-        QTest::newRow("CR CR LF is two breaks")
-            << QStringLiteral("x\r\r\ny") << QList<qsizetype>{0, 2, 4} << QList<qsizetype>{1, 2, 5}
-            << false;
+        QTest::newRow("all three kinds") << QStringLiteral("a\r\nb\nc\rd") << QList<qsizetype>{0, 3, 5, 7} << QList<qsizetype>{1, 4, 6, 8} << true;
+        QTest::newRow("break at the end opens an empty line") << QStringLiteral("a\r\n") << QList<qsizetype>{0, 3} << QList<qsizetype>{1, 3} << false;
+        QTest::newRow("LF CR is two breaks") << QStringLiteral("\n\r") << QList<qsizetype>{0, 1, 2} << QList<qsizetype>{0, 1, 2} << true;
+        QTest::newRow("CR CR LF is two breaks") << QStringLiteral("x\r\r\ny") << QList<qsizetype>{0, 2, 4} << QList<qsizetype>{1, 2, 5} << false;
+        // clang-format on
     }
     void lineBreaks()
     {
@@ -120,9 +116,10 @@ private slots:
     void longLinePieces_data()
     {
         QTest::addColumn<QString>("word");
+        // clang-format off
         QTest::newRow("no blanks, surrogate pairs") << QStringLiteral("file.txt\U0001F600");
-        QTest::newRow("a blank every 1,800 characters")
-            << QString(1799, u'x') + QStringLiteral(" ");
+        QTest::newRow("a blank every 1,800 characters") << QString(1799, u'x') + QStringLiteral(" ");
+        // clang-format on
     }
 
     void longLinePieces()
@@ -158,37 +155,27 @@ private slots:
         // Each step of a script: "t<c>" types c at the end, "b" Backspace at the end, "d" deletes
         // the first character, "c" closes the step, "s<text>" sets the whole text, "u" undo,
         // "r" redo, "a<pattern>=<with>" replaces every match; steps are separated by '|'.
-        QTest::newRow("typing merges into one step") << "ta|tb|tc|u"
-                                                     << "start";
-        QTest::newRow("a caret move closes the step") << "ta|tb|c|tc|u"
-                                                      << "startab";
-        QTest::newRow("backspaces merge") << "b|b|b|u"
-                                          << "start";
-        QTest::newRow("deletes merge") << "d|d|u"
-                                       << "start";
-        QTest::newRow("typing then deleting are two steps") << "ta|b|u"
-                                                            << "starta";
-        QTest::newRow("whole text is one step") << "ta|snew|u"
-                                                << "starta";
-        QTest::newRow("undo then redo") << "ta|snew|u|u|r|r"
-                                        << "new";
-        QTest::newRow("an edit after undo drops the redo") << "snew|u|tx|r"
-                                                           << "startx";
-        QTest::newRow("nothing left to undo") << "u|u"
-                                              << "start";
+        // clang-format off
+        QTest::newRow("typing merges into one step") << "ta|tb|tc|u" << "start";
+        QTest::newRow("a caret move closes the step") << "ta|tb|c|tc|u" << "startab";
+        QTest::newRow("backspaces merge") << "b|b|b|u" << "start";
+        QTest::newRow("deletes merge") << "d|d|u" << "start";
+        QTest::newRow("typing then deleting are two steps") << "ta|b|u" << "starta";
+        QTest::newRow("whole text is one step") << "ta|snew|u" << "starta";
+        QTest::newRow("undo then redo") << "ta|snew|u|u|r|r" << "new";
+        QTest::newRow("an edit after undo drops the redo") << "snew|u|tx|r" << "startx";
+        QTest::newRow("nothing left to undo") << "u|u" << "start";
         // Past the cap of 64 M characters the oldest steps go, but never the newest, however big.
         const QString big(64 * 1024 * 1024 + 1, u'x');
-        QTest::newRow("the history's cap keeps the newest step")
-            << QString(u's' + big + u"|snew|u") << big;
+        QTest::newRow("the history's cap keeps the newest step") << QString(u's' + big + u"|snew|u") << big;
         // A replacement's step counts its positions: 1,000 of them tip this history over the cap.
         const QString nearCap(64 * 1024 * 1024 - 1000, u'x');
         const QString as(1000, u'a');
-        QTest::newRow("the cap counts a replacement's positions")
-            << QString(u's' + nearCap + u"|s" + as + u"|aa=b|u|u") << as;
+        QTest::newRow("the cap counts a replacement's positions") << QString(u's' + nearCap + u"|s" + as + u"|aa=b|u|u") << as;
         // Steps an edit after undo dropped count no more: 40 M of them gone, 30 M fit.
         const QString dropped(40 * 1024 * 1024, u'd'), kept(30 * 1024 * 1024, u'k');
-        QTest::newRow("redo steps dropped leave the cap")
-            << QString(u's' + dropped + u"|u|tx|s" + kept + u"|sy|u|u|u") << "start";
+        QTest::newRow("redo steps dropped leave the cap") << QString(u's' + dropped + u"|u|tx|s" + kept + u"|sy|u|u|u") << "start";
+        // clang-format on
     }
     void undo()
     {
@@ -221,46 +208,24 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("results"); // none: as core::match::replaceAll gives them
-        QTest::newRow("longer, shorter, same length, removed")
-            << "ab ab\r\nab" << QStringList{"ab", "abc", "abc", "x", "x", "y", "y", ""}
-            << QStringList{};
-        QTest::newRow("matches at both ends")
-            << "abxab" << QStringList{"ab", "Q", "Q", "", "x", "xyz"} << QStringList{};
-        QTest::newRow("adjacent matches, never rescanned")
-            << "aaaaa" << QStringList{"aa", "a", "a", "aa", "aaa", "b"} << QStringList{};
-        QTest::newRow("CR LF split, joined and made bare")
-            << "a\r\nb\rc\nd\r"
-            << QStringList{"\n", "", "\r", "\r\n", "\r\n", "\n", "b\n", "\r", "\r", "\n\r"}
-            << QStringList{};
+        const QString high(QChar(0xD83D)), low(QChar(0xDE00)), pair = high + low;
+        // clang-format off
+        const QString halves = u'a' + high + u'b' + pair + u'z' + pair, joined = u"ac" + pair + u'z' + pair;
+        QTest::newRow("longer, shorter, same length, removed") << "ab ab\r\nab" << QStringList{"ab", "abc", "abc", "x", "x", "y", "y", ""} << QStringList{};
+        QTest::newRow("matches at both ends") << "abxab" << QStringList{"ab", "Q", "Q", "", "x", "xyz"} << QStringList{};
+        QTest::newRow("adjacent matches, never rescanned") << "aaaaa" << QStringList{"aa", "a", "a", "aa", "aaa", "b"} << QStringList{};
+        QTest::newRow("CR LF split, joined and made bare") << "a\r\nb\rc\nd\r" << QStringList{"\n", "", "\r", "\r\n", "\r\n", "\n", "b\n", "\r", "\r", "\n\r"} << QStringList{};
         // A lone CR that a match would bring before a LF gets a LF of its own, as in a typed
         // edit, so the line breaks stay as many as the kept text and the replacements hold.
-        QTest::newRow("lone CR before a LF")
-            << "x\r\n\ry\r" << QStringList{"\r\n", "\r", "y\r", "\n"}
-            << QStringList{"x\r\ry\r", "x\r\r\n\n"};
-        QTest::newRow("removed between a CR and a LF")
-            << "a\rX\nb\rXX\nc" << QStringList{"X", ""} << QStringList{"a\r\n\nb\r\n\nc"};
-        QTest::newRow("a replacement's CR before a LF, its LF after a CR")
-            << "aX\nb\rYc" << QStringList{"X", "\r", "Y", "\n"}
-            << QStringList{"a\r\n\nb\rYc", "a\r\n\nb\r\n\nc"};
-        QTest::newRow("adjacent matches, each a CR")
-            << "XX\n"
-            << QStringList{"X", "\r"} << QStringList{"\r\r\n\n"};
-        QTest::newRow("some matches grow, some shrink")
-            << "XYZa\rXYZb\rXYZ\nc" << QStringList{"XYZ", "\n\r"}
-            << QStringList{"\n\ra\r\n\n\rb\r\n\n\r\n\nc"};
-        const QString high(QChar(0xD83D)), low(QChar(0xDE00)), pair = high + low;
-        QTest::newRow("surrogate halves at match ends")
-            << QString(u'a' + high + u'b' + pair + low + pair)
-            << QStringList{low, "z", low + u'z', "q", high + u'b', "c", u'z' + high, "y", pair, ""}
-            << QStringList{QString(u'a' + high + u'b' + pair + u'z' + pair),
-                           QString(u'a' + high + u'b' + pair + u'z' + pair),
-                           QString(u"ac" + pair + u'z' + pair), QString(u"ac" + pair + u'z' + pair),
-                           "acz"};
-        QTest::newRow("nothing matches, nor an empty pattern")
-            << "abc" << QStringList{"x", "y", "", "q", "c", "c"} << QStringList{};
-        QTest::newRow("long lines cut and joined")
-            << QString(QString(3000, u'w') + u' ' + QString(4500, u'v'))
-            << QStringList{" ", "\n", "w", "ww", "\n", "", "v", ""} << QStringList{};
+        QTest::newRow("lone CR before a LF") << "x\r\n\ry\r" << QStringList{"\r\n", "\r", "y\r", "\n"} << QStringList{"x\r\ry\r", "x\r\r\n\n"};
+        QTest::newRow("removed between a CR and a LF") << "a\rX\nb\rXX\nc" << QStringList{"X", ""} << QStringList{"a\r\n\nb\r\n\nc"};
+        QTest::newRow("a replacement's CR before a LF, its LF after a CR") << "aX\nb\rYc" << QStringList{"X", "\r", "Y", "\n"} << QStringList{"a\r\n\nb\rYc", "a\r\n\nb\r\n\nc"};
+        QTest::newRow("adjacent matches, each a CR") << "XX\n" << QStringList{"X", "\r"} << QStringList{"\r\r\n\n"};
+        QTest::newRow("some matches grow, some shrink") << "XYZa\rXYZb\rXYZ\nc" << QStringList{"XYZ", "\n\r"} << QStringList{"\n\ra\r\n\n\rb\r\n\n\r\n\nc"};
+        QTest::newRow("surrogate halves at match ends") << QString(u'a' + high + u'b' + pair + low + pair) << QStringList{low, "z", low + u'z', "q", high + u'b', "c", u'z' + high, "y", pair, ""} << QStringList{halves, halves, joined, joined, "acz"};
+        QTest::newRow("nothing matches, nor an empty pattern") << "abc" << QStringList{"x", "y", "", "q", "c", "c"} << QStringList{};
+        QTest::newRow("long lines cut and joined") << QString(QString(3000, u'w') + u' ' + QString(4500, u'v')) << QStringList{" ", "\n", "w", "ww", "\n", "", "v", ""} << QStringList{};
+        // clang-format on
     }
     void replaceAll()
     {
@@ -341,18 +306,12 @@ private slots:
         QTest::addColumn<qsizetype>("position");
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QString>("inserted");
-        QTest::newRow("appended") << "a\r\nb"
-                                  << "a\r\nb\r\nc" << qsizetype(4) << ""
-                                  << "\r\nc";
-        QTest::newRow("one letter changed") << "a.txt b.txt"
-                                            << "a.txt B.txt" << qsizetype(6) << "b"
-                                            << "B";
-        QTest::newRow("head and tail overlap") << "aa"
-                                               << "aaa" << qsizetype(2) << ""
-                                               << "a";
-        QTest::newRow("cleared") << "abc"
-                                 << "" << qsizetype(0) << "abc"
-                                 << "";
+        // clang-format off
+        QTest::newRow("appended") << "a\r\nb" << "a\r\nb\r\nc" << qsizetype(4) << "" << "\r\nc";
+        QTest::newRow("one letter changed") << "a.txt b.txt" << "a.txt B.txt" << qsizetype(6) << "b" << "B";
+        QTest::newRow("head and tail overlap") << "aa" << "aaa" << qsizetype(2) << "" << "a";
+        QTest::newRow("cleared") << "abc" << "" << qsizetype(0) << "abc" << "";
+        // clang-format on
     }
     void narrowedChange()
     {
