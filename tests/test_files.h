@@ -39,6 +39,13 @@ inline void writeNative(const QByteArray &path, const QByteArray &bytes)
     ::close(fd);
 }
 
+// Whether the entry `name` of `folder` exists, both given as the system's bytes, so a name that
+// is not UTF-8 is asked for as it is.
+inline bool existsNative(const QByteArray &folder, const QByteArray &name)
+{
+    return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
+}
+
 inline void makeReadOnly(const QString &path)
 {
     QCOMPARE(chmod(QFile::encodeName(path).constData(), 0444), 0);

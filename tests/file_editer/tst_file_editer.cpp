@@ -221,10 +221,7 @@ void TestFileEditer::drops()
     w.targetBox->setText("old");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/tmp"), QUrl::fromLocalFile("/t/a b"), QUrl("file:///t/c")});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.targetBox, &enter);
-    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.targetBox, &drop);
+    tk::testing::dropOn(w.targetBox, &data);
     QCOMPARE(w.targetBox->text(), "/tmp");
     QCOMPARE(w.sourceBox->text(), "other");
 }
@@ -243,14 +240,9 @@ void TestFileEditer::droppedNamesKeepTheirBytes()
     const auto dropOnSource = [&](const QByteArray &encodedUrl) {
         QMimeData data;
         data.setUrls({QUrl::fromEncoded("file://" + folder + encodedUrl)});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(w.sourceBox, &enter);
-        QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(w.sourceBox, &drop);
+        tk::testing::dropOn(w.sourceBox, &data);
     };
-    const auto exists = [&](const QByteArray &name) {
-        return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
-    };
+    const auto exists = [&](const QByteArray &name) { return testfiles::existsNative(folder, name); };
 
     dropOnSource("/caf%E9.txt");
     w.deleteButton->click();

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/stand_ins.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+
 namespace tk::testing {
 
 Answer ScriptedBoxes::messageBox(QWidget *, const MessageBoxRequest &request)
@@ -47,6 +51,15 @@ std::unique_ptr<ProgressDisplay> ScriptedProgress::showProgress(QWidget *, const
 {
     m_shown.push_back(total);
     return std::make_unique<ScriptedDisplay>(m_cancelAt);
+}
+
+bool dropOn(QWidget *target, QMimeData *data, QPoint at)
+{
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+    return enter.isAccepted();
 }
 
 } // namespace tk::testing

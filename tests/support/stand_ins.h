@@ -9,8 +9,13 @@
 #include "toolkit/feedback.h"
 #include "toolkit/toolkit.h"
 
+#include <QPoint>
+#include <QWidget>
+
 #include <deque>
 #include <vector>
+
+class QMimeData;
 
 namespace tk::testing {
 
@@ -78,5 +83,9 @@ private:
     qint64 m_cancelAt = -1;
     std::vector<qint64> m_shown;
 };
+
+// Drops `data` onto `target` at `at` as the desktop delivers a drop: a drag entering, then the
+// drop. Answers whether the entering drag was accepted.
+bool dropOn(QWidget *target, QMimeData *data, QPoint at = QPoint(5, 5));
 
 } // namespace tk::testing

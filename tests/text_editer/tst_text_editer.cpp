@@ -666,11 +666,8 @@ private slots:
             return dialogs.shown().back().proposedName;
         };
         auto drop = [&](QMimeData *data) {
-            const QPoint at = w.fileTextBox->viewport()->rect().center();
-            QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.fileTextBox->viewport(), &enter);
-            QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.fileTextBox->viewport(), &dropped);
+            tk::testing::dropOn(w.fileTextBox->viewport(), data,
+                                w.fileTextBox->viewport()->rect().center());
         };
         QMimeData files;
         files.setUrls({QUrl::fromLocalFile(path("one.txt")), QUrl::fromLocalFile(path("x.txt"))});

@@ -40,16 +40,6 @@ void touch(const QString &path)
     QVERIFY(f.open(QIODevice::WriteOnly));
 }
 
-bool drop(QWidget *target, QMimeData *data)
-{
-    const QPoint at(5, 5);
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent dropEvent(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &dropEvent);
-    return enter.isAccepted();
-}
-
 // What a tool deleting files would have its progress window say.
 tk::ProgressTexts deletingFiles()
 {
@@ -196,12 +186,12 @@ void ToolkitLayer::dropsDeliverLocalPathsOnly()
     auto *files = new QMimeData;
     files->setUrls({QUrl::fromLocalFile("/tmp/b.txt"), QUrl::fromLocalFile("/tmp/a b.txt"),
                     QUrl(QStringLiteral("https://example.org/x"))});
-    QVERIFY(drop(box.viewport(), files));
+    QVERIFY(tk::testing::dropOn(box.viewport(), files));
     QCOMPARE(drops, (QList<QStringList>{{"/tmp/b.txt", "/tmp/a b.txt"}}));
 
     auto *text = new QMimeData;
     text->setText(QStringLiteral("dragged text"));
-    QVERIFY(!drop(box.viewport(), text));
+    QVERIFY(!tk::testing::dropOn(box.viewport(), text));
     QCOMPARE(drops.size(), 1);
     QCOMPARE(box.text(), QStringLiteral("unsaved"));
     delete files;
