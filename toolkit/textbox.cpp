@@ -34,9 +34,17 @@ QString withLineBreaks(QString text, const QString &lineBreak)
 
 // What typing a key inserts, if it types at all: printable text without Ctrl (AltGr may come
 // with Ctrl and Alt together on some keyboards). Tab is not typed; it moves the focus, as
-// everywhere else in the windows.
+// everywhere else in the windows. Ctrl+Tab types a tab, so that a listing can be made
+// tab-separated (for a spreadsheet) in the Diverter's separator boxes.
+bool isCtrlTab(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier;
+}
+
 QString typedText(const QKeyEvent *event)
 {
+    if (isCtrlTab(event))
+        return QStringLiteral("\t");
     const Qt::KeyboardModifiers mods = event->modifiers();
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
         return {};
@@ -516,6 +524,8 @@ bool MultiLineBox::isOwnKey(QKeyEvent *event) const
         if (event->matches(key))
             return true;
     }
+    if (isCtrlTab(event))
+        return true;
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
     const int k = event->key();
