@@ -72,8 +72,8 @@ int runInBatchOrder(const QStringList &names, const QString &oldText, const QStr
     qint64 handled = 0;
     for (const BatchStep &step : order) {
         const size_t i = size_t(step.entry);
-        const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
-                                                  outcome[size_t(step.after)] != Outcome::Done);
+        const bool blocked = step.onCycle || (step.waitsFor && blockOnFailure &&
+                                              outcome[size_t(*step.waitsFor)] != Outcome::Done);
         const bool ok = !blocked && isEntryName(names[step.entry]) &&
                         isNewName(newNames[step.entry]) &&
                         act(names[step.entry], newNames[step.entry]);
@@ -129,13 +129,16 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
             k = next[size_t(k)];
         }
         const bool cycle = k >= 0 && state[size_t(k)] == State::OnPath;
-        int after = cycle ? -2 : k;
+        std::optional<int> waitsFor;
+        if (!cycle && k >= 0)
+            waitsFor = k;
         while (!path.empty()) {
             const int entry = path.back();
             path.pop_back();
-            order.push_back({entry, after});
+            order.push_back({entry, waitsFor, cycle});
             state[size_t(entry)] = State::Placed;
-            after = cycle ? -2 : entry;
+            if (!cycle)
+                waitsFor = entry;
         }
     }
     return order;
@@ -166,8 +169,7 @@ int copyAll(const QString &folder, const folders::FolderIdentity &listed, const 
         return 0;
     return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
-                               return bool(
-                                   core::fs::copyFile(dir.place(name), dir.place(newName)));
+                               return bool(core::fs::copyFile(dir.place(name), dir.place(newName)));
                            });
 }
 
