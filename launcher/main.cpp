@@ -123,14 +123,13 @@ std::vector<HeldMessage> held;
 QtMessageHandler passOn = nullptr;
 
 // Whether the platform plugin said it could not reach the display (X11's "could not connect to
-// display", Wayland's "Failed to create wl_display"), as against a plugin that is missing or
-// broken, or a Qt library that is.
+// display", Wayland's "Failed to create wl_display", which comes without a category), as against
+// a plugin that is missing or broken, or a Qt library that is.
 bool displayUnopened(const std::vector<HeldMessage> &messages)
 {
     return std::any_of(messages.begin(), messages.end(), [](const HeldMessage &m) {
-        return m.category.starts_with("qt.qpa.") &&
-               (m.text.contains(QLatin1String("connect to display"), Qt::CaseInsensitive) ||
-                m.text.contains(QLatin1String("wl_display")));
+        return m.text.contains(QLatin1String("could not connect to display")) ||
+               m.text.contains(QLatin1String("Failed to create wl_display"));
     });
 }
 
