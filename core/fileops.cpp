@@ -118,7 +118,7 @@ int makeUnique(int folder, const QByteArray &stem, QByteArray &path)
 
 // A new, hidden temporary file beside `target`, so that the final rename stays within one file
 // system. Returns its descriptor, or -1 with errno set.
-int makeTempBeside(const Place &target, QByteArray &tempPath)
+int makeTempBeside(const EntryPath &target, QByteArray &tempPath)
 {
     QByteArray folder = folderOf(target.path);
     if (!folder.endsWith('/'))
@@ -130,13 +130,13 @@ int makeTempBeside(const Place &target, QByteArray &tempPath)
 // Opens a regular file (a link followed) for reading. The type is read before the open, so a
 // device is never opened, and again after it, since the entry may have changed in between;
 // O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
-Result openRegular(const Place &place, struct stat &st, UniqueFd &fd)
+Result openRegular(const EntryPath &entry, struct stat &st, UniqueFd &fd)
 {
-    if (calls.fstatat(place.folder, place.path.constData(), &st, 0) != 0)
+    if (calls.fstatat(entry.folder, entry.path.constData(), &st, 0) != 0)
         return failed(Step::Inspect);
     if (!S_ISREG(st.st_mode))
         return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
-    fd.reset(again(calls.openat, place.folder, place.path.constData(),
+    fd.reset(again(calls.openat, entry.folder, entry.path.constData(),
                    O_RDONLY | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
     if (!fd.valid())
         return failed(Step::Open);
@@ -358,7 +358,7 @@ Result restore(int fd, const OldBytes &old)
 
 // The file at `target` opened for reading and writing, when it is still the one `expected`
 // describes; `st` describes it as it is now.
-UniqueFd openInPlace(const Place &target, const struct stat &expected, struct stat &st,
+UniqueFd openInPlace(const EntryPath &target, const struct stat &expected, struct stat &st,
                      Result &result)
 {
     UniqueFd fd(again(calls.openat, target.folder, target.path.constData(),
@@ -377,7 +377,7 @@ UniqueFd openInPlace(const Place &target, const struct stat &expected, struct st
 // Writes `content` into the existing regular file `target` itself: for a file whose other hard
 // links must stay its twins, or whose owner a new file could not get. The old content is kept
 // aside first and put back on any failure after the first write, so the file is old or new.
-Result writeInPlace(const Place &target, const struct stat &expected, const Content &content,
+Result writeInPlace(const EntryPath &target, const struct stat &expected, const Content &content,
                     bool durable)
 {
     Result opened;
@@ -464,8 +464,8 @@ bool cannotBeKept(const char *name, int error, bool otherFileSystem)
 {
     if (error == ENOTSUP || error == EOPNOTSUPP)
         return otherFileSystem;
-    const bool ownOrAcl = std::strncmp(name, "user.", 5) == 0 ||
-                          std::strncmp(name, "system.posix_acl_", 17) == 0;
+    const bool ownOrAcl =
+        std::strncmp(name, "user.", 5) == 0 || std::strncmp(name, "system.posix_acl_", 17) == 0;
     return !ownOrAcl && (error == EPERM || error == EACCES);
 }
 
@@ -521,7 +521,7 @@ QByteArray minimalAcl(mode_t mode)
         add32(quint32(tag) | quint32(perm & 7) << 16);
         add32(0xFFFFFFFF);
     };
-    add32(2); // the version of the attribute's layout
+    add32(2);               // the version of the attribute's layout
     entry(0x01, mode >> 6); // the owner
     entry(0x04, mode >> 3); // the group
     entry(0x20, mode);      // others
@@ -544,7 +544,7 @@ Result dropInheritedAcl(int old, int temp, mode_t mode)
 }
 
 // Gives the new file `temp` the attributes of the old target it is to replace.
-Result copyOldAttributes(const Place &target, const struct stat &expected, int temp)
+Result copyOldAttributes(const EntryPath &target, const struct stat &expected, int temp)
 {
     UniqueFd old(again(calls.openat, target.folder, target.path.constData(),
                        O_RDONLY | O_NONBLOCK | O_CLOEXEC, mode_t(0)));
@@ -562,7 +562,7 @@ Result copyOldAttributes(const Place &target, const struct stat &expected, int t
 
 // Where a target's content goes: the file a link names, refused where it is no regular file.
 // `exists` tells whether there is a file to replace, and `st` describes it.
-Result resolveTarget(Place &target, struct stat &st, bool &exists)
+Result resolveTarget(EntryPath &target, struct stat &st, bool &exists)
 {
     exists = false;
     if (target.path.isEmpty())
@@ -590,12 +590,12 @@ Result resolveTarget(Place &target, struct stat &st, bool &exists)
     return modeDeniesWrite(st) ? failed(Step::ReadOnly, EACCES) : Result{};
 }
 
-// Makes the entries of the folder that holds `place` reach the disk. A folder this user may not
+// Makes the entries of the folder that holds `entry` reach the disk. A folder this user may not
 // read cannot be opened to be synced, and a file system that cannot sync folders says EINVAL;
 // neither is a failure of the write, which is done by then.
-Result syncFolderOf(const Place &place)
+Result syncFolderOf(const EntryPath &entry)
 {
-    UniqueFd folder(again(calls.openat, place.folder, folderOf(place.path).constData(),
+    UniqueFd folder(again(calls.openat, entry.folder, folderOf(entry.path).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
     if (!folder.valid())
         return errno == EACCES ? Result{} : failed(Step::Sync);
@@ -608,7 +608,7 @@ Result syncFolderOf(const Place &place)
 }
 
 // The replace rule (see the header). `source`, when given, is never written over.
-Result replaceContent(Place target, const Content &content, mode_t newMode, bool durable,
+Result replaceContent(EntryPath target, const Content &content, mode_t newMode, bool durable,
                       const struct stat *source)
 {
     struct stat st;
@@ -703,7 +703,7 @@ Content contentOf(int in, const struct stat &st)
 
 // Renames without ever replacing. Where the file system lacks the no-replace flag, a hard link
 // gives the same guarantee for files; a last resort tests and then renames.
-Result placeNoReplace(const Place &from, const Place &to)
+Result placeNoReplace(const EntryPath &from, const EntryPath &to)
 {
     const char *f = from.path.constData();
     const char *t = to.path.constData();
@@ -735,7 +735,7 @@ Result placeNoReplace(const Place &from, const Place &to)
 
 // Moves a link to another file system: recreated with the whole of its target, and its own owner
 // and times, never those of the file it names.
-Result moveLink(const Place &from, const Place &to, const struct stat &st)
+Result moveLink(const EntryPath &from, const EntryPath &to, const struct stat &st)
 {
     const timespec times[2] = {st.st_atim, st.st_mtim};
     // One byte more than the target needs: an answer that fills it is a target that grew since
@@ -759,7 +759,7 @@ Result moveLink(const Place &from, const Place &to, const struct stat &st)
 }
 
 // Moves a regular file to another file system through a temporary file beside `to`.
-Result moveRegular(const Place &from, const Place &to, const struct stat &st)
+Result moveRegular(const EntryPath &from, const EntryPath &to, const struct stat &st)
 {
     struct stat now;
     UniqueFd in;
@@ -808,7 +808,7 @@ Result moveRegular(const Place &from, const Place &to, const struct stat &st)
 // Moves a file or a link to another file system, as mv does: mode, owner, times and attributes
 // kept, the new copy complete before the old one goes, and the copy taken back if the old one
 // cannot go.
-Result moveAcrossFileSystems(const Place &from, const Place &to, const struct stat &st)
+Result moveAcrossFileSystems(const EntryPath &from, const EntryPath &to, const struct stat &st)
 {
     Result moved = S_ISLNK(st.st_mode)   ? moveLink(from, to, st)
                    : S_ISREG(st.st_mode) ? moveRegular(from, to, st)
@@ -822,13 +822,13 @@ Result moveAcrossFileSystems(const Place &from, const Place &to, const struct st
     return result;
 }
 
-Place placeOf(const QString &path)
+EntryPath entryPathOf(const QString &path)
 {
     return {AT_FDCWD, fs::toNative(path)};
 }
 
 // Both paths name one directory entry: the same name in the same folder.
-bool sameEntry(const Place &a, const Place &b)
+bool sameEntry(const EntryPath &a, const EntryPath &b)
 {
     if (nameOf(a.path) != nameOf(b.path))
         return false;
@@ -837,7 +837,7 @@ bool sameEntry(const Place &a, const Place &b)
            calls.fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
 }
 
-Result copyInto(const Place &source, const Place &target)
+Result copyInto(const EntryPath &source, const EntryPath &target)
 {
     if (source.path.isEmpty() || target.path.isEmpty())
         return failed(Step::Path, 0);
@@ -849,7 +849,7 @@ Result copyInto(const Place &source, const Place &target)
                           false, &st);
 }
 
-Result renameEntry(const Place &from, const Place &to)
+Result renameEntry(const EntryPath &from, const EntryPath &to)
 {
     struct stat st;
     if (from.path.isEmpty() || to.path.isEmpty())
@@ -865,18 +865,18 @@ Result renameEntry(const Place &from, const Place &to)
     return moveAcrossFileSystems(from, to, st);
 }
 
-Result removeEntry(const Place &place)
+Result removeEntry(const EntryPath &entry)
 {
     struct stat st;
-    if (place.path.isEmpty())
+    if (entry.path.isEmpty())
         return failed(Step::Path, 0);
-    if (calls.fstatat(place.folder, place.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return failed(Step::Inspect);
     if (S_ISDIR(st.st_mode))
         return failed(Step::Kind, EISDIR);
     if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
         return failed(Step::ReadOnly, EACCES);
-    return calls.unlinkat(place.folder, place.path.constData(), 0) == 0 ? Result{}
+    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
                                                                         : failed(Step::Unlink);
 }
 
@@ -898,41 +898,41 @@ UniqueFd openFolder(const QString &path)
                                              O_RDONLY | O_DIRECTORY | O_CLOEXEC, mode_t(0)));
 }
 
-bool isRegularFile(const Place &place)
+bool isRegularFile(const EntryPath &entry)
 {
     struct stat st;
-    return !place.path.isEmpty() &&
-           calls.fstatat(place.folder, place.path.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
+    return !entry.path.isEmpty() &&
+           calls.fstatat(entry.folder, entry.path.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
-Result copyFile(const Place &source, const Place &target)
+Result copyFile(const EntryPath &source, const EntryPath &target)
 {
     return logged(copyInto(source, target), "copy", source.path, target.path);
 }
 
 Result copyFile(const QString &source, const QString &target)
 {
-    return copyFile(placeOf(source), placeOf(target));
+    return copyFile(entryPathOf(source), entryPathOf(target));
 }
 
-Result renameNoReplace(const Place &from, const Place &to)
+Result renameNoReplace(const EntryPath &from, const EntryPath &to)
 {
     return logged(renameEntry(from, to), "rename", from.path, to.path);
 }
 
 Result renameNoReplace(const QString &from, const QString &to)
 {
-    return renameNoReplace(placeOf(from), placeOf(to));
+    return renameNoReplace(entryPathOf(from), entryPathOf(to));
 }
 
-Result removeFile(const Place &place)
+Result removeFile(const EntryPath &entry)
 {
-    return logged(removeEntry(place), "delete", place.path);
+    return logged(removeEntry(entry), "delete", entry.path);
 }
 
 Result removeFile(const QString &path)
 {
-    return removeFile(placeOf(path));
+    return removeFile(entryPathOf(path));
 }
 
 Result writeFile(const QString &path, QByteArrayView bytes, bool durable)
@@ -945,9 +945,9 @@ Result writeFile(const QString &path, QByteArrayView bytes, bool durable)
                 return written;
             return off_t(bytes.size());
         }};
-    const Place place = placeOf(path);
-    return logged(replaceContent(place, content, 0666 & ~creationMask(), durable, nullptr), "save",
-                  place.path);
+    const EntryPath entry = entryPathOf(path);
+    return logged(replaceContent(entry, content, 0666 & ~creationMask(), durable, nullptr), "save",
+                  entry.path);
 }
 
 } // namespace core::fs

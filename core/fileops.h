@@ -50,7 +50,7 @@ namespace core::fs {
 
 // A path as the system calls take it: relative to an open folder, or to the working folder when
 // `folder` is AT_FDCWD (and then possibly absolute).
-struct Place {
+struct EntryPath {
     int folder = AT_FDCWD;
     QByteArray path;
 };
@@ -63,11 +63,11 @@ UniqueFd openFolder(const QString &path);
 bool isReadOnly(const QString &path);
 
 // A regular file, or a link to one.
-bool isRegularFile(const Place &place);
+bool isRegularFile(const EntryPath &entry);
 
 // Copies the regular file `source` to the full path `target` by the replace rule; onto its own
 // source it fails with Step::SameFile.
-[[nodiscard]] Result copyFile(const Place &source, const Place &target);
+[[nodiscard]] Result copyFile(const EntryPath &source, const EntryPath &target);
 [[nodiscard]] Result copyFile(const QString &source, const QString &target);
 
 // Gives a file or folder a new path; fails when anything exists at `to` (Step::Exists). A file
@@ -76,11 +76,11 @@ bool isRegularFile(const Place &place);
 // made again with its whole target and its own owner and times. The old one is removed only
 // once the new one is whole. A folder moves only within its file system (across, EXDEV). A path
 // renamed onto itself succeeds and changes nothing.
-[[nodiscard]] Result renameNoReplace(const Place &from, const Place &to);
+[[nodiscard]] Result renameNoReplace(const EntryPath &from, const EntryPath &to);
 [[nodiscard]] Result renameNoReplace(const QString &from, const QString &to);
 
 // Deletes a file, or a link as a link. Fails on folders and read-only files.
-[[nodiscard]] Result removeFile(const Place &place);
+[[nodiscard]] Result removeFile(const EntryPath &entry);
 [[nodiscard]] Result removeFile(const QString &path);
 
 // Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the

@@ -129,7 +129,7 @@ std::shared_ptr<Asking> asking()
 struct Round {
     std::mutex mutex;
     std::condition_variable answered;
-    std::vector<Answer> answers;
+    std::vector<MountReply> answers;
     size_t awaited = 0;
 };
 
@@ -191,13 +191,13 @@ QList<Mount> parseMountInfo(const QByteArray &mountInfo, const QMap<QString, QSt
     return result;
 }
 
-std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
-                              std::chrono::milliseconds timeout)
+std::vector<MountReply> askMounts(const QStringList &paths, const Probe &probe,
+                                  std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     const std::shared_ptr<Asking> pending = asking();
     const auto round = std::make_shared<Round>();
-    round->answers.assign(size_t(paths.size()), Answer::Silent);
+    round->answers.assign(size_t(paths.size()), MountReply::Silent);
     // Each answer goes first to the paths still asked, then to the round, so a caller that has
     // its answer may ask the same path again at once.
     const auto answer = [pending, round](const QByteArray &native, size_t i, bool yes) {
@@ -207,7 +207,7 @@ std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
         }
         {
             const std::lock_guard lock(round->mutex);
-            round->answers[i] = yes ? Answer::Yes : Answer::No;
+            round->answers[i] = yes ? MountReply::Yes : MountReply::No;
             --round->awaited;
         }
         round->answered.notify_all();
@@ -215,7 +215,7 @@ std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QByteArray native = core::fs::toNative(paths[i]);
         if (native.isEmpty()) {
-            round->answers[size_t(i)] = Answer::No;
+            round->answers[size_t(i)] = MountReply::No;
             continue;
         }
         {
@@ -255,9 +255,9 @@ QList<Mount> mountedDrives(const Probe &isFolder, std::chrono::milliseconds time
     QStringList paths;
     for (const Mount &m : result)
         paths << m.path;
-    const std::vector<Answer> answers = askMounts(paths, isFolder, timeout);
+    const std::vector<MountReply> answers = askMounts(paths, isFolder, timeout);
     for (qsizetype i = result.size(); i-- > 0;) {
-        if (answers[size_t(i)] == Answer::No)
+        if (answers[size_t(i)] == MountReply::No)
             result.removeAt(i);
     }
     if (result.isEmpty() || result.first().path != u"/")
@@ -302,7 +302,7 @@ bool isReady(const Mount &drive, const QList<Mount> &mountedNow, const Probe &ca
 {
     const bool mounted = std::any_of(mountedNow.begin(), mountedNow.end(),
                                      [&](const Mount &m) { return m.path == drive.path; });
-    return mounted && askMounts({drive.path}, canRead, timeout).front() == Answer::Yes;
+    return mounted && askMounts({drive.path}, canRead, timeout).front() == MountReply::Yes;
 }
 
 } // namespace diverter::drives

@@ -23,14 +23,15 @@ using Probe = std::function<bool(const QByteArray &nativePath)>;
 // How long the window waits for a mount's answer before it counts the mount as silent.
 inline constexpr std::chrono::milliseconds kAnswerTime{1000};
 
-enum class Answer { Yes, No, Silent };
+// What a mount said to a probe, or Silent when it said nothing in time.
+enum class MountReply { Yes, No, Silent };
 
 // Asks `probe` about every path at once, each in a worker thread of its own, and waits at most
 // `timeout` for the answers; a path that has not answered by then is Silent. A worker stuck in
 // its call is left to itself, holding nothing the caller frees; until it returns, its path is
 // Silent at once and no second worker is started for it.
-std::vector<Answer> askMounts(const QStringList &paths, const Probe &probe,
-                              std::chrono::milliseconds timeout = kAnswerTime);
+std::vector<MountReply> askMounts(const QStringList &paths, const Probe &probe,
+                                  std::chrono::milliseconds timeout = kAnswerTime);
 
 struct Mount {
     QString path;  // the mount point

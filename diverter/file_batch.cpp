@@ -25,7 +25,7 @@ public:
     }
 
     bool isOpen() const { return m_fd.valid(); }
-    core::fs::Place place(const QString &name) const
+    core::fs::EntryPath entry(const QString &name) const
     {
         return {m_fd.get(), core::fs::toNative(name)};
     }
@@ -72,8 +72,8 @@ int runInBatchOrder(const QStringList &names, const QString &oldText, const QStr
     qint64 handled = 0;
     for (const BatchStep &step : order) {
         const size_t i = size_t(step.entry);
-        const bool blocked = step.after == -2 || (step.after >= 0 && blockOnFailure &&
-                                                  outcome[size_t(step.after)] != Outcome::Done);
+        const bool blocked = step.onCycle || (step.waitsFor && blockOnFailure &&
+                                              outcome[size_t(*step.waitsFor)] != Outcome::Done);
         const bool ok = !blocked && isEntryName(names[step.entry]) &&
                         isNewName(newNames[step.entry]) &&
                         act(names[step.entry], newNames[step.entry]);
@@ -129,13 +129,16 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
             k = next[size_t(k)];
         }
         const bool cycle = k >= 0 && state[size_t(k)] == State::OnPath;
-        int after = cycle ? -2 : k;
+        std::optional<int> waitsFor;
+        if (!cycle && k >= 0)
+            waitsFor = k;
         while (!path.empty()) {
             const int entry = path.back();
             path.pop_back();
-            order.push_back({entry, after});
+            order.push_back({entry, waitsFor, cycle});
             state[size_t(entry)] = State::Placed;
-            after = cycle ? -2 : entry;
+            if (!cycle)
+                waitsFor = entry;
         }
     }
     return order;
@@ -151,10 +154,10 @@ int renameAll(const QString &folder, const folders::FolderIdentity &listed,
     // A rename never replaces, so an entry may try even when the one it waited for failed.
     return runInBatchOrder(names, oldText, newText, false, progress,
                            [&](const QString &name, const QString &newName) {
-                               const core::fs::Place from = dir.place(name);
+                               const core::fs::EntryPath from = dir.entry(name);
                                // Still a regular file or a link to one, as it was listed.
                                return core::fs::isRegularFile(from) &&
-                                      bool(core::fs::renameNoReplace(from, dir.place(newName)));
+                                      bool(core::fs::renameNoReplace(from, dir.entry(newName)));
                            });
 }
 
@@ -166,8 +169,7 @@ int copyAll(const QString &folder, const folders::FolderIdentity &listed, const 
         return 0;
     return runInBatchOrder(names, oldText, newText, true, progress,
                            [&](const QString &name, const QString &newName) {
-                               return bool(
-                                   core::fs::copyFile(dir.place(name), dir.place(newName)));
+                               return bool(core::fs::copyFile(dir.entry(name), dir.entry(newName)));
                            });
 }
 
@@ -182,7 +184,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     int done = 0;
     qint64 handled = 0;
     for (const QString &name : names) {
-        const core::fs::Place entry = dir.place(name);
+        const core::fs::EntryPath entry = dir.entry(name);
         if (isEntryName(name) && core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))

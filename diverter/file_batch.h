@@ -21,6 +21,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <vector>
+
 namespace diverter {
 
 // The entry's name with every occurrence of `oldText` replaced by `newText` (the program's
@@ -30,12 +33,15 @@ QString newNameOf(const QString &name, const QString &oldText, const QString &ne
 
 // The order in which entries are handled: an entry whose own name is another entry's new name
 // goes first, so that a chain (ax -> axx, axx -> axxxx) moves along instead of colliding with
-// itself; otherwise list order. `after[i]` is the index of the entry that must succeed before
-// entry i may act (-1 for none); entries on a cycle get -2 and never act. An entry whose new name
-// is its own takes no step.
+// itself; otherwise list order. An entry whose new name is its own takes no step.
 struct BatchStep {
     int entry;
-    int after;
+    // The entry that must succeed before this one may act: the one whose name this one takes.
+    std::optional<int> waitsFor;
+    // The new names lead round a cycle (a -> b, b -> a), or along a chain into one: the entry
+    // never acts.
+    bool onCycle = false;
+    friend bool operator==(const BatchStep &, const BatchStep &) = default;
 };
 std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &newNames);
 

@@ -8,9 +8,12 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
+
+#include <iterator>
 
 namespace diverter {
 
@@ -160,9 +163,9 @@ public:
         case Qt::AccessibleTextRole: return core::fs::forDisplay(row.name);
         case Qt::ToolTipRole: return core::fs::forDisplay(row.path);
         case Qt::DecorationRole: {
-            static const QIcon drive = styleIcon(QStyle::SP_DriveHDIcon, "harddrive");
-            static const QIcon open = styleIcon(QStyle::SP_DirOpenIcon, "diropen");
-            static const QIcon closed = styleIcon(QStyle::SP_DirClosedIcon, "dirclosed");
+            static const QIcon drive = rowIcon(RowIcon::Drive);
+            static const QIcon open = rowIcon(RowIcon::OpenFolder);
+            static const QIcon closed = rowIcon(RowIcon::ClosedFolder);
             return row.depth == 0 ? drive : row.open ? open : closed;
         }
         case DepthRole: return row.depth;
@@ -172,20 +175,68 @@ public:
     static constexpr int DepthRole = Qt::UserRole + 1;
 
 private:
-    // The style's icon hands over its 16 px picture alone, which a high-density screen enlarges
-    // into a blur; Qt keeps the same picture at 32 and 128 px, which are taken where present.
-    static QIcon styleIcon(QStyle::StandardPixmap which, const char *name)
+    enum class RowIcon { Drive, OpenFolder, ClosedFolder };
+
+    // The desktop's icon theme where it has the icon; else the style's, where it is drawn for a
+    // high-density screen too. Without a theme the style hands over its 16 px picture alone, which
+    // a screen at scale 2 enlarges into a blur, so the list draws its own at 16 and 32 px then.
+    static QIcon rowIcon(RowIcon kind)
     {
-        QIcon icon;
-        for (int size : {16, 32, 128}) {
-            const QPixmap pixmap(
-                QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1-%2.png")
-                    .arg(QLatin1String(name))
-                    .arg(size));
-            if (!pixmap.isNull())
-                icon.addPixmap(pixmap);
+        static constexpr const char *kThemeNames[] = {"drive-harddisk", "folder-open", "folder"};
+        static constexpr QStyle::StandardPixmap kStandard[] = {
+            QStyle::SP_DriveHDIcon, QStyle::SP_DirOpenIcon, QStyle::SP_DirClosedIcon};
+        const size_t k = size_t(kind);
+        if (QIcon themed = QIcon::fromTheme(QLatin1String(kThemeNames[k])); !themed.isNull())
+            return themed;
+        const QIcon styled = QApplication::style()->standardIcon(kStandard[k]);
+        if (!styled.isNull() && styled.pixmap(QSize(16, 16), 2.0).width() >= 32)
+            return styled;
+        QIcon drawn;
+        for (int size : {16, 32})
+            drawn.addPixmap(drawnIcon(kind, size));
+        return drawn;
+    }
+
+    // A drive as a grey box with a green light, a folder as a yellow one with a tab, open with
+    // its front leaning forward; drawn on a 16-unit grid, with outlines one device pixel wide.
+    static QPixmap drawnIcon(RowIcon kind, int size)
+    {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal u = size / 16.0;
+        const auto at = [u](qreal x, qreal y) { return QPointF(x * u + 0.5, y * u + 0.5); };
+        const auto outline = [](QColor colour) {
+            QPen pen(colour, 1);
+            pen.setCosmetic(true);
+            pen.setJoinStyle(Qt::MiterJoin);
+            return pen;
+        };
+        const QColor folderEdge(0x9a, 0x73, 0x16);
+        if (kind == RowIcon::Drive) {
+            p.setPen(outline(QColor(0x55, 0x57, 0x5c)));
+            p.setBrush(QColor(0xc8, 0xcb, 0xd0));
+            p.drawRect(QRectF(at(1, 5), at(15, 11)));
+            p.setPen(outline(QColor(0x8a, 0x8d, 0x93)));
+            p.drawLine(at(3, 8), at(9, 8));
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x3c, 0xb3, 0x4a));
+            p.drawEllipse(at(12, 8), 1.2 * u, 1.2 * u);
+            return pixmap;
         }
-        return icon.isNull() ? QApplication::style()->standardIcon(which) : icon;
+        // The back, with its tab.
+        p.setPen(outline(folderEdge));
+        p.setBrush(kind == RowIcon::OpenFolder ? QColor(0xd9, 0xa8, 0x2b)
+                                               : QColor(0xf2, 0xc9, 0x4c));
+        const QPointF back[] = {at(1, 3), at(6, 3), at(7, 4.5), at(15, 4.5), at(15, 13), at(1, 13)};
+        p.drawPolygon(back, int(std::size(back)));
+        if (kind == RowIcon::OpenFolder) {
+            p.setBrush(QColor(0xf7, 0xd8, 0x73));
+            const QPointF front[] = {at(3.5, 7), at(15.5, 7), at(13, 13), at(1, 13)};
+            p.drawPolygon(front, int(std::size(front)));
+        }
+        return pixmap;
     }
 
     std::vector<Row> m_rows;

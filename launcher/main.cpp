@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -107,8 +109,8 @@ std::string unopenedDisplays()
 }
 
 // Qt reports a display it cannot open with a few warnings and a fatal error, which aborts. While
-// the application object is being made, Qt's messages are held back: a fatal one becomes the one
-// line and exit status 1, and the rest are passed on once the display is open.
+// the application object is being made, Qt's messages are held back: a fatal one ends the program
+// with exit status 1, and the rest are passed on once the display is open.
 struct HeldMessage {
     QtMsgType type;
     std::string file, function, category;
@@ -120,10 +122,43 @@ std::mutex heldMutex;
 std::vector<HeldMessage> held;
 QtMessageHandler passOn = nullptr;
 
+// Whether the platform plugin said it could not reach the display (X11's "could not connect to
+// display", Wayland's "Failed to create wl_display", which comes without a category), as against
+// a plugin that is missing or broken, or a Qt library that is.
+bool displayUnopened(const std::vector<HeldMessage> &messages)
+{
+    return std::any_of(messages.begin(), messages.end(), [](const HeldMessage &m) {
+        return m.text.contains(QLatin1String("could not connect to display")) ||
+               m.text.contains(QLatin1String("Failed to create wl_display"));
+    });
+}
+
+// Qt's own words, written straight to standard error as its default handler would show them
+// (that handler may write to the journal instead, where a user starting from a shell looks last).
+void writeQtMessage(const std::string &category, const QString &text)
+{
+    if (!category.empty() && category != "default")
+        std::fprintf(stderr, "%s: ", category.c_str());
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+[[noreturn]] void endOnFatal(const QMessageLogContext &context, const QString &text)
+{
+    std::lock_guard lock(heldMutex);
+    // Nothing of Qt is safe to tear down after a fatal message, hence _Exit.
+    if (displayUnopened(held))
+        std::_Exit(noDesktopSession(unopenedDisplays()));
+    for (const HeldMessage &m : held)
+        writeQtMessage(m.category, m.text);
+    writeQtMessage(context.category ? context.category : "", text);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg)
-        std::_Exit(noDesktopSession(unopenedDisplays())); // nothing of Qt is safe to tear down
+        endOnFatal(context, text);
     const auto copy = [](const char *s) { return std::string(s ? s : ""); };
     std::lock_guard lock(heldMutex);
     held.push_back({type, copy(context.file), copy(context.function), copy(context.category),
@@ -187,7 +222,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(TOOLKIT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TOOLKIT_DESKTOP_ID));
     // The interface is Turkish whatever the desktop's language, so are the toolkit's own texts
-    // (file dialogs, the text boxes' context menus) where Qt's Turkish translation is installed.
+    // (file dialogs, the text boxes' context menus) where Qt's Turkish translation is installed,
+    // and the dates and sizes Qt's dialogs show. The program's own numbers are written in the C
+    // locale (QString::number, arg) or an explicit one, so the default changes none of them.
+    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
     QTranslator qtTexts;
     if (qtTexts.load(QStringLiteral("qtbase_tr"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -26,9 +26,14 @@ install_missing() {
   fi
 }
 
-# build DIR [cmake options...]
+# build DIR [--target NAME] [cmake options...]: configures DIR and builds all of it, or only NAME
+# and what it needs.
 build() {
   local dir=$1; shift
+  local target=()
+  if [ "${1:-}" = --target ]; then
+    target=(--target "$2"); shift 2
+  fi
   cmake -S "$ROOT" -B "$ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$ROOT/$dir" -j "$(nproc)"
+  cmake --build "$ROOT/$dir" -j "$(nproc)" "${target[@]}"
 }

@@ -34,9 +34,17 @@ QString withLineBreaks(QString text, const QString &lineBreak)
 
 // What typing a key inserts, if it types at all: printable text without Ctrl (AltGr may come
 // with Ctrl and Alt together on some keyboards). Tab is not typed; it moves the focus, as
-// everywhere else in the windows.
+// everywhere else in the windows. Ctrl+Tab types a tab, so that a listing can be made
+// tab-separated (for a spreadsheet) in the Diverter's separator boxes.
+bool isCtrlTab(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier;
+}
+
 QString typedText(const QKeyEvent *event)
 {
+    if (isCtrlTab(event))
+        return QStringLiteral("\t");
     const Qt::KeyboardModifiers mods = event->modifiers();
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
         return {};
@@ -89,27 +97,27 @@ void MultiLineBox::setTextFresh(const QString &text)
 void MultiLineBox::replaceAll(const QString &pattern, const QString &replacement)
 {
     endPreedit();
-    const Place before = placeNow();
+    const ViewState before = viewStateNow();
     // The changed part may be most of the text, so it is copied out only for a screen reader.
     const core::TextLines::Change change =
         m_lines.replaceAll(pattern, replacement, QAccessible::isActive());
-    keepPlace(before);
+    keepViewState(before);
     changed(change, 0);
 }
 
-void MultiLineBox::keepPlace(const Place &before)
+void MultiLineBox::keepViewState(const ViewState &before)
 {
     // A replacement's step tells no lengths, so the place is taken before the step is made.
     if (canUndo())
-        m_undoPlaces.push_back(before);
+        m_undoViewStates.push_back(before);
 }
 
 void MultiLineBox::setWholeText(const QString &text, bool freshHistory)
 {
     endPreedit();
-    const Place before = placeNow();
+    const ViewState before = viewStateNow();
     const core::TextLines::Change change = m_lines.setText(text, freshHistory);
-    keepPlace(before);
+    keepViewState(before);
     changed(change, 0);
 }
 
@@ -146,17 +154,17 @@ void MultiLineBox::edit(qsizetype start, qsizetype end, const QString &with,
 }
 
 void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype caret, Origin origin,
-                           const std::optional<Place> &place)
+                           const std::optional<ViewState> &state)
 {
     if (origin == Origin::Edit) {
         // A new step ends what could be redone; a new history (or one whose oldest steps the
         // history dropped down to none) ends what could be undone.
         if (!canUndo())
-            m_undoPlaces.clear();
-        m_redoPlaces.clear();
+            m_undoViewStates.clear();
+        m_redoViewStates.clear();
     }
-    m_caret = place ? validPosition(place->caret) : caret;
-    m_anchor = place ? validPosition(place->anchor) : caret;
+    m_caret = state ? validPosition(state->caret) : caret;
+    m_anchor = state ? validPosition(state->anchor) : caret;
     m_goalX = -1;
     m_view.setCaret(m_caret);
     view().textChanged(change.wholeText);
@@ -175,8 +183,8 @@ void MultiLineBox::changed(const core::TextLines::Change &change, qsizetype care
             QAccessible::updateAccessibility(&event);
         }
     }
-    if (place) {
-        setTop({std::min(place->top.unit, m_lines.unitCount() - 1), place->top.row});
+    if (state) {
+        setTop({std::min(state->top.unit, m_lines.unitCount() - 1), state->top.row});
     } else {
         setTop(m_view.top());
         ensureVisible(m_caret);
@@ -223,21 +231,22 @@ void MultiLineBox::setReadOnly(bool readOnly)
 void MultiLineBox::undo()
 {
     if (!m_readOnly) {
-        const Place before = placeNow();
-        replayed(m_lines.undo(), before, m_undoPlaces, m_redoPlaces);
+        const ViewState before = viewStateNow();
+        replayed(m_lines.undo(), before, m_undoViewStates, m_redoViewStates);
     }
 }
 
 void MultiLineBox::redo()
 {
     if (!m_readOnly) {
-        const Place before = placeNow();
-        replayed(m_lines.redo(), before, m_redoPlaces, m_undoPlaces);
+        const ViewState before = viewStateNow();
+        replayed(m_lines.redo(), before, m_redoViewStates, m_undoViewStates);
     }
 }
 
 void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change,
-                            const Place &before, std::vector<Place> &from, std::vector<Place> &to)
+                            const ViewState &before, std::vector<ViewState> &from,
+                            std::vector<ViewState> &to)
 {
     if (!change)
         return;
@@ -245,9 +254,9 @@ void MultiLineBox::replayed(const std::optional<core::TextLines::Change> &change
         changed(*change, change->position + change->inserted.size(), Origin::History);
         return;
     }
-    // A place kept for a text of another length belongs to another step: the text goes back
+    // A view state kept for a text of another length belongs to another step: the text goes back
     // without it, to the start, as it would with none kept.
-    std::optional<Place> back;
+    std::optional<ViewState> back;
     if (!from.empty()) {
         if (from.back().textSize == m_lines.size())
             back = from.back();
@@ -516,6 +525,8 @@ bool MultiLineBox::isOwnKey(QKeyEvent *event) const
         if (event->matches(key))
             return true;
     }
+    if (isCtrlTab(event))
+        return true;
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
     const int k = event->key();

@@ -118,24 +118,24 @@ private:
         return outsidePair(std::clamp<qsizetype>(position, 0, m_lines.size()), false);
     }
     // Where the caret, the selection and the view stand, and the length of the text they stand in.
-    struct Place {
+    struct ViewState {
         qsizetype anchor = 0;
         qsizetype caret = 0;
         Row top;
         qsizetype textSize = 0; // the length of the text it was taken in
     };
-    Place placeNow() const { return {m_anchor, m_caret, m_view.top(), m_lines.size()}; }
+    ViewState viewStateNow() const { return {m_anchor, m_caret, m_view.top(), m_lines.size()}; }
     // Keeps `before` for undoing the whole-text step just made.
-    void keepPlace(const Place &before);
+    void keepViewState(const ViewState &before);
     // A change by an edit or a whole new text; or one taken back or again from the history, which
     // may put the box back where it stood.
     enum class Origin { Edit, History };
     void changed(const core::TextLines::Change &change, qsizetype caret,
-                 Origin origin = Origin::Edit, const std::optional<Place> &place = {});
-    // Shows a step taken back or again from the history. A whole-text step brings back the place
-    // kept for it in `from`, and leaves the place it was taken from in `to`.
-    void replayed(const std::optional<core::TextLines::Change> &change, const Place &before,
-                  std::vector<Place> &from, std::vector<Place> &to);
+                 Origin origin = Origin::Edit, const std::optional<ViewState> &state = {});
+    // Shows a step taken back or again from the history. A whole-text step brings back the view
+    // state kept for it in `from`, and leaves the state it was taken from in `to`.
+    void replayed(const std::optional<core::TextLines::Change> &change, const ViewState &before,
+                  std::vector<ViewState> &from, std::vector<ViewState> &to);
     void insertTyped(const QString &typed, core::TextLines::Merge merge);
 
     // Ends the input method's composing before the caret moves: committed when it will.
@@ -190,9 +190,9 @@ private:
     // A handler's setText replaces the whole text, and the caret and the view with it; undoing
     // it should not leave the user at the top of a long text. For each whole-text step of the
     // history, newest last: where the box stood before the change (undo), or when the change was
-    // undone (redo). Steps of typing keep no place, since their caret follows from the edit.
-    std::vector<Place> m_undoPlaces;
-    std::vector<Place> m_redoPlaces;
+    // undone (redo). Steps of typing keep no view state, since their caret follows from the edit.
+    std::vector<ViewState> m_undoViewStates;
+    std::vector<ViewState> m_redoViewStates;
 };
 
 } // namespace tk

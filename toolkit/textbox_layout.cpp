@@ -355,7 +355,10 @@ int BoxLayout::pageRows() const
 }
 
 // The scroll bar counts units (lines, for ordinary text), each in a few steps shared out among
-// its rows, so that a line wrapped taller than the box can still be scrolled by the bar.
+// its rows, so that a line wrapped taller than the box can still be scrolled by the bar. A row's
+// value rounds up and a value's row rounds down, so the two undo each other while a unit has no
+// more rows than steps; the bar's maximum then reads back as the lowest top itself, not as the
+// row above it. A unit of more rows than steps still reaches its last row by its last step.
 int BoxLayout::stepsPerUnit() const
 {
     return int(std::clamp<qsizetype>(INT_MAX / (m_lines.unitCount() + 1), 1, 64));
@@ -363,8 +366,9 @@ int BoxLayout::stepsPerUnit() const
 
 int BoxLayout::scrollValue(Row row) const
 {
-    const int steps = stepsPerUnit();
-    return int(row.unit * steps + row.row * steps / layout(row.unit).layout.lineCount());
+    const qint64 steps = stepsPerUnit();
+    const qint64 rows = layout(row.unit).layout.lineCount();
+    return int(row.unit * steps + std::min(steps - 1, (row.row * steps + rows - 1) / rows));
 }
 
 BoxLayout::Row BoxLayout::rowOfScrollValue(int value) const
@@ -372,7 +376,10 @@ BoxLayout::Row BoxLayout::rowOfScrollValue(int value) const
     const int steps = stepsPerUnit();
     const qsizetype unit = std::min<qsizetype>(value / steps, m_lines.unitCount() - 1);
     const int rows = layout(unit).layout.lineCount();
-    return {unit, std::min(rows - 1, int(qint64(value % steps) * rows / steps))};
+    const int within = value - int(unit * steps);
+    const Row row{unit,
+                  steps > 1 && within >= steps - 1 ? rows - 1 : int(qint64(within) * rows / steps)};
+    return std::min(row, lastTop());
 }
 
 int BoxLayout::pageStep() const

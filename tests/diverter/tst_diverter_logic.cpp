@@ -363,21 +363,18 @@ private slots:
 
     void batchOrderWaitsAndRefusesCycles()
     {
-        using Steps = std::vector<std::pair<int, int>>;
-        const auto order = [](const QStringList &names, const QStringList &newNames) {
-            Steps steps;
-            for (const diverter::BatchStep &s : diverter::batchOrder(names, newNames))
-                steps.emplace_back(s.entry, s.after);
-            return steps;
-        };
+        using Steps = std::vector<diverter::BatchStep>;
+        const auto order = diverter::batchOrder;
         // a -> b -> c, listed as a, b, c: c first, then b after c, then a after b.
-        QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}), Steps({{2, -1}, {1, 2}, {0, 1}}));
+        QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}),
+                 Steps({{2, std::nullopt}, {1, 2}, {0, 1}}));
         // Unchanged names take no step.
-        QCOMPARE(order({"a", "b", "c"}, {"a", "b", "z"}), Steps({{2, -1}}));
+        QCOMPARE(order({"a", "b", "c"}, {"a", "b", "z"}), Steps({{2, std::nullopt}}));
         // An emptied name takes a step that fails, so a copy landing on its file waits for it.
-        QCOMPARE(order({"ab", "aabb"}, {"", "ab"}), Steps({{0, -1}, {1, 0}}));
+        QCOMPARE(order({"ab", "aabb"}, {"", "ab"}), Steps({{0, std::nullopt}, {1, 0}}));
         // A cycle never acts.
-        QCOMPARE(order({"a", "b"}, {"b", "a"}), Steps({{1, -2}, {0, -2}}));
+        QCOMPARE(order({"a", "b"}, {"b", "a"}),
+                 Steps({{1, std::nullopt, true}, {0, std::nullopt, true}}));
     }
 
     // A name whose bytes are not UTF-8 beside the name a lossy decoding would give it: each

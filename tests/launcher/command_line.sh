@@ -58,4 +58,11 @@ for arguments in "-style Fusion -reverse" "--platform=xcb --display :$display" "
   check "display that cannot be opened, $arguments" DISPLAY=:$display "$arguments" 1 "" "$line"
 done
 
+# Any other failure to start is told in Qt's own words, without the display hint: here a
+# platform plugin that is not installed. Qt's lines follow; none of them is the hint, which
+# begins with "tarnwick's".
+plugin="(qt\.qpa\.plugin: )?Could not find the Qt platform plugin \"nosuchplugin\"[^$newline]*"
+plugin+="($newline([^t$newline][^$newline]*)?)*"
+check "platform plugin that is missing" QT_QPA_PLATFORM=nosuchplugin "" 1 "" "$plugin"
+
 [ "$failures" -eq 0 ]
