@@ -999,9 +999,7 @@ void FileOps::namesKeepTheirBytes()
     const auto named = [&](const QByteArray &name) {
         return core::fs::fromNative(QByteArray(folder + '/' + name));
     };
-    const auto exists = [&](const QByteArray &name) {
-        return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
-    };
+    const auto exists = [&](const QByteArray &name) { return testfiles::existsNative(folder, name); };
 
     QVERIFY(core::fs::copyFile(named("caf\xE9.txt"), path("copy.txt")));
     QCOMPARE(readAll(path("copy.txt")), QByteArray("latin"));

@@ -396,9 +396,7 @@ private slots:
         QCOMPARE(diverter::folders::resolveFolder(folderName, "/"), folderName);
         const QString latin = core::fs::fromNative("caf\xE9.txt");
         QVERIFY(files.contains(latin));
-        const auto exists = [&](const QByteArray &name) {
-            return ::access(QByteArray(folder + '/' + name).constData(), F_OK) == 0;
-        };
+        const auto exists = [&](const QByteArray &name) { return testfiles::existsNative(folder, name); };
         const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t);
 
         QCOMPARE(diverter::copyAll(t, id, {latin}, ".txt", ".bak"), 1);

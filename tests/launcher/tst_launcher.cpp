@@ -6,9 +6,11 @@
 #include "tests/support/stand_ins.h"
 #include "toolkit/site.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +18,8 @@
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
+
+#include <map>
 
 namespace {
 
@@ -80,6 +84,8 @@ private slots:
     void siteLink_data();
     void siteLink();
     void captionsAndLook();
+    void windowsFit_data();
+    void windowsFit();
     void textReadsUnderAnyPalette_data();
     void textReadsUnderAnyPalette();
     void keyboardAndScreenReaders();
@@ -303,6 +309,58 @@ void Launcher::captionsAndLook()
                  (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
     QVERIFY(!main.windowIcon().pixmap(16, 16).isNull());
+}
+
+void Launcher::windowsFit_data()
+{
+    QTest::addColumn<QString>("window");
+    // clang-format off
+    QTest::newRow("main window") << "main";
+    QTest::newRow("Text Editer") << "text";
+    QTest::newRow("File Editer") << "file";
+    QTest::newRow("Diverter") << "diverter";
+    // clang-format on
+}
+
+// Every control stands inside its window, and no caption needs more room than its control has,
+// which would clip it.
+void Launcher::windowsFit()
+{
+    QFETCH(QString, window);
+    launcher::MainWindow main;
+    main.openTextEditer();
+    main.openFileEditer();
+    main.openDiverter();
+    const std::map<QString, tk::ToolWindow *> windows = {{"main", &main},
+                                                         {"text", main.textEditer()},
+                                                         {"file", main.fileEditer()},
+                                                         {"diverter", main.diverter()}};
+    tk::ToolWindow *w = windows.at(window);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    for (QWidget *c : w->client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(w->client()->rect().contains(c->geometry()), qPrintable(c->objectName()));
+        if (!qobject_cast<QAbstractButton *>(c) && !qobject_cast<QLabel *>(c))
+            continue;
+        // A label that wraps its words must take its lines in its height.
+        if (const auto *label = qobject_cast<QLabel *>(c); label && label->wordWrap()) {
+            QVERIFY2(c->heightForWidth(c->width()) <= c->height(), qPrintable(c->objectName()));
+            continue;
+        }
+        if (const auto *button = qobject_cast<QAbstractButton *>(c)) {
+            // A push button's own size hint holds a style's minimum width; what must fit is the
+            // caption, inside the button's frame.
+            const QFontMetrics fm = c->fontMetrics();
+            const int frame = 2 * c->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, c);
+            QVERIFY2(fm.horizontalAdvance(QString(button->text()).remove(u'&')) + frame <=
+                         c->width(),
+                     qPrintable(c->objectName()));
+            QVERIFY2(fm.height() <= c->height(), qPrintable(c->objectName()));
+            continue;
+        }
+        QVERIFY2(c->sizeHint().width() <= c->width(), qPrintable(c->objectName()));
+        QVERIFY2(c->minimumSizeHint().height() <= c->height(), qPrintable(c->objectName()));
+    }
 }
 
 void Launcher::textReadsUnderAnyPalette_data()

@@ -414,18 +414,7 @@ private slots:
         text_editer::TextEditerWindow w;
         w.show();
         QCOMPARE(w.client()->size(), QSize(379, 399));
-        for (QWidget *child : w.client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            QString caption = child->property("text").toString();
-            QVERIFY2(w.client()->rect().contains(child->geometry()), qPrintable(caption));
-            const bool button = qobject_cast<QAbstractButton *>(child);
-            if (!button && !qobject_cast<QLabel *>(child))
-                continue;
-            const QFontMetrics fm = child->fontMetrics();
-            QVERIFY2(fm.horizontalAdvance(caption.remove(u'&')) + (button ? 12 : 0) <=
-                         child->width(),
-                     qPrintable(caption));
-            QVERIFY2(fm.height() <= child->height(), qPrintable(caption));
-        }
+        // That every caption fits is asked of all four windows in the launcher's tests.
         const QList<QWidget *> order = {w.fileTextBox,         w.wordBox,        w.oldTextBox,
                                         w.newTextBox,          w.openButton,     w.searchButton,
                                         w.clearFileTextButton, w.clearAllButton, w.saveButton,
