@@ -41,6 +41,6 @@ version_line=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" --version)
   fail "the package's version $(dpkg-deb -f "$deb" Version) is not the program's: $version_line"
 # Build folders (build*/, where this suite may be running) and the version control's files aside.
 written=$(find "$source_dir" \( -path "$source_dir/build*" -o -path "$source_dir/.git" \) -prune -o \
-  -newer "$out/.started" -print)
+  ! -type d -newer "$out/.started" -print)
 [ -z "$written" ] || fail "the package's build wrote into the source folder: $written"
 [ "$failures" -eq 0 ]
