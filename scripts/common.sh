@@ -6,9 +6,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # starting the program where there is no desktop session; qt6-translations-l10n: Qt's own texts
 # (file dialogs, context menus) in Turkish, like the rest of the interface; desktop-file-utils and
 # appstream: the validators the install test runs on the desktop entry and the metainfo;
-# dpkg-dev and lintian: the Debian package's dependencies (dpkg-shlibdeps) and its check.
+# dpkg-dev, debhelper and lintian: the Debian package's build (dpkg-buildpackage, dh) and its check.
 PACKAGES=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core xvfb xauth
-          qt6-translations-l10n desktop-file-utils appstream dpkg-dev lintian)
+          qt6-translations-l10n desktop-file-utils appstream dpkg-dev debhelper lintian)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
