@@ -395,8 +395,7 @@ void FileOps::copyOutcome_data()
     QTest::newRow("new file from a source with attributes") << "b.txt" << "attributes" << QByteArray("ok") << 0644u;
     QTest::newRow("over an existing file") << "b.txt" << "existing" << QByteArray("ok") << 0644u;
     // Root may write it; only a file nobody may write is read-only.
-    QTest::newRow("over a file only its group may write") << "b.txt" << "group"
-        << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
+    QTest::newRow("over a file only its group may write") << "b.txt" << "group" << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
     QTest::newRow("source under another spelling") << "sub/../a.txt" << "subfolder" << QByteArray("same file") << 0u;
     QTest::newRow("source through a link") << "link.txt" << "symlink" << QByteArray("same file") << 0u;
     QTest::newRow("source through a hard link") << "hard.txt" << "hardlink" << QByteArray("same file") << 0u;
@@ -878,10 +877,8 @@ void FileOps::replacedFileKeepsWhatItWas_data()
     QTest::newRow("save, no ACL under a default ACL") << true << false << 1234u << 1234u << 0640u << "default acl";
     // A new file there takes the folder's group, not the writer's.
     const uint myGroup = getegid();
-    QTest::newRow("copy in a set-group-id folder")
-        << false << false << me << myGroup << 0640u << "setgid";
-    QTest::newRow("save in a set-group-id folder")
-        << true << false << me << myGroup << 0640u << "setgid";
+    QTest::newRow("copy in a set-group-id folder") << false << false << me << myGroup << 0640u << "setgid";
+    QTest::newRow("save in a set-group-id folder") << true << false << me << myGroup << 0640u << "setgid";
 }
 
 void FileOps::replacedFileKeepsWhatItWas()

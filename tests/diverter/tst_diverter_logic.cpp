@@ -219,13 +219,14 @@ private slots:
         // every one is looked up.
         QTest::addColumn<bool>("kindsUnknown");
         const QStringList all{"a.txt", "B.doc", "b.txt", "c", "link.txt", "Z.TXT"};
+        // clang-format off
         QTest::newRow("all files") << "*.*" << all << false;
-        QTest::newRow("list with blanks")
-            << "*.txt; *.doc" << QStringList({"a.txt", "B.doc", "b.txt", "link.txt"}) << false;
+        QTest::newRow("list with blanks") << "*.txt; *.doc" << QStringList({"a.txt", "B.doc", "b.txt", "link.txt"}) << false;
         QTest::newRow("case counts") << "*.TXT" << QStringList({"Z.TXT"}) << false;
         QTest::newRow("dotless name") << "*." << QStringList({"c"}) << false;
         QTest::newRow("empty pattern") << "" << QStringList() << false;
         QTest::newRow("all files, kinds unknown") << "*.*" << all << true;
+        // clang-format on
     }
     void fileNames()
     {

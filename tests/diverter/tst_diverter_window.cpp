@@ -199,39 +199,14 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("transferred");
         QTest::addColumn<QString>("appended");
-        QTest::newRow("line breaks") << "x"
-                                     << "\r\n"
-                                     << false << " "
-                                     << "*.*"
-                                     << "\r\na.txt\r\nB.doc"
-                                     << "x\r\na.txt\r\nB.doc";
-        QTest::newRow("empty separator") << ""
-                                         << "" << false << " "
-                                         << "*.*"
-                                         << "a.txtB.doc"
-                                         << "a.txtB.doc";
-        QTest::newRow("sizes, default separator") << "x"
-                                                  << "" << true << " "
-                                                  << "*.*"
-                                                  << "a.txt 10B.doc 2048"
-                                                  << "xa.txt 10B.doc 2048";
-        QTest::newRow("sizes, line breaks") << ""
-                                            << "\r\n"
-                                            << true << " "
-                                            << "*.*"
-                                            << "\r\na.txt 10\r\nB.doc 2048"
-                                            << "\r\na.txt 10\r\nB.doc 2048";
-        QTest::newRow("long separators") << "x"
-                                         << "; " << true << "\t="
-                                         << "*.*"
-                                         << "; a.txt\t=10; B.doc\t=2048"
-                                         << "x; a.txt\t=10; B.doc\t=2048";
-        QTest::newRow("no entries") << "x"
-                                    << "\r\n"
-                                    << true << " "
-                                    << "*.none"
-                                    << ""
-                                    << "x";
+        // clang-format off
+        QTest::newRow("line breaks") << "x" << "\r\n" << false << " " << "*.*" << "\r\na.txt\r\nB.doc" << "x\r\na.txt\r\nB.doc";
+        QTest::newRow("empty separator") << "" << "" << false << " " << "*.*" << "a.txtB.doc" << "a.txtB.doc";
+        QTest::newRow("sizes, default separator") << "x" << "" << true << " " << "*.*" << "a.txt 10B.doc 2048" << "xa.txt 10B.doc 2048";
+        QTest::newRow("sizes, line breaks") << "" << "\r\n" << true << " " << "*.*" << "\r\na.txt 10\r\nB.doc 2048" << "\r\na.txt 10\r\nB.doc 2048";
+        QTest::newRow("long separators") << "x" << "; " << true << "\t=" << "*.*" << "; a.txt\t=10; B.doc\t=2048" << "x; a.txt\t=10; B.doc\t=2048";
+        QTest::newRow("no entries") << "x" << "\r\n" << true << " " << "*.none" << "" << "x";
+        // clang-format on
     }
     void listing()
     {
@@ -288,42 +263,24 @@ private slots:
         QTest::addColumn<QStringList>("gone");
         // Files: a1.txt "one", a2.txt "two", b.TXT "upper", banana "fruit", and zaa1.dat,
         // which the filter "a*;b*" leaves out.
-        QTest::newRow("rename onto an existing name") << false << "1"
-                                                      << "2" << QStringList() << QStringList();
-        QTest::newRow("copy onto a later entry")
-            << true << "1"
-            << "2" << QStringList({"a2.txt=one"}) << QStringList();
-        QTest::newRow("rename, empty old text") << false << ""
-                                                << "x" << QStringList() << QStringList();
-        QTest::newRow("copy, empty old text") << true << ""
-                                              << "x" << QStringList() << QStringList();
-        QTest::newRow("rename, empty new text")
-            << false << "a"
-            << "" << QStringList({"1.txt=one", "2.txt=two", "bnn=fruit"})
-            << QStringList({"a1.txt", "a2.txt", "banana"});
-        QTest::newRow("rename, whole name removed") << false << "banana"
-                                                    << "" << QStringList() << QStringList();
-        QTest::newRow("copy, whole name removed") << true << "banana"
-                                                  << "" << QStringList() << QStringList();
-        QTest::newRow("letter case counts")
-            << false << "TXT"
-            << "doc" << QStringList({"b.doc=upper"}) << QStringList({"b.TXT"});
-        QTest::newRow("rename, every occurrence")
-            << false << "a"
-            << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"})
-            << QStringList({"a1.txt", "a2.txt", "banana"});
-        QTest::newRow("copy, every occurrence")
-            << true << "a"
-            << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"}) << QStringList();
+        // clang-format off
+        QTest::newRow("rename onto an existing name") << false << "1" << "2" << QStringList() << QStringList();
+        QTest::newRow("copy onto a later entry") << true << "1" << "2" << QStringList({"a2.txt=one"}) << QStringList();
+        QTest::newRow("rename, empty old text") << false << "" << "x" << QStringList() << QStringList();
+        QTest::newRow("copy, empty old text") << true << "" << "x" << QStringList() << QStringList();
+        QTest::newRow("rename, empty new text") << false << "a" << "" << QStringList({"1.txt=one", "2.txt=two", "bnn=fruit"}) << QStringList({"a1.txt", "a2.txt", "banana"});
+        QTest::newRow("rename, whole name removed") << false << "banana" << "" << QStringList() << QStringList();
+        QTest::newRow("copy, whole name removed") << true << "banana" << "" << QStringList() << QStringList();
+        QTest::newRow("letter case counts") << false << "TXT" << "doc" << QStringList({"b.doc=upper"}) << QStringList({"b.TXT"});
+        QTest::newRow("rename, every occurrence") << false << "a" << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"}) << QStringList({"a1.txt", "a2.txt", "banana"});
+        QTest::newRow("copy, every occurrence") << true << "a" << "b" << QStringList({"b1.txt=one", "b2.txt=two", "bbnbnb=fruit"}) << QStringList();
         // A new text that holds "/" leads into a subfolder, as the system resolves the path; a
         // missing subfolder fails.
-        QTest::newRow("rename, a slash in the new name")
-            << false << "a1" << "sub/a1" << QStringList({"sub/a1.txt=one"}) << QStringList({"a1.txt"});
-        QTest::newRow("copy, a slash in the new name")
-            << true << "a" << "sub/" << QStringList({"sub/1.txt=one", "sub/2.txt=two"}) << QStringList();
-        QTest::newRow("rename through a subfolder and back")
-            << false << "a1" << "sub/../c1" << QStringList({"c1.txt=one"}) << QStringList({"a1.txt"});
+        QTest::newRow("rename, a slash in the new name") << false << "a1" << "sub/a1" << QStringList({"sub/a1.txt=one"}) << QStringList({"a1.txt"});
+        QTest::newRow("copy, a slash in the new name") << true << "a" << "sub/" << QStringList({"sub/1.txt=one", "sub/2.txt=two"}) << QStringList();
+        QTest::newRow("rename through a subfolder and back") << false << "a1" << "sub/../c1" << QStringList({"c1.txt=one"}) << QStringList({"a1.txt"});
         QTest::newRow("missing subfolder") << false << "a1" << "none/a1" << QStringList() << QStringList();
+        // clang-format on
     }
     void batch()
     {
@@ -392,10 +349,11 @@ private slots:
         QTest::addColumn<QList<tk::Answer>>("answers");
         QTest::addColumn<int>("questions");
         QTest::addColumn<bool>("deletes");
+        // clang-format off
         QTest::newRow("no at the first") << QList<tk::Answer>{tk::Answer::No} << 1 << false;
-        QTest::newRow("no at the second")
-            << QList<tk::Answer>{tk::Answer::Yes, tk::Answer::No} << 2 << false;
+        QTest::newRow("no at the second") << QList<tk::Answer>{tk::Answer::Yes, tk::Answer::No} << 2 << false;
         QTest::newRow("yes to both") << QList<tk::Answer>{} << 2 << true; // the defaults
+        // clang-format on
     }
     void bulkDelete()
     {
@@ -459,15 +417,12 @@ private slots:
         QTest::addColumn<bool>("window");
         QTest::addColumn<int>("handled");
         QTest::addColumn<QString>("told"); // the last message, or nothing
-        QTest::newRow("rename, 2001 files")
-            << "rename" << 2001 << true << 5
-            << "5 / 2.001 dosya yeniden adlandırıldı; kalanlar iptal edildi.";
-        QTest::newRow("create, 2001 files")
-            << "create" << 2001 << true << 5
-            << "5 / 2.001 dosya oluşturuldu; kalanlar iptal edildi.";
-        QTest::newRow("delete, 2001 files")
-            << "delete" << 2001 << true << 5 << "5 / 2.001 dosya silindi; kalanlar iptal edildi.";
+        // clang-format off
+        QTest::newRow("rename, 2001 files") << "rename" << 2001 << true << 5 << "5 / 2.001 dosya yeniden adlandırıldı; kalanlar iptal edildi.";
+        QTest::newRow("create, 2001 files") << "create" << 2001 << true << 5 << "5 / 2.001 dosya oluşturuldu; kalanlar iptal edildi.";
+        QTest::newRow("delete, 2001 files") << "delete" << 2001 << true << 5 << "5 / 2.001 dosya silindi; kalanlar iptal edildi.";
         QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000 << QString();
+        // clang-format on
     }
     void bigBatchCancelled()
     {

@@ -225,8 +225,7 @@ void Launcher::siteLink_data()
             << false;
     }
     // Its second release is no click of its own.
-    QTest::newRow("double click starts the browser once")
-        << "Diverter" << true << true << QStringList{tk::site::kBrowser} << true;
+    QTest::newRow("double click starts the browser once") << "Diverter" << true << true << QStringList{tk::site::kBrowser} << true;
 }
 
 void Launcher::siteLink()

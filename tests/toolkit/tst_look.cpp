@@ -22,15 +22,14 @@ private slots:
         QTest::addColumn<QColor>("background");
         QTest::addColumn<QColor>("preferred");
         QTest::addColumn<bool>("kept");
+        // clang-format off
         QTest::newRow("white on classic black") << QColor(Qt::black) << QColor(Qt::white) << true;
-        QTest::newRow("white on dark theme's light grey")
-            << QColor(0xF0, 0xF0, 0xF0) << QColor(Qt::white) << false;
+        QTest::newRow("white on dark theme's light grey") << QColor(0xF0, 0xF0, 0xF0) << QColor(Qt::white) << false;
         QTest::newRow("green on black") << QColor(Qt::black) << tk::kDarkGreen << false;
         QTest::newRow("green on light grey") << QColor(0xF0, 0xF0, 0xF0) << tk::kDarkGreen << true;
-        QTest::newRow("grey on mid grey")
-            << QColor(0x77, 0x77, 0x77) << QColor(0x80, 0x80, 0x80) << false;
-        QTest::newRow("disabled grey on window grey")
-            << QColor(0xEF, 0xEF, 0xEF) << QColor(0xBE, 0xBE, 0xBE) << false;
+        QTest::newRow("grey on mid grey") << QColor(0x77, 0x77, 0x77) << QColor(0x80, 0x80, 0x80) << false;
+        QTest::newRow("disabled grey on window grey") << QColor(0xEF, 0xEF, 0xEF) << QColor(0xBE, 0xBE, 0xBE) << false;
+        // clang-format on
     }
     void readableOnAnyBackground()
     {

@@ -138,151 +138,78 @@ private slots:
         QTest::addColumn<int>("anchorAfter");
         QTest::addColumn<int>("caretAfter");
         const QString crlf = QStringLiteral("ab\r\ncd");
-        QTest::newRow("Right steps over CR LF at once")
-            << crlf << 2 << QStringList{"Right"} << crlf << 4 << 4;
-        QTest::newRow("Left steps back over it")
-            << crlf << 4 << QStringList{"Left"} << crlf << 2 << 2;
-        QTest::newRow("Backspace at a line start takes the whole break")
-            << crlf << 4 << QStringList{"Backspace"} << QStringLiteral("abcd") << 2 << 2;
-        QTest::newRow("Delete before a break takes it whole")
-            << crlf << 2 << QStringList{"Del"} << QStringLiteral("abcd") << 2 << 2;
-        QTest::newRow("lone CR is a break too")
-            << QStringLiteral("ab\rcd") << 3 << QStringList{"Backspace"} << QStringLiteral("abcd")
-            << 2 << 2;
-        QTest::newRow("Shift+Right selects, typing replaces the selection")
-            << crlf << 1 << QStringList{"Shift+Right", "Shift+Right", "\"X"}
-            << QStringLiteral("aXcd") << 2 << 2;
-        QTest::newRow("Left with a selection goes to its start")
-            << crlf << 0 << QStringList{"Shift+Right", "Shift+Right", "Left"} << crlf << 0 << 0;
-        QTest::newRow("Ctrl+Right goes to the next word")
-            << QStringLiteral("one two") << 0 << QStringList{"Ctrl+Right"}
-            << QStringLiteral("one two") << 4 << 4;
-        QTest::newRow("Down keeps the column over a shorter line")
-            << QStringLiteral("abcdef\r\nab\r\nabcdef") << 5 << QStringList{"Down", "Down"}
-            << QStringLiteral("abcdef\r\nab\r\nabcdef") << 17 << 17;
-        QTest::newRow("Down on the last line goes to the end")
-            << crlf << 4 << QStringList{"Down"} << crlf << 6 << 6;
-        QTest::newRow("Ctrl+Shift+Home selects to the start")
-            << crlf << 5 << QStringList{"Ctrl+Shift+Home"} << crlf << 5 << 0;
-        QTest::newRow("End then Home on a line")
-            << crlf << 4 << QStringList{"End", "Shift+Home"} << crlf << 6 << 4;
-        QTest::newRow("Enter types CR LF") << QStringLiteral("ab") << 1 << QStringList{"Return"}
-                                           << QStringLiteral("a\r\nb") << 3 << 3;
-        QTest::newRow("Ctrl+Backspace takes the word")
-            << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Backspace"}
-            << QStringLiteral("one ") << 4 << 4;
-        QTest::newRow("typing is one undo step")
-            << crlf << 6 << QStringList{"\"xyz", "Ctrl+Z"} << crlf << 6 << 6;
-        QTest::newRow("undo after a caret move keeps the first typing")
-            << crlf << 6 << QStringList{"\"x", "Left", "Right", "\"y", "Ctrl+Z"}
-            << QStringLiteral("ab\r\ncdx") << 7 << 7;
-        QTest::newRow("redo") << crlf << 6 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"}
-                              << QStringLiteral("ab\r\ncdx") << 7 << 7;
-        QTest::newRow("Ctrl+A, Ctrl+X")
-            << crlf << 0 << QStringList{"Ctrl+A", "Ctrl+X"} << QString() << 0 << 0;
-        QTest::newRow("Ctrl+Left goes to the word's start")
-            << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Left"}
-            << QStringLiteral("one two") << 4 << 4;
-        QTest::newRow("a caret set inside CR LF goes before it")
-            << crlf << 3 << QStringList{} << crlf << 2 << 2;
-        QTest::newRow("a caret set inside a surrogate pair goes before it")
-            << QStringLiteral("a\U0001F600") << 2 << QStringList{} << QStringLiteral("a\U0001F600")
-            << 1 << 1;
-        QTest::newRow("undo brings back the LF line break with the text")
-            << QStringLiteral("a\nb") << 0
-            << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"}
-            << QStringLiteral("a\nb\n") << 4 << 4;
-        QTest::newRow("an emoji key types the emoji")
-            << QStringLiteral("ab") << 2 << QStringList{"\"\U0001F600"}
-            << QStringLiteral("ab\U0001F600") << 4 << 4;
+        // clang-format off
+        QTest::newRow("Right steps over CR LF at once") << crlf << 2 << QStringList{"Right"} << crlf << 4 << 4;
+        QTest::newRow("Left steps back over it") << crlf << 4 << QStringList{"Left"} << crlf << 2 << 2;
+        QTest::newRow("Backspace at a line start takes the whole break") << crlf << 4 << QStringList{"Backspace"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("Delete before a break takes it whole") << crlf << 2 << QStringList{"Del"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("lone CR is a break too") << QStringLiteral("ab\rcd") << 3 << QStringList{"Backspace"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("Shift+Right selects, typing replaces the selection") << crlf << 1 << QStringList{"Shift+Right", "Shift+Right", "\"X"} << QStringLiteral("aXcd") << 2 << 2;
+        QTest::newRow("Left with a selection goes to its start") << crlf << 0 << QStringList{"Shift+Right", "Shift+Right", "Left"} << crlf << 0 << 0;
+        QTest::newRow("Ctrl+Right goes to the next word") << QStringLiteral("one two") << 0 << QStringList{"Ctrl+Right"} << QStringLiteral("one two") << 4 << 4;
+        QTest::newRow("Down keeps the column over a shorter line") << QStringLiteral("abcdef\r\nab\r\nabcdef") << 5 << QStringList{"Down", "Down"} << QStringLiteral("abcdef\r\nab\r\nabcdef") << 17 << 17;
+        QTest::newRow("Down on the last line goes to the end") << crlf << 4 << QStringList{"Down"} << crlf << 6 << 6;
+        QTest::newRow("Ctrl+Shift+Home selects to the start") << crlf << 5 << QStringList{"Ctrl+Shift+Home"} << crlf << 5 << 0;
+        QTest::newRow("End then Home on a line") << crlf << 4 << QStringList{"End", "Shift+Home"} << crlf << 6 << 4;
+        QTest::newRow("Enter types CR LF") << QStringLiteral("ab") << 1 << QStringList{"Return"} << QStringLiteral("a\r\nb") << 3 << 3;
+        QTest::newRow("Ctrl+Backspace takes the word") << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Backspace"} << QStringLiteral("one ") << 4 << 4;
+        QTest::newRow("typing is one undo step") << crlf << 6 << QStringList{"\"xyz", "Ctrl+Z"} << crlf << 6 << 6;
+        QTest::newRow("undo after a caret move keeps the first typing") << crlf << 6 << QStringList{"\"x", "Left", "Right", "\"y", "Ctrl+Z"} << QStringLiteral("ab\r\ncdx") << 7 << 7;
+        QTest::newRow("redo") << crlf << 6 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"} << QStringLiteral("ab\r\ncdx") << 7 << 7;
+        QTest::newRow("Ctrl+A, Ctrl+X") << crlf << 0 << QStringList{"Ctrl+A", "Ctrl+X"} << QString() << 0 << 0;
+        QTest::newRow("Ctrl+Left goes to the word's start") << QStringLiteral("one two") << 7 << QStringList{"Ctrl+Left"} << QStringLiteral("one two") << 4 << 4;
+        QTest::newRow("a caret set inside CR LF goes before it") << crlf << 3 << QStringList{} << crlf << 2 << 2;
+        QTest::newRow("a caret set inside a surrogate pair goes before it") << QStringLiteral("a\U0001F600") << 2 << QStringList{} << QStringLiteral("a\U0001F600") << 1 << 1;
+        QTest::newRow("undo brings back the LF line break with the text") << QStringLiteral("a\nb") << 0 << QStringList{"Ctrl+A", "Backspace", "=c", "Ctrl+Z", "Ctrl+Z", "Return"} << QStringLiteral("a\nb\n") << 4 << 4;
+        QTest::newRow("an emoji key types the emoji") << QStringLiteral("ab") << 2 << QStringList{"\"\U0001F600"} << QStringLiteral("ab\U0001F600") << 4 << 4;
         // A line of more than 2,000 characters is laid out in pieces; the first piece's last row
         // wraps on into the next piece, as a wrapped row does into the next row.
-        QTest::newRow("End on a row that wraps on goes to the row's end")
-            << QString(2100, u'a') << 1999 << QStringList{"End"} << QString(2100, u'a') << 2000
-            << 2000;
+        QTest::newRow("End on a row that wraps on goes to the row's end") << QString(2100, u'a') << 1999 << QStringList{"End"} << QString(2100, u'a') << 2000 << 2000;
         // A deletion that brings a lone CR before a LF keeps both lines; the CR becomes a CR LF
         // of its own, and the caret never stands inside it.
         const QString crThenLf = QStringLiteral("a\rb\nc");
         const QString keptApart = QStringLiteral("a\r\n\nc");
-        QTest::newRow("Backspace between a lone CR and a LF")
-            << crThenLf << 3 << QStringList{"Backspace"} << keptApart << 3 << 3;
-        QTest::newRow("Delete between a lone CR and a LF")
-            << crThenLf << 2 << QStringList{"Del"} << keptApart << 3 << 3;
-        QTest::newRow("Ctrl+Backspace between a lone CR and a LF")
-            << crThenLf << 3 << QStringList{"Ctrl+Backspace"} << keptApart << 3 << 3;
-        QTest::newRow("Ctrl+Delete between a lone CR and a LF")
-            << crThenLf << 2 << QStringList{"Ctrl+Del"} << keptApart << 3 << 3;
-        QTest::newRow("Backspace of a CR LF between a lone CR and a LF takes one line")
-            << QStringLiteral("a\r\r\n\nb") << 4 << QStringList{"Backspace"}
-            << QStringLiteral("a\r\n\nb") << 3 << 3;
-        QTest::newRow("Enter after a lone CR in a LF box adds a line")
-            << crThenLf << 2 << QStringList{"Return"} << QStringLiteral("a\r\n\nb\nc") << 4 << 4;
+        QTest::newRow("Backspace between a lone CR and a LF") << crThenLf << 3 << QStringList{"Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Delete between a lone CR and a LF") << crThenLf << 2 << QStringList{"Del"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Backspace between a lone CR and a LF") << crThenLf << 3 << QStringList{"Ctrl+Backspace"} << keptApart << 3 << 3;
+        QTest::newRow("Ctrl+Delete between a lone CR and a LF") << crThenLf << 2 << QStringList{"Ctrl+Del"} << keptApart << 3 << 3;
+        QTest::newRow("Backspace of a CR LF between a lone CR and a LF takes one line") << QStringLiteral("a\r\r\n\nb") << 4 << QStringList{"Backspace"} << QStringLiteral("a\r\n\nb") << 3 << 3;
+        QTest::newRow("Enter after a lone CR in a LF box adds a line") << crThenLf << 2 << QStringList{"Return"} << QStringLiteral("a\r\n\nb\nc") << 4 << 4;
         // A pending pre-edit is no part of the text: a key move commits or clears it first.
-        QTest::newRow("a key move ends the pre-edit")
-            << QStringLiteral("ab") << 0 << QStringList{"End", "~\u00B8", "Home", "Ctrl+Right"}
-            << QStringLiteral("ab") << 2 << 2;
-        QTest::newRow("an input method replaces a whole surrogate pair")
-            << QStringLiteral("a\U0001F600") << 3 << QStringList{"!x|-1|1"} << QStringLiteral("ax")
-            << 2 << 2;
-        QTest::newRow("an input method replaces a whole CR LF")
-            << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
+        QTest::newRow("a key move ends the pre-edit") << QStringLiteral("ab") << 0 << QStringList{"End", "~\u00B8", "Home", "Ctrl+Right"} << QStringLiteral("ab") << 2 << 2;
+        QTest::newRow("an input method replaces a whole surrogate pair") << QStringLiteral("a\U0001F600") << 3 << QStringList{"!x|-1|1"} << QStringLiteral("ax") << 2 << 2;
+        QTest::newRow("an input method replaces a whole CR LF") << crlf << 4 << QStringList{"!|-1|1"} << QStringLiteral("abcd") << 2 << 2;
         // Undoing a whole-text change (a handler's setText) brings back the caret and the
         // selection as they stood before it; redoing it, as they stood when it was undone.
-        QTest::newRow("undoing a whole-text change brings back the selection")
-            << QStringLiteral("one two") << 0
-            << QStringList{"End", "Shift+Left", "Shift+Left", "=new text", "Ctrl+Z"}
-            << QStringLiteral("one two") << 7 << 5;
-        QTest::newRow("redoing it brings back the caret as it stood after it")
-            << QStringLiteral("one two") << 0 << QStringList{"=new text", "End", "Ctrl+Z", "Ctrl+Y"}
-            << QStringLiteral("new text") << 8 << 8;
-        QTest::newRow("undoing a replacement brings back the selection")
-            << QStringLiteral("one two") << 0
-            << QStringList{"End", "Shift+Left", "Shift+Left", "%o|0", "Ctrl+Z"}
-            << QStringLiteral("one two") << 7 << 5;
-        QTest::newRow("redoing a replacement that changed the length brings back the caret")
-            << QStringLiteral("one two") << 0 << QStringList{"%one|1", "End", "Ctrl+Z", "Ctrl+Y"}
-            << QStringLiteral("1 two") << 5 << 5;
-        QTest::newRow("the caret before a whole-text change outlasts the typing after it")
-            << QStringLiteral("one two") << 3
-            << QStringList{"=new", "End", "\"x", "=newer", "Ctrl+Z", "Ctrl+Z", "Ctrl+Z"}
-            << QStringLiteral("one two") << 3 << 3;
+        QTest::newRow("undoing a whole-text change brings back the selection") << QStringLiteral("one two") << 0 << QStringList{"End", "Shift+Left", "Shift+Left", "=new text", "Ctrl+Z"} << QStringLiteral("one two") << 7 << 5;
+        QTest::newRow("redoing it brings back the caret as it stood after it") << QStringLiteral("one two") << 0 << QStringList{"=new text", "End", "Ctrl+Z", "Ctrl+Y"} << QStringLiteral("new text") << 8 << 8;
+        QTest::newRow("undoing a replacement brings back the selection") << QStringLiteral("one two") << 0 << QStringList{"End", "Shift+Left", "Shift+Left", "%o|0", "Ctrl+Z"} << QStringLiteral("one two") << 7 << 5;
+        QTest::newRow("redoing a replacement that changed the length brings back the caret") << QStringLiteral("one two") << 0 << QStringList{"%one|1", "End", "Ctrl+Z", "Ctrl+Y"} << QStringLiteral("1 two") << 5 << 5;
+        QTest::newRow("the caret before a whole-text change outlasts the typing after it") << QStringLiteral("one two") << 3 << QStringList{"=new", "End", "\"x", "=newer", "Ctrl+Z", "Ctrl+Z", "Ctrl+Z"} << QStringLiteral("one two") << 3 << 3;
         // A triple click takes the whole line, wrapped or not, with its line break; a drag from
         // it goes on by whole lines.
         const int row = QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 9)).height();
         const QString firstRow = QStringLiteral("triple-click 12,%1").arg(4 + row / 2);
         const QString secondRow = QStringLiteral("triple-click 12,%1").arg(4 + row + row / 2);
         const QString twoLines = QStringLiteral("one two\r\nthree four");
-        QTest::newRow("a triple click selects the line with its line break")
-            << twoLines << 0 << QStringList{firstRow} << twoLines << 0 << 9;
-        QTest::newRow("a triple click on the last line selects to the end")
-            << twoLines << 0 << QStringList{secondRow} << twoLines << 9 << 19;
+        QTest::newRow("a triple click selects the line with its line break") << twoLines << 0 << QStringList{firstRow} << twoLines << 0 << 9;
+        QTest::newRow("a triple click on the last line selects to the end") << twoLines << 0 << QStringList{secondRow} << twoLines << 9 << 19;
         const QString wrapped = QString(QStringLiteral("word ").repeated(100) + u'\n' + u'x');
-        QTest::newRow("a triple click selects the whole of a wrapped line")
-            << wrapped << 0 << QStringList{secondRow} << wrapped << 0 << 501;
+        QTest::newRow("a triple click selects the whole of a wrapped line") << wrapped << 0 << QStringList{secondRow} << wrapped << 0 << 501;
         const QString threeLines = QStringLiteral("a1\r\nb2\r\nc3");
-        QTest::newRow("a drag up from a triple click selects whole lines")
-            << threeLines << 0
-            << QStringList{QString(secondRow + QStringLiteral(" 30,%1").arg(4 + row / 2))}
-            << threeLines << 8 << 0;
+        QTest::newRow("a drag up from a triple click selects whole lines") << threeLines << 0 << QStringList{QString(secondRow + QStringLiteral(" 30,%1").arg(4 + row / 2))} << threeLines << 8 << 0;
         // The box sits in a window whose button "&Arat" appends "<Arat>" when it runs. A key
         // that a window's accelerator or shortcut claims is never typed; an editable box keeps
         // what it types without Alt, Ctrl or Meta, a read-only box claims no editing key.
-        QTest::newRow("Alt+A runs the button, types nothing")
-            << QStringLiteral("ab") << 2 << QStringList{"Alt+A"} << QStringLiteral("ab<Arat>") << 0
-            << 0;
+        QTest::newRow("Alt+A runs the button, types nothing") << QStringLiteral("ab") << 2 << QStringList{"Alt+A"} << QStringLiteral("ab<Arat>") << 0 << 0;
         QPlainTextEdit plain(QStringLiteral("ab"));
         plain.moveCursor(QTextCursor::End);
         QTest::keyClick(&plain, Qt::Key_Q, Qt::AltModifier);
-        QTest::newRow("Alt+Q that nothing claims does what QPlainTextEdit does")
-            << QStringLiteral("ab") << 2 << QStringList{"Alt+Q"} << plain.toPlainText()
-            << int(plain.textCursor().anchor()) << int(plain.textCursor().position());
-        QTest::newRow("an editable box types a letter a window shortcut has")
-            << QStringLiteral("ab") << 2 << QStringList{"shortcut A", "\"a"}
-            << QStringLiteral("aba") << 3 << 3;
+        QTest::newRow("Alt+Q that nothing claims does what QPlainTextEdit does") << QStringLiteral("ab") << 2 << QStringList{"Alt+Q"} << plain.toPlainText() << int(plain.textCursor().anchor()) << int(plain.textCursor().position());
+        QTest::newRow("an editable box types a letter a window shortcut has") << QStringLiteral("ab") << 2 << QStringList{"shortcut A", "\"a"} << QStringLiteral("aba") << 3 << 3;
         // Tab moves the focus (tabMovesFocus); Ctrl+Tab types a tab, before a window's shortcut.
-        QTest::newRow("Ctrl+Tab types a tab")
-            << QStringLiteral("ab") << 1 << QStringList{"shortcut Ctrl+Tab", "Ctrl+Tab"}
-            << QStringLiteral("a\tb") << 2 << 2;
+        QTest::newRow("Ctrl+Tab types a tab") << QStringLiteral("ab") << 1 << QStringList{"shortcut Ctrl+Tab", "Ctrl+Tab"} << QStringLiteral("a\tb") << 2 << 2;
+        // clang-format on
         for (const char *name : {"Return", "Ctrl+V", "Ctrl+Z", "A", "Backspace", "Ctrl+Tab"}) {
             const QString shortcut = QLatin1String(name);
             const QString key = shortcut == QStringLiteral("A") ? QStringLiteral("\"a") : shortcut;
@@ -329,34 +256,15 @@ private slots:
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QStringList>("signalled");
         const QString text = QStringLiteral("ab");
-        QTest::newRow("typing: the text and the caret each time, undo once")
-            << text << 2 << QStringList{"\"xy"}
-            << QStringList{"textChanged", "textChanged", "cursorPositionChanged",
-                           "cursorPositionChanged", "undoAvailable true"};
-        QTest::newRow("Delete leaves the caret where it is")
-            << text << 0 << QStringList{"Del"} << QStringList{"textChanged", "undoAvailable true"};
-        QTest::newRow("Shift+Right selects, Left takes the selection away")
-            << text << 0 << QStringList{"Shift+Right", "Left"}
-            << QStringList{"cursorPositionChanged", "cursorPositionChanged", "selectionChanged",
-                           "selectionChanged"};
-        QTest::newRow("undo and redo turn each other on and off")
-            << text << 2 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"}
-            << QStringList{
-                   "textChanged",           "textChanged",           "textChanged",
-                   "cursorPositionChanged", "cursorPositionChanged", "cursorPositionChanged",
-                   "undoAvailable true",    "undoAvailable false",   "undoAvailable true",
-                   "redoAvailable true",    "redoAvailable false"};
-        QTest::newRow("setText: the text, the caret to the start, undo")
-            << text << 2 << QStringList{"=cd"}
-            << QStringList{"textChanged", "cursorPositionChanged", "undoAvailable true"};
-        QTest::newRow("setTextFresh takes undo away")
-            << text << 0 << QStringList{"\"x", "#cd"}
-            << QStringList{"textChanged",           "textChanged",        "cursorPositionChanged",
-                           "cursorPositionChanged", "undoAvailable true", "undoAvailable false"};
-        QTest::newRow("typing over a selection ends it")
-            << text << 0 << QStringList{"Ctrl+A", "\"x"}
-            << QStringList{"textChanged",      "cursorPositionChanged", "cursorPositionChanged",
-                           "selectionChanged", "selectionChanged",      "undoAvailable true"};
+        // clang-format off
+        QTest::newRow("typing: the text and the caret each time, undo once") << text << 2 << QStringList{"\"xy"} << QStringList{"textChanged", "textChanged", "cursorPositionChanged", "cursorPositionChanged", "undoAvailable true"};
+        QTest::newRow("Delete leaves the caret where it is") << text << 0 << QStringList{"Del"} << QStringList{"textChanged", "undoAvailable true"};
+        QTest::newRow("Shift+Right selects, Left takes the selection away") << text << 0 << QStringList{"Shift+Right", "Left"} << QStringList{"cursorPositionChanged", "cursorPositionChanged", "selectionChanged", "selectionChanged"};
+        QTest::newRow("undo and redo turn each other on and off") << text << 2 << QStringList{"\"x", "Ctrl+Z", "Ctrl+Y"} << QStringList{ "textChanged",           "textChanged",           "textChanged", "cursorPositionChanged", "cursorPositionChanged", "cursorPositionChanged", "undoAvailable true",    "undoAvailable false",   "undoAvailable true", "redoAvailable true",    "redoAvailable false"};
+        QTest::newRow("setText: the text, the caret to the start, undo") << text << 2 << QStringList{"=cd"} << QStringList{"textChanged", "cursorPositionChanged", "undoAvailable true"};
+        QTest::newRow("setTextFresh takes undo away") << text << 0 << QStringList{"\"x", "#cd"} << QStringList{"textChanged",           "textChanged",        "cursorPositionChanged", "cursorPositionChanged", "undoAvailable true", "undoAvailable false"};
+        QTest::newRow("typing over a selection ends it") << text << 0 << QStringList{"Ctrl+A", "\"x"} << QStringList{"textChanged",      "cursorPositionChanged", "cursorPositionChanged", "selectionChanged", "selectionChanged",      "undoAvailable true"};
+        // clang-format on
     }
     void signalsOnChange()
     {
@@ -551,15 +459,13 @@ private slots:
         QStringList lines;
         for (int i = 0; i < 300; ++i)
             lines << QStringLiteral("line %1").arg(i);
-        QTest::newRow("300 short lines")
-            << lines.join(QStringLiteral("\r\n")) << QSize(200, 120) << 250 << true;
-        QTest::newRow("one line wrapped taller than the box")
-            << QStringLiteral("word ").repeated(200) << QSize(200, 120) << 0 << true;
-        QTest::newRow("a line of 5000 characters, laid out in three pieces")
-            << QStringLiteral("abcd ").repeated(1000) << QSize(600, 120) << 2 << true;
-        QTest::newRow("text that fits")
-            << QStringLiteral("a\r\nb\nc") << QSize(200, 120) << 0 << false;
+        // clang-format off
+        QTest::newRow("300 short lines") << lines.join(QStringLiteral("\r\n")) << QSize(200, 120) << 250 << true;
+        QTest::newRow("one line wrapped taller than the box") << QStringLiteral("word ").repeated(200) << QSize(200, 120) << 0 << true;
+        QTest::newRow("a line of 5000 characters, laid out in three pieces") << QStringLiteral("abcd ").repeated(1000) << QSize(600, 120) << 2 << true;
+        QTest::newRow("text that fits") << QStringLiteral("a\r\nb\nc") << QSize(200, 120) << 0 << false;
         QTest::newRow("no text") << QString() << QSize(200, 120) << 0 << false;
+        // clang-format on
     }
     void scrolling()
     {
