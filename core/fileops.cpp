@@ -472,8 +472,11 @@ bool cannotBeKept(const char *name, int error, bool otherFileSystem)
 // Gives `to` every extended attribute of `from`, its ACL among them. A failure that would lose
 // one fails, so the caller leaves the old file as it was; only what cannot be kept by any writer
 // (cannotBeKept) is passed over. `otherFileSystem`: `to` is on another file system than `from`.
-Result copyAttributes(int from, int to, bool otherFileSystem)
+// `hadAccessAcl`, when given, tells whether `from` had an ACL.
+Result copyAttributes(int from, int to, bool otherFileSystem, bool *hadAccessAcl = nullptr)
 {
+    if (hadAccessAcl)
+        *hadAccessAcl = false;
     QByteArray names;
     for (;;) {
         const ssize_t size = calls.flistxattr(from, nullptr, 0);
@@ -497,6 +500,8 @@ Result copyAttributes(int from, int to, bool otherFileSystem)
         // A default ACL belongs to folders only.
         if (std::strcmp(name, "system.posix_acl_default") == 0)
             continue;
+        if (hadAccessAcl && std::strcmp(name, "system.posix_acl_access") == 0)
+            *hadAccessAcl = true;
         if (!readAttribute(from, name, value)) {
             if (errno == ENODATA)
                 continue; // removed since it was listed
@@ -528,12 +533,10 @@ QByteArray minimalAcl(mode_t mode)
     return acl;
 }
 
-// A new file in a folder with a default ACL inherits it; the file it replaces had none, so the
+// A new file in a folder with a default ACL inherits it; where the file it replaces had none, the
 // inherited one would grant what the old file did not.
-Result dropInheritedAcl(int old, int temp, mode_t mode)
+Result dropInheritedAcl(int temp, mode_t mode)
 {
-    if (calls.fgetxattr(old, "system.posix_acl_access", nullptr, 0) >= 0 || errno != ENODATA)
-        return {};
     if (calls.fgetxattr(temp, "system.posix_acl_access", nullptr, 0) < 0)
         return {};
     const QByteArray acl = minimalAcl(mode);
@@ -555,9 +558,10 @@ Result copyOldAttributes(const EntryPath &target, const struct stat &expected, i
         return failed(Step::Inspect);
     if (!sameFile(st, expected))
         return failed(Step::Changed, 0);
-    if (Result copied = copyAttributes(old.get(), temp, false); !copied)
+    bool hadAcl = false;
+    if (Result copied = copyAttributes(old.get(), temp, false, &hadAcl); !copied)
         return copied;
-    return dropInheritedAcl(old.get(), temp, expected.st_mode & 0777);
+    return hadAcl ? Result{} : dropInheritedAcl(temp, expected.st_mode & 0777);
 }
 
 // Where a target's content goes: the file a link names, refused where it is no regular file.

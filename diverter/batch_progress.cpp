@@ -31,13 +31,7 @@ tk::ProgressTexts batchProgress(Batch batch)
         afterCancel = QStringLiteral(" silindi; kalanlar iptal edildi.");
         break;
     }
-    return {doing,
-            [doing](qint64 n, qint64 total) -> QString {
-                return doing + u' ' + filesOfTotal(n, total);
-            },
-            [afterCancel](qint64 n, qint64 total) -> QString {
-                return filesOfTotal(n, total) + afterCancel;
-            }};
+    return tk::countedProgress(doing, filesOfTotal, afterCancel);
 }
 
 } // namespace diverter

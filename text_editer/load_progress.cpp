@@ -15,15 +15,8 @@ QString megabytesOfTotal(qint64 done, qint64 total)
 
 tk::ProgressTexts loadProgress()
 {
-    const QString doing = QStringLiteral("Yükleniyor…");
-    return {doing,
-            [doing](qint64 done, qint64 total) -> QString {
-                return doing + u' ' + megabytesOfTotal(done, total);
-            },
-            [](qint64 done, qint64 total) -> QString {
-                return megabytesOfTotal(done, total) +
-                       QStringLiteral(" okundu; yükleme iptal edildi, metin değişmedi.");
-            }};
+    return tk::countedProgress(QStringLiteral("Yükleniyor…"), megabytesOfTotal,
+                               QStringLiteral(" okundu; yükleme iptal edildi, metin değişmedi."));
 }
 
 } // namespace text_editer

@@ -30,6 +30,19 @@ QString turkishMegabytes(qint64 bytes)
     return turkish().toString(double(bytes) / (1024.0 * 1024.0), 'f', 1);
 }
 
+ProgressTexts countedProgress(const QString &doing,
+                              std::function<QString(qint64 done, qint64 total)> howFar,
+                              const QString &afterCancel)
+{
+    return {doing,
+            [doing, howFar](qint64 done, qint64 total) -> QString {
+                return doing + u' ' + howFar(done, total);
+            },
+            [howFar, afterCancel](qint64 done, qint64 total) -> QString {
+                return howFar(done, total) + afterCancel;
+            }};
+}
+
 BusyCursor::BusyCursor()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -34,6 +34,12 @@ template <class Work> auto whileBusy(Work &&work)
 QString turkishNumber(qint64 n);
 QString turkishMegabytes(qint64 bytes);
 
+// The texts of work told as "how far of how much" (`howFar`): "<doing> <how far>" under way, and
+// "<how far><afterCancel>" once İptal stopped it.
+ProgressTexts countedProgress(const QString &doing,
+                              std::function<QString(qint64 done, qint64 total)> howFar,
+                              const QString &afterCancel);
+
 // The progress window of one piece of work, saying what `texts` of its tool say. Nothing is made
 // unless the first total the work tells is more than `bigAbove` steps; then the desktop shows it:
 // Qt's, a modal window with a bar and "İptal" that appears once the work has run half a second.
