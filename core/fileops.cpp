@@ -61,6 +61,11 @@ bool modeDeniesWrite(const struct stat &st)
     return inGroup ? !(st.st_mode & S_IWGRP) : !(st.st_mode & S_IWOTH);
 }
 
+FileStamp stampOf(const struct stat &st)
+{
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -613,12 +618,14 @@ Result syncFolderOf(const EntryPath &entry)
 
 // The replace rule (see the header). `source`, when given, is never written over.
 Result replaceContent(EntryPath target, const Content &content, mode_t newMode, bool durable,
-                      const struct stat *source)
+                      const struct stat *source, MadeCopy *made = nullptr)
 {
     struct stat st;
     bool exists = false;
     if (Result resolved = resolveTarget(target, st, exists); !resolved)
         return resolved;
+    if (made)
+        made->replaced = exists;
     if (exists && source && sameFile(st, *source))
         return failed(Step::SameFile, 0);
     if (exists && st.st_nlink > 1)
@@ -671,6 +678,13 @@ Result replaceContent(EntryPath target, const Content &content, mode_t newMode, 
     if (calls.renameat(target.folder, temp.constData(), target.folder, target.path.constData()) !=
         0)
         return discard(failed(Step::Rename));
+    // What was made, as it now stands under its name; a file that cannot be asked keeps a zero
+    // stamp, which no file matches, so an undo leaves it.
+    if (made && !exists) {
+        struct stat now;
+        if (calls.fstatat(target.folder, target.path.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0)
+            made->stamp = stampOf(now);
+    }
     // The new name is an entry of the folder, so it reaches the disk when the folder does.
     return durable ? syncFolderOf(target) : Result{};
 }
@@ -841,7 +855,7 @@ bool sameEntry(const EntryPath &a, const EntryPath &b)
            calls.fstatat(b.folder, folderOf(b.path).constData(), &fb, 0) == 0 && sameFile(fa, fb);
 }
 
-Result copyInto(const EntryPath &source, const EntryPath &target)
+Result copyInto(const EntryPath &source, const EntryPath &target, MadeCopy *made = nullptr)
 {
     if (source.path.isEmpty() || target.path.isEmpty())
         return failed(Step::Path, 0);
@@ -850,7 +864,7 @@ Result copyInto(const EntryPath &source, const EntryPath &target)
     if (Result opened = openRegular(source, st, in); !opened)
         return opened;
     return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
-                          false, &st);
+                          false, &st, made);
 }
 
 Result renameEntry(const EntryPath &from, const EntryPath &to)
@@ -867,6 +881,58 @@ Result renameEntry(const EntryPath &from, const EntryPath &to)
     if (placed || placed.error().code != EXDEV || S_ISDIR(st.st_mode))
         return placed;
     return moveAcrossFileSystems(from, to, st);
+}
+
+// The batch's rename: one look at the entry before serves the kind and the identity check, one
+// after gives the stamp as the rename left it (its change time moves with the rename).
+Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
+                                     const FileStamp *expected)
+{
+    struct stat st;
+    if (from.path.isEmpty() || to.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(from.folder, from.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (expected && !stampOf(st).sameFile(*expected))
+        return failed(Step::Changed, 0);
+    if (S_ISLNK(st.st_mode)) {
+        struct stat named;
+        if (calls.fstatat(from.folder, from.path.constData(), &named, 0) != 0 ||
+            !S_ISREG(named.st_mode))
+            return failed(Step::Kind, 0);
+    } else if (!S_ISREG(st.st_mode)) {
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    }
+    if (sameEntry(from, to))
+        return stampOf(st);
+    Result placed = placeNoReplace(from, to);
+    if (!placed && placed.error().code == EXDEV)
+        placed = moveAcrossFileSystems(from, to, st);
+    if (!placed)
+        return placed.error();
+    // Renamed either way: a file that cannot be asked now keeps the stamp it had, which across
+    // file systems no longer matches, so an undo leaves it rather than guess.
+    struct stat now;
+    if (calls.fstatat(to.folder, to.path.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0)
+        return stampOf(now);
+    return stampOf(st);
+}
+
+Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
+{
+    struct stat st;
+    if (entry.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (!stampOf(st).sameContent(expected))
+        return failed(Step::Changed, 0);
+    if (!S_ISREG(st.st_mode))
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    if (modeDeniesWrite(st))
+        return failed(Step::ReadOnly, EACCES);
+    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
+                                                                        : failed(Step::Unlink);
 }
 
 Result removeEntry(const EntryPath &entry)
@@ -888,10 +954,14 @@ Result removeEntry(const EntryPath &entry)
 
 bool isReadOnly(const QString &path)
 {
-    const QByteArray native = fs::toNative(path);
+    return isReadOnly(entryPathOf(path));
+}
+
+bool isReadOnly(const EntryPath &entry)
+{
     struct stat st;
-    return !native.isEmpty() && calls.fstatat(AT_FDCWD, native.constData(), &st, 0) == 0 &&
-           modeDeniesWrite(st);
+    return !entry.path.isEmpty() &&
+           calls.fstatat(entry.folder, entry.path.constData(), &st, 0) == 0 && modeDeniesWrite(st);
 }
 
 UniqueFd openFolder(const QString &path)
@@ -937,6 +1007,29 @@ Result removeFile(const EntryPath &entry)
 Result removeFile(const QString &path)
 {
     return removeFile(entryPathOf(path));
+}
+
+Expected<FileStamp> renameFile(const EntryPath &from, const EntryPath &to,
+                               const FileStamp *expected)
+{
+    Expected<FileStamp> renamed = renameBatchEntry(from, to, expected);
+    if (!renamed)
+        static_cast<void>(logged(renamed.error(), "rename", from.path, to.path));
+    return renamed;
+}
+
+Expected<MadeCopy> copyFileStamped(const EntryPath &source, const EntryPath &target)
+{
+    MadeCopy made;
+    if (Result copied = logged(copyInto(source, target, &made), "copy", source.path, target.path);
+        !copied)
+        return copied;
+    return made;
+}
+
+Result removeUnchanged(const EntryPath &entry, const FileStamp &expected)
+{
+    return logged(removeUnchangedEntry(entry, expected), "delete", entry.path);
 }
 
 Result writeFile(const QString &path, QByteArrayView bytes, bool durable)

@@ -45,6 +45,9 @@
 #include <QString>
 
 #include <fcntl.h>
+#include <sys/types.h>
+
+#include <ctime>
 
 namespace core::fs {
 
@@ -61,6 +64,7 @@ UniqueFd openFolder(const QString &path);
 
 // The file (a link followed) exists and its mode gives this user no write permission.
 bool isReadOnly(const QString &path);
+bool isReadOnly(const EntryPath &entry);
 
 // A regular file, or a link to one.
 bool isRegularFile(const EntryPath &entry);
@@ -82,6 +86,47 @@ bool isRegularFile(const EntryPath &entry);
 // Deletes a file, or a link as a link. Fails on folders and read-only files.
 [[nodiscard]] Result removeFile(const EntryPath &entry);
 [[nodiscard]] Result removeFile(const QString &path);
+
+// ---- For batches that can be taken back ----------------------------------------------------
+
+// What a batch remembers of a file it acted on, read from the entry itself (a link not
+// followed), so that an undo can tell whether the entry is still that file.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    // The same file: device and inode.
+    bool sameFile(const FileStamp &other) const
+    {
+        return device == other.device && inode == other.inode;
+    }
+    // The same file, with the size and modification time it had: nobody wrote to it since.
+    bool sameContent(const FileStamp &other) const
+    {
+        return sameFile(other) && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+// renameNoReplace of a file a batch acts on: `from` must be a regular file or a link to one and,
+// where `expected` is given, still the file it describes (device and inode; Step::Changed
+// otherwise). Answers the stamp of the entry under its new name.
+[[nodiscard]] Expected<FileStamp> renameFile(const EntryPath &from, const EntryPath &to,
+                                             const FileStamp *expected = nullptr);
+
+// copyFile, also telling what it made: the stamp of a new file, or that the copy replaced an
+// existing one (which no undo can bring back, so it has no stamp worth keeping).
+struct MadeCopy {
+    FileStamp stamp;
+    bool replaced = false;
+};
+[[nodiscard]] Expected<MadeCopy> copyFileStamped(const EntryPath &source, const EntryPath &target);
+
+// removeFile of a file that is still exactly `expected` (sameContent; Step::Changed otherwise).
+[[nodiscard]] Result removeUnchanged(const EntryPath &entry, const FileStamp &expected);
 
 // Makes `bytes` the whole content of the file at `path` by the replace rule; a new file gets the
 // usual mode for new files. `durable` makes the data reach the disk before the file takes the

@@ -3,11 +3,10 @@
 // What the progress window of a batch says: the files done of the files listed, and how far a
 // cancelled batch got.
 
+#include "diverter/file_batch.h"
 #include "toolkit/desktop.h"
 
 namespace diverter {
-
-enum class Batch { Rename, Create, Delete };
 
 // "Yeniden adlandırılıyor… 12.345 / 200.000 dosya" while it runs; after İptal,
 // "12.345 / 200.000 dosya yeniden adlandırıldı; kalanlar iptal edildi."

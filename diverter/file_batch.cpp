@@ -25,16 +25,12 @@ public:
     }
 
     bool isOpen() const { return m_fd.valid(); }
-    core::fs::EntryPath entry(const QString &name) const
-    {
-        return {m_fd.get(), core::fs::toNative(name)};
-    }
+    int folder() const { return m_fd.get(); }
+    core::fs::EntryPath entry(const QByteArray &name) const { return {m_fd.get(), name}; }
 
 private:
     core::fs::UniqueFd m_fd;
 };
-
-enum class Outcome { Pending, Done, Failed };
 
 // A listed name is an entry of the listed folder: a separator would make it another file
 // elsewhere, "." and ".." name the folders themselves, and a system call would cut a name at
@@ -53,39 +49,72 @@ bool isNewName(const QString &name)
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(QChar(0));
 }
 
-// Runs `act(entry, newName)` over the entries in batch order. `blockOnFailure`: an entry whose
-// new name belongs to a listed entry whose own step failed does not act either (its file would
-// be lost under the new content).
-template <class Act>
-int runInBatchOrder(const QStringList &names, const QString &oldText, const QString &newText,
-                    bool blockOnFailure, core::Progress *progress, Act act)
-{
-    QStringList newNames;
-    newNames.reserve(names.size());
-    for (const QString &name : names)
-        newNames << newNameOf(name, oldText, newText);
-    std::vector<Outcome> outcome(size_t(names.size()), Outcome::Pending);
-    const std::vector<BatchStep> order = batchOrder(names, newNames);
-    if (progress)
-        progress->setTotal(qint64(order.size()));
-    int done = 0;
-    qint64 handled = 0;
-    for (const BatchStep &step : order) {
-        const size_t i = size_t(step.entry);
-        const bool blocked = step.onCycle || (step.waitsFor && blockOnFailure &&
-                                              outcome[size_t(*step.waitsFor)] != Outcome::Done);
-        const bool ok = !blocked && isEntryName(names[step.entry]) &&
-                        isNewName(newNames[step.entry]) &&
-                        act(names[step.entry], newNames[step.entry]);
-        outcome[i] = ok ? Outcome::Done : Outcome::Failed;
-        done += ok;
-        // Stopping between two steps is always safe: an entry that waited for one not yet
-        // handled simply never acts.
-        if (progress && !progress->advance(++handled))
-            break;
+// The entries of the listed folder as the preview sees them before any step: read once, so that
+// 100,000 listed names cost one pass over the folder instead of a look at each name.
+class FolderView {
+public:
+    FolderView(const ListedFolder &dir, const QString &path) : m_dir(dir)
+    {
+        folders::FolderIdentity read;
+        m_whole = bool(core::fs::readFolder(
+                      path,
+                      [this](int, const dirent *entry) {
+                          m_types.insert(QByteArray(entry->d_name), entry->d_type);
+                      },
+                      &read)) &&
+                  read == core::fs::folderIdentity(dir.folder());
     }
-    return done;
-}
+
+    // What stands under `name` (a path relative to the folder) once the earlier steps are done.
+    core::fs::EntryType typeOf(const QByteArray &name) const
+    {
+        if (const auto now = m_changed.constFind(name); now != m_changed.cend())
+            return *now;
+        if (m_whole && !name.contains('/')) {
+            const auto listed = m_types.constFind(name);
+            if (listed == m_types.cend())
+                return core::fs::EntryType::Missing;
+            switch (*listed) {
+            case DT_REG:
+                return core::fs::EntryType::Regular;
+            case DT_DIR:
+                return core::fs::EntryType::Folder;
+            case DT_LNK:
+                return core::fs::EntryType::Link;
+            case DT_UNKNOWN:
+                break;
+            default:
+                return core::fs::EntryType::Other;
+            }
+        }
+        return core::fs::entryType(m_dir.folder(), name);
+    }
+    // A regular file or a link to one, as the run's steps take it.
+    bool isFile(const QByteArray &name) const
+    {
+        switch (typeOf(name)) {
+        case core::fs::EntryType::Regular:
+            return true;
+        case core::fs::EntryType::Link:
+            return core::fs::isRegularFile(m_dir.entry(name));
+        default:
+            return false;
+        }
+    }
+    // The folder a new name leads into exists (the listed folder itself for a plain name).
+    bool hasFolderOf(const QByteArray &name) const
+    {
+        const qsizetype slash = name.lastIndexOf('/');
+        return slash < 0 || core::fs::isFolder(m_dir.folder(), name.left(std::max<qsizetype>(slash, 1)).constData());
+    }
+    void set(const QByteArray &name, core::fs::EntryType type) { m_changed.insert(name, type); }
+
+private:
+    const ListedFolder &m_dir;
+    QHash<QByteArray, unsigned char> m_types;
+    QHash<QByteArray, core::fs::EntryType> m_changed;
+    bool m_whole = false;
+};
 
 } // namespace
 
@@ -144,33 +173,127 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
     return order;
 }
 
+BatchPlan planBatch(Batch kind, const QStringList &names, const QString &oldText,
+                    const QString &newText)
+{
+    BatchPlan plan{kind, names, {}, {}, {}};
+    plan.newNames.reserve(names.size());
+    for (const QString &name : names)
+        plan.newNames << newNameOf(name, oldText, newText);
+    plan.order = batchOrder(plan.names, plan.newNames);
+    plan.fates.assign(size_t(names.size()), Fate::Unchanged);
+    for (const BatchStep &step : plan.order) {
+        const int i = step.entry;
+        plan.fates[size_t(i)] = step.onCycle ? Fate::OnCycle
+                                : isEntryName(names[i]) && isNewName(plan.newNames[i])
+                                    ? Fate::Acts
+                                    : Fate::InvalidName;
+    }
+    return plan;
+}
+
+std::vector<Fate> foreseeBatch(const BatchPlan &plan, const QString &folder,
+                               const folders::FolderIdentity &listed)
+{
+    std::vector<Fate> fates = plan.fates;
+    const ListedFolder dir(folder, listed);
+    if (!dir.isOpen()) {
+        for (Fate &fate : fates) {
+            if (fate == Fate::Acts)
+                fate = Fate::FolderChanged;
+        }
+        return fates;
+    }
+    using core::fs::EntryType;
+    FolderView view(dir, folder);
+    const bool create = plan.kind == Batch::Create;
+    for (const BatchStep &step : plan.order) {
+        Fate &fate = fates[size_t(step.entry)];
+        if (fate != Fate::Acts)
+            continue;
+        const QByteArray from = core::fs::toNative(plan.names[step.entry]);
+        const QByteArray to = core::fs::toNative(plan.newNames[step.entry]);
+        const EntryType target = view.typeOf(to);
+        if (create && step.waitsFor && !acts(fates[size_t(*step.waitsFor)]))
+            fate = Fate::WaitsInVain;
+        else if (!view.isFile(from))
+            fate = Fate::SourceGone;
+        else if (target == EntryType::Missing)
+            fate = view.hasFolderOf(to) ? Fate::Acts : Fate::NoSubfolder;
+        else if (!create)
+            fate = Fate::TargetExists;
+        else if (view.isFile(to) && !core::fs::isReadOnly(dir.entry(to)))
+            fate = Fate::Replaces;
+        else
+            fate = Fate::TargetKept;
+        if (!acts(fate))
+            continue;
+        if (!create)
+            view.set(from, EntryType::Missing);
+        if (target == EntryType::Missing)
+            view.set(to, EntryType::Regular);
+    }
+    return fates;
+}
+
+BatchRecord runBatch(const BatchPlan &plan, const QString &folder,
+                     const folders::FolderIdentity &listed, core::Progress *progress)
+{
+    BatchRecord record{plan.kind, folder, listed, {}};
+    const ListedFolder dir(folder, listed);
+    if (!dir.isOpen())
+        return record;
+    const bool create = plan.kind == Batch::Create;
+    std::vector<bool> done(size_t(plan.names.size()), false);
+    if (progress)
+        progress->setTotal(qint64(plan.order.size()));
+    qint64 handled = 0;
+    for (const BatchStep &step : plan.order) {
+        const size_t i = size_t(step.entry);
+        // A copy onto a listed file whose own copy failed would lose that file; a rename never
+        // replaces, so it may try even then.
+        const bool blocked = create && step.waitsFor && !done[size_t(*step.waitsFor)];
+        if (plan.fates[i] == Fate::Acts && !blocked) {
+            DoneStep made{core::fs::toNative(plan.names[step.entry]),
+                          core::fs::toNative(plan.newNames[step.entry]),
+                          {},
+                          false};
+            if (create) {
+                if (const auto copied =
+                        core::fs::copyFileStamped(dir.entry(made.oldName), dir.entry(made.newName))) {
+                    made.stamp = copied->stamp;
+                    made.replaced = copied->replaced;
+                    done[i] = true;
+                }
+            } else if (const auto renamed = core::fs::renameFile(dir.entry(made.oldName),
+                                                                  dir.entry(made.newName))) {
+                made.stamp = *renamed;
+                done[i] = true;
+            }
+            if (done[i])
+                record.steps.push_back(std::move(made));
+        }
+        // Stopping between two steps is always safe: an entry that waited for one not yet
+        // handled simply never acts.
+        if (progress && !progress->advance(++handled))
+            break;
+    }
+    return record;
+}
+
 int renameAll(const QString &folder, const folders::FolderIdentity &listed,
               const QStringList &names, const QString &oldText, const QString &newText,
               core::Progress *progress)
 {
-    const ListedFolder dir(folder, listed);
-    if (!dir.isOpen())
-        return 0;
-    // A rename never replaces, so an entry may try even when the one it waited for failed.
-    return runInBatchOrder(names, oldText, newText, false, progress,
-                           [&](const QString &name, const QString &newName) {
-                               const core::fs::EntryPath from = dir.entry(name);
-                               // Still a regular file or a link to one, as it was listed.
-                               return core::fs::isRegularFile(from) &&
-                                      bool(core::fs::renameNoReplace(from, dir.entry(newName)));
-                           });
+    return int(runBatch(planBatch(Batch::Rename, names, oldText, newText), folder, listed, progress)
+                   .steps.size());
 }
 
 int copyAll(const QString &folder, const folders::FolderIdentity &listed, const QStringList &names,
             const QString &oldText, const QString &newText, core::Progress *progress)
 {
-    const ListedFolder dir(folder, listed);
-    if (!dir.isOpen())
-        return 0;
-    return runInBatchOrder(names, oldText, newText, true, progress,
-                           [&](const QString &name, const QString &newName) {
-                               return bool(core::fs::copyFile(dir.entry(name), dir.entry(newName)));
-                           });
+    return int(runBatch(planBatch(Batch::Create, names, oldText, newText), folder, listed, progress)
+                   .steps.size());
 }
 
 int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
@@ -184,7 +307,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     int done = 0;
     qint64 handled = 0;
     for (const QString &name : names) {
-        const core::fs::EntryPath entry = dir.entry(name);
+        const core::fs::EntryPath entry = dir.entry(core::fs::toNative(name));
         if (isEntryName(name) && core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
