@@ -5,6 +5,7 @@
 
 #include "core/filenames.h"
 #include "core/syscalls.h"
+#include "diverter/batch_history.h"
 #include "diverter/drives.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -326,56 +329,233 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     }
 
-    // Every listed file's content ends up under the name the user asked for, whatever the
-    // order of the list, and a failing entry stops neither the loop nor an independent entry.
-    void batchChains_data()
+    // What the preview foresees is what the run then does, entry by entry, and every listed
+    // file's content ends up under the name the user asked for whatever the order of the list.
+    // Files: "name" holds its name, "name/" is a folder, "name|" a FIFO, "name!" read-only,
+    // "name>target" a link. Fates, one letter each in list order: Acts, Replaces, Unchanged,
+    // target Exists, target Kept, Invalid name, no Subfolder, source Gone, Waits in vain, Folder
+    // changed.
+    void batchPlan_data()
     {
         QTest::addColumn<bool>("create");
-        QTest::newRow("rename") << false;
-        QTest::newRow("create") << true;
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("oldText");
+        QTest::addColumn<QString>("newText");
+        QTest::addColumn<QString>("fates");
+        const QStringList chain{"ax", "axx", "axxx", "bx", "bxx"}; // bxx is not listed
+        const QStringList chainListed{"ax", "axx", "axxx", "bx", "cx"}; // cx has gone since
+        QTest::newRow("rename chain") << false << chain << chainListed << "x" << "xx" << "AAAEG";
+        QTest::newRow("create chain") << true << chain << chainListed << "x" << "xx" << "RAARG";
+        QTest::newRow("rename, unchanged names take no step")
+            << false << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"} << "c" << "z"
+            << "UUA";
+        // An emptied name fails, so a copy that lands on its file waits for it in vain.
+        QTest::newRow("rename onto an emptied name")
+            << false << QStringList{"ab", "aabb"} << QStringList{"ab", "aabb"} << "ab" << ""
+            << "IE";
+        QTest::newRow("create onto an emptied name")
+            << true << QStringList{"ab", "aabb"} << QStringList{"ab", "aabb"} << "ab" << ""
+            << "IW";
+        QTest::newRow("rename into subfolders")
+            << false << QStringList{"a1", "a2", "d/"} << QStringList{"a1", "a2"} << "a"
+            << "d/" << "AA";
+        QTest::newRow("rename into a missing subfolder")
+            << false << QStringList{"a1", "x/"} << QStringList{"a1"} << "a" << "none/" << "S";
+        QTest::newRow("rename of what is no longer a file, or never was an entry")
+            << false << QStringList{"f1|", "d1/", "g1", "k1>t", "t", "n1>none"}
+            << QStringList{"f1", "d1", "g1", "k1", "n1", "../g1"} << "1" << "2" << "GGAAGI";
+        QTest::newRow("create onto what a copy cannot replace")
+            << true << QStringList{"a1", "a2", "a3", "b1/", "b2!", "b3|"}
+            << QStringList{"a1", "a2", "a3"} << "a" << "b" << "KKK";
+        QTest::newRow("create through a link onto its file")
+            << true << QStringList{"a1", "t", "b1>t"} << QStringList{"a1"} << "a" << "b" << "R";
+        QTest::newRow("folder changed")
+            << false << QStringList{"a1", "a2"} << QStringList{"a1", "a2", "x"} << "a" << "b"
+            << "FFU";
     }
-    void batchChains()
+    void batchPlan()
     {
         QFETCH(bool, create);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, oldText);
+        QFETCH(QString, newText);
+        QFETCH(QString, fates);
         QTemporaryDir tmp;
         const QString t = tmp.path();
-        for (const char *name : {"ax", "axx", "axxx", "bx"})
-            writeFile(t + "/" + name, name);
-        writeFile(t + "/bxx", "in the way"); // not listed: bx cannot take its name
-        const QStringList listed{"ax", "axx", "axxx", "bx", "cx"}; // cx has gone since
-        const diverter::folders::FolderIdentity id = diverter::folders::identityOf(t);
-        const int done = create ? diverter::copyAll(t, id, listed, "x", "xx")
-                                : diverter::renameAll(t, id, listed, "x", "xx");
-        QCOMPARE(readAll(t + "/axx"), QByteArray("ax"));
-        QCOMPARE(readAll(t + "/axxxx"), QByteArray("axx"));
-        QCOMPARE(readAll(t + "/axxxxxx"), QByteArray("axxx"));
-        if (create) {
-            // Copies replace an unlisted file, as a copy does; the originals stay.
-            QCOMPARE(done, 4);
-            QCOMPARE(readAll(t + "/ax"), QByteArray("ax"));
-            QCOMPARE(readAll(t + "/bxx"), QByteArray("bx"));
-        } else {
-            QCOMPARE(done, 3);
-            QVERIFY(!QFile::exists(t + "/ax"));
-            QCOMPARE(readAll(t + "/bx"), QByteArray("bx"));
-            QCOMPARE(readAll(t + "/bxx"), QByteArray("in the way"));
+        for (const QString &file : files) {
+            const QString name = file.section(u'>', 0, 0).remove(QRegularExpression("[/|!]$"));
+            const QString path = t + u'/' + name;
+            if (file.contains(u'>'))
+                QVERIFY(QFile::link(file.section(u'>', 1), path));
+            else if (file.endsWith(u'/'))
+                QVERIFY(QDir(t).mkdir(name));
+            else if (file.endsWith(u'|'))
+                QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else
+                writeFile(path, name.toUtf8());
+            if (file.endsWith(u'!'))
+                QCOMPARE(chmod(QFile::encodeName(path).constData(), 0444), 0);
         }
+        const diverter::folders::FolderIdentity id =
+            QTest::currentDataTag() == QByteArray("folder changed")
+                ? diverter::folders::FolderIdentity{}
+                : diverter::folders::identityOf(t);
+        const diverter::Batch kind = create ? diverter::Batch::Create : diverter::Batch::Rename;
+        const diverter::BatchPlan plan = diverter::planBatch(kind, listed, oldText, newText);
+        const std::vector<diverter::Fate> foreseen = diverter::foreseeBatch(plan, t, id);
+        QString letters;
+        for (const diverter::Fate fate : foreseen)
+            letters += QStringLiteral("ARUEKCISGWF").at(int(fate));
+        QCOMPARE(letters, fates);
+        const QStringList before = entries(t);
+        QList<QByteArray> was;
+        for (qsizetype i = 0; i < listed.size(); ++i)
+            was << (diverter::acts(foreseen[size_t(i)]) ? readAll(t + u'/' + listed[i]) : "");
+        const diverter::BatchRecord record = diverter::runBatch(plan, t, id);
+        qsizetype acting = 0;
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            if (!diverter::acts(foreseen[size_t(i)]))
+                continue;
+            ++acting;
+            QCOMPARE(readAll(t + u'/' + plan.newNames[i]), was[i]);
+            // Along a chain, the next file takes the name a renamed one left.
+            QCOMPARE(QFileInfo::exists(t + u'/' + listed[i]),
+                     create || plan.newNames.contains(listed[i]));
+        }
+        QCOMPARE(qsizetype(record.steps.size()), acting);
+        if (acting == 0)
+            QCOMPARE(entries(t), before);
     }
 
-    void batchOrderWaitsAndRefusesCycles()
+    // A cycle of new names never acts; no text replacement makes one, but a rule that did must
+    // not move a file onto another.
+    void batchOrderRefusesCycles()
     {
         using Steps = std::vector<diverter::BatchStep>;
-        const auto order = diverter::batchOrder;
-        // a -> b -> c, listed as a, b, c: c first, then b after c, then a after b.
-        QCOMPARE(order({"a", "b", "c"}, {"b", "c", "d"}),
-                 Steps({{2, std::nullopt}, {1, 2}, {0, 1}}));
-        // Unchanged names take no step.
-        QCOMPARE(order({"a", "b", "c"}, {"a", "b", "z"}), Steps({{2, std::nullopt}}));
-        // An emptied name takes a step that fails, so a copy landing on its file waits for it.
-        QCOMPARE(order({"ab", "aabb"}, {"", "ab"}), Steps({{0, std::nullopt}, {1, 0}}));
-        // A cycle never acts.
-        QCOMPARE(order({"a", "b"}, {"b", "a"}),
+        QCOMPARE(diverter::batchOrder({"a", "b"}, {"b", "a"}),
                  Steps({{1, std::nullopt, true}, {0, std::nullopt, true}}));
+    }
+
+    // An undo takes back only what is still as the batch left it, and a redo does again what the
+    // undo took back. `between` runs after the batch: a file renamed by hand (">"), a new file
+    // under a name ("+"), one written to ("~"), one replaced by another under its name ("="), the
+    // folder moved ("moved").
+    void batchUndo_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("oldText");
+        QTest::addColumn<QString>("newText");
+        QTest::addColumn<QStringList>("between");
+        QTest::addColumn<int>("stopAfter"); // İptal after this many files of the first undo
+        QTest::addColumn<QString>("counts"); // done, changed, name taken, replaced kept
+        QTest::addColumn<QStringList>("after"); // the folder after the undo
+        const QStringList four{"a1", "a2", "a3", "a4"};
+        QTest::newRow("rename") << false << four << "a" << "b" << QStringList{} << 0 << "4000"
+                                << four;
+        QTest::newRow("rename, one renamed by hand, a new file under an old name")
+            << false << four << "a" << "b" << QStringList{">b1 hand", "+a2"} << 0 << "2110"
+            << QStringList{"a2", "a3", "a4", "b2", "hand"};
+        QTest::newRow("rename, written to since") << false << four << "a" << "b"
+                                                  << QStringList{"~b1"} << 0 << "4000" << four;
+        QTest::newRow("rename, replaced since")
+            << false << four << "a" << "b" << QStringList{"=b1"} << 0 << "3100"
+            << QStringList{"a2", "a3", "a4", "b1"};
+        QTest::newRow("rename along a chain")
+            << false << QStringList{"a.txt", "aa.txt", "aaa.txt"} << "a" << "aa" << QStringList{}
+            << 0 << "3000" << QStringList{"a.txt", "aa.txt", "aaa.txt"};
+        QTest::newRow("rename, cancelled half way")
+            << false << four << "a" << "b" << QStringList{} << 2 << "2000"
+            << QStringList{"a3", "a4", "b1", "b2"};
+        QTest::newRow("rename, folder moved")
+            << false << four << "a" << "b" << QStringList{"moved"} << 0 << "0000"
+            << QStringList{"b1", "b2", "b3", "b4"};
+        QTest::newRow("create, one replacing a file")
+            << true << QStringList{"a1", "a2", "b2"} << "a" << "b" << QStringList{} << 0 << "1001"
+            << QStringList{"a1", "a2", "b2"};
+        QTest::newRow("create, written to or replaced since")
+            << true << QStringList{"a1", "a2", "a3"} << "a" << "b" << QStringList{"~b1", "=b2"}
+            << 0 << "1200" << QStringList{"a1", "a2", "a3", "b1", "b2"};
+    }
+    void batchUndo()
+    {
+        QFETCH(bool, create);
+        QFETCH(QStringList, files);
+        QFETCH(QString, oldText);
+        QFETCH(QString, newText);
+        QFETCH(QStringList, between);
+        QFETCH(int, stopAfter);
+        QFETCH(QString, counts);
+        QFETCH(QStringList, after);
+        QTemporaryDir tmp;
+        const QString t = tmp.path() + "/f";
+        QVERIFY(QDir().mkdir(t));
+        for (const QString &name : files)
+            writeFile(t + u'/' + name, name.toUtf8());
+        const diverter::Batch kind = create ? diverter::Batch::Create : diverter::Batch::Rename;
+        diverter::BatchHistory history;
+        history.add(diverter::runBatch(diverter::planBatch(kind, files, oldText, newText), t,
+                                       diverter::folders::identityOf(t)));
+        const QStringList done = entries(t);
+        for (const QString &change : between) {
+            const QString path = t + u'/' + change.mid(1);
+            if (change == "moved")
+                QVERIFY(QDir().rename(t, t + "-moved"));
+            else if (change.startsWith(u'>'))
+                QVERIFY(QFile::rename(t + u'/' + change.section(u' ', 0, 0).mid(1),
+                                      t + u'/' + change.section(u' ', 1)));
+            else if (change.startsWith(u'+'))
+                writeFile(path, "new");
+            else if (change.startsWith(u'~'))
+                writeFile(path, "written since, and longer");
+            else if (change.startsWith(u'=')) {
+                writeFile(path + ".new", "another");
+                QCOMPARE(::rename(QFile::encodeName(path + ".new").constData(),
+                                  QFile::encodeName(path).constData()),
+                         0);
+            }
+        }
+        const QString folderNow = between.contains("moved") ? t + "-moved" : t;
+        const QStringList changed = entries(folderNow);
+
+        class StopAfter : public core::Progress {
+        public:
+            explicit StopAfter(qint64 n) : m_n(n) {}
+            void setTotal(qint64) override {}
+            bool advance(qint64 done) override { return m_n == 0 || done < m_n; }
+
+        private:
+            qint64 m_n;
+        } stop(stopAfter);
+        const diverter::HistoryOutcome undone = history.undo(&stop);
+        QCOMPARE(QStringLiteral("%1%2%3%4")
+                     .arg(undone.done)
+                     .arg(undone.changed)
+                     .arg(undone.nameTaken)
+                     .arg(undone.replacedKept),
+                 counts);
+        QCOMPARE(undone.folderMissing, between.contains("moved"));
+        QCOMPARE(undone.cancelled, stopAfter > 0);
+        QCOMPARE(entries(folderNow), after);
+        for (const QString &name : after) {
+            if (between.isEmpty() && !create && files.contains(name))
+                QCOMPARE(readAll(folderNow + u'/' + name), name.toUtf8());
+        }
+        if (stopAfter > 0) {
+            // The rest can still be taken back, and all of it done again.
+            QCOMPARE(history.undo().done, files.size() - stopAfter);
+            QCOMPARE(entries(t), files);
+            QCOMPARE(history.redo().done, files.size());
+            QCOMPARE(entries(t), done);
+            return;
+        }
+        // What was taken back is done again; what was left stays as it was.
+        const diverter::HistoryOutcome redone = history.redo();
+        QCOMPARE(redone.done, undone.done);
+        QCOMPARE(entries(folderNow), undone.done == 0 ? after : changed);
+        QVERIFY(!history.redoOffer());
     }
 
     // A name whose bytes are not UTF-8 beside the name a lossy decoding would give it: each
