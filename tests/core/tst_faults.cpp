@@ -12,6 +12,7 @@
 #include "core/filenames.h"
 #include "core/fileops.h"
 #include "core/syscalls.h"
+#include "diverter/batch_history.h"
 #include "diverter/file_batch.h"
 #include "diverter/folder_reading.h"
 #include "diverter/listing.h"
@@ -547,6 +548,8 @@ struct Scene {
     core::TextEncoding encoding = core::TextEncoding::Utf8;
     // What was wrong with the operation's answer.
     mutable QString wrong;
+    // The batches done while the scene was set up, for an undo or redo to take back.
+    mutable diverter::BatchHistory history;
 
     QByteArray at(const char *name) const { return here + '/' + name; }
     QByteArray atThere(const char *name) const { return there + '/' + name; }
@@ -639,6 +642,35 @@ public:
     void setTotal(qint64) override {}
     bool advance(qint64) override { return true; }
 };
+
+// The batch of kBatch ("a" to "b") done, and with `undone` taken back again, without faults.
+void batchDone(Scene &s, diverter::Batch kind, bool undone)
+{
+    batchSources(s);
+    if (kind == diverter::Batch::Create)
+        s.file(s.at("b2.txt"), kOld);
+    const QString folder = s.named(s.here);
+    s.history.add(diverter::runBatch(diverter::planBatch(kind, kBatch, "a", "b"), folder,
+                                     diverter::folders::identityOf(folder)));
+    if (undone)
+        static_cast<void>(s.history.undo());
+}
+
+// An undo or redo whose answer counts exactly the files found done afterwards: those of
+// `names` that exist (or, with `gone`, no longer do).
+std::function<bool(const Scene &)> replaying(bool redo, const QStringList &names, bool gone,
+                                             int expected)
+{
+    return [=](const Scene &s) {
+        const diverter::HistoryOutcome outcome = redo ? s.history.redo() : s.history.undo();
+        int found = 0;
+        for (const QString &name : names)
+            found += QFile::exists(s.named(s.here) + u'/' + name) != gone;
+        if (found != outcome.done)
+            s.wrong = QStringLiteral("counted %1 files done, but %2 are").arg(outcome.done).arg(found);
+        return outcome.done == expected;
+    };
+}
 
 void loadScene(Scene &s, const QString &text, core::TextEncoding encoding)
 {
@@ -886,6 +918,39 @@ const std::vector<Operation> &operations()
          [](const Scene &s) {
              return diverter::copyAll(s.named(s.here), s.listed(), kBatch, "a", "b") == 3;
          }},
+        {"undo of a batch rename", false,
+         [](Scene &s) {
+             batchDone(s, diverter::Batch::Rename, false);
+             for (const char *n : {"1", "2", "3"})
+                 s.move(s.here + "/b" + n + ".txt", s.here + "/a" + n + ".txt");
+         },
+         replaying(false, kBatch, false, 3)},
+        {"redo of a batch rename", false,
+         [](Scene &s) {
+             batchDone(s, diverter::Batch::Rename, true);
+             for (const char *n : {"1", "2", "3"})
+                 s.move(s.here + "/a" + n + ".txt", s.here + "/b" + n + ".txt");
+         },
+         replaying(true, {"b1.txt", "b2.txt", "b3.txt"}, false, 3)},
+        // b2.txt was replaced by its copy, which cannot bring the old one back: it stays.
+        {"undo of a batch create", false,
+         [](Scene &s) {
+             batchDone(s, diverter::Batch::Create, false);
+             for (const char *name : {"a1.txt", "a2.txt", "a3.txt", "b2.txt"})
+                 s.watch(s.at(name));
+             s.watch(s.at("b1.txt"), Look{});
+             s.watch(s.at("b3.txt"), Look{});
+         },
+         replaying(false, {"b1.txt", "b3.txt"}, true, 2)},
+        {"redo of a batch create", false,
+         [](Scene &s) {
+             batchDone(s, diverter::Batch::Create, true);
+             for (const char *name : {"a1.txt", "a2.txt", "a3.txt", "b2.txt"})
+                 s.watch(s.at(name));
+             s.watch(s.at("b1.txt"), Scene::newCopy());
+             s.watch(s.at("b3.txt"), Scene::newCopy());
+         },
+         replaying(true, {"b1.txt", "b3.txt"}, false, 2)},
         {"batch delete", false,
          [](Scene &s) {
              batchSources(s);
