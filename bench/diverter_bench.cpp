@@ -4,6 +4,7 @@
 
 #include "bench/bench.h"
 
+#include "diverter/batch_history.h"
 #include "diverter/diverter_window.h"
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
@@ -19,6 +20,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +54,48 @@ QString perlLoop(const QString &folder, const char *from, const char *to, bool c
                           "%3(\"$ARGV[0]/$_\", \"$ARGV[0]/$m\") }' %4")
         .arg(QLatin1String(from), QLatin1String(to),
              copy ? QStringLiteral("copy") : QStringLiteral("rename"), bench::quoted(folder));
+}
+
+constexpr int kUndone = 50000;
+
+// The undo of a batch rename against the rename itself, each timed on the same 50,000 files, and
+// the memory a 100,000-file batch keeps in the history.
+void undoSection(const QString &tmp, const QString &listed)
+{
+    const QString folder = tmp + QStringLiteral("/undo");
+    bench::require(QDir().mkpath(folder) && makeFiles(folder, "IMG_", kUndone), "undo folder");
+    const diverter::folders::FolderIdentity id = diverter::folders::identityOf(folder);
+    const QStringList names = diverter::folders::fileNames(folder, QStringLiteral("*"));
+    diverter::BatchHistory history;
+    double rename = 1e9, undo = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        history.add(diverter::runBatch(
+            diverter::planBatch(diverter::Batch::Rename, names, QStringLiteral("IMG_"),
+                                QStringLiteral("Tatil_2026_")),
+            folder, id));
+        rename = std::min(rename, double(timer.nsecsElapsed()) / 1e9);
+        timer.restart();
+        const diverter::HistoryOutcome outcome = history.undo();
+        undo = std::min(undo, double(timer.nsecsElapsed()) / 1e9);
+        bench::require(outcome.done == kUndone, "undo of the batch rename");
+    }
+    bench::report("undo of a batch rename, 50,000 files", undo, "the rename itself", rename);
+    bench::goal("undo against the rename", undo, rename, 1.2);
+
+    const QStringList all = diverter::folders::fileNames(listed, QStringLiteral("*"));
+    diverter::BatchHistory kept;
+    const size_t before = mallinfo2().uordblks;
+    kept.add(diverter::runBatch(diverter::planBatch(diverter::Batch::Rename, all,
+                                                    QStringLiteral("file"),
+                                                    QStringLiteral("Tatil_2026_")),
+                                listed, diverter::folders::identityOf(listed)));
+    const double mib = double(mallinfo2().uordblks - before) / (1 << 20);
+    std::printf("%-44s %8.1f MiB  (goal: at most 40 MB) %s\n",
+                "history of a 100,000-file batch rename", mib,
+                mib * (1 << 20) <= 40e6 ? "met" : "NOT MET");
+    bench::require(kept.undo().done == all.size(), "undo of the 100,000-file rename");
 }
 
 } // namespace
@@ -202,6 +246,7 @@ int runDiverterBench()
         bench::timed([&] { bench::runShell(dropCopies); },
                      [&] { bench::runShell(perlLoop(batch, "file", "copy", true)); });
     bench::report("batch create, 10,000 files", create, "perl loop, File::Copy copy", perlCreate);
+    undoSection(tmp.path(), big);
     std::printf("peak memory %.0f MiB\n", bench::peakMemoryMiB());
     return 0;
 }
