@@ -9,9 +9,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace diverter {
@@ -39,9 +42,17 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        if (!index.isValid())
             return {};
         const auto row = size_t(index.row());
+        // A copy that takes the place of an existing file stands out: that file is lost.
+        if (role == Qt::FontRole && index.column() == 2 && m_fates[row] == Fate::Replaces) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+            return {};
         switch (index.column()) {
         case 0: return core::fs::forDisplay(m_names.value(qsizetype(row)));
         case 1: return core::fs::forDisplay(m_newNames.value(qsizetype(row)));
@@ -84,6 +95,22 @@ BatchPreview::BatchPreview(QWidget *parent, const QPalette &palette, const Batch
     countsLabel->setTextFormat(Qt::PlainText);
     countsLabel->setAccessibleName(QStringLiteral("Önizleme özeti"));
 
+    // The third column is as wide as the longest text it will show, of a dozen at most.
+    const QFontMetrics metrics(font());
+    std::array<bool, size_t(Fate::FolderChanged) + 1> present{};
+    for (Fate fate : fates)
+        present[size_t(fate)] = true;
+    int fateWidth = metrics.horizontalAdvance(QStringLiteral("Ne olacak"));
+    for (size_t i = 0; i < present.size(); ++i) {
+        if (!present[i])
+            continue;
+        QFont bold = font();
+        bold.setBold(Fate(i) == Fate::Replaces);
+        fateWidth =
+            std::max(fateWidth, QFontMetrics(bold).horizontalAdvance(fateText(plan.kind, Fate(i))));
+    }
+    fateWidth += 4 * metrics.averageCharWidth();
+
     table = new QTableView(this);
     table->setObjectName(QStringLiteral("table"));
     table->setModel(new PreviewModel(table, plan, std::move(fates)));
@@ -98,7 +125,6 @@ BatchPreview::BatchPreview(QWidget *parent, const QPalette &palette, const Batch
     table->setTabKeyNavigation(false);
     table->setPalette(parent ? parent->palette() : QPalette());
     // Every row the same height, known without asking a row: the view never measures them.
-    const QFontMetrics metrics(font());
     QHeaderView *rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(metrics.height());
@@ -127,7 +153,13 @@ BatchPreview::BatchPreview(QWidget *parent, const QPalette &palette, const Batch
     layout->addLayout(buttons);
     setTabOrder(table, closeButton);
     table->setFocus();
-    resize(metrics.averageCharWidth() * 96, metrics.height() * 26);
+    const int frame = 2 * table->frameWidth() + layout->contentsMargins().left() +
+                      layout->contentsMargins().right() +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+    int width = 2 * nameWidth + fateWidth + frame;
+    if (const QScreen *screen = parent ? parent->screen() : nullptr)
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    resize(width, metrics.height() * 26);
 }
 
 } // namespace diverter

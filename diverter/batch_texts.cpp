@@ -21,14 +21,13 @@ struct FateWords {
 FateWords wordsOf(Batch kind, Fate fate)
 {
     const bool create = kind == Batch::Create;
-    const QString cannot = create ? QStringLiteral("oluşturulamayacak")
-                                  : QStringLiteral("adlandırılamayacak");
+    const QString cannot =
+        create ? QStringLiteral("oluşturulamayacak") : QStringLiteral("adlandırılamayacak");
     switch (fate) {
     case Fate::Acts:
         return {create ? QStringLiteral("oluşturulacak") : QStringLiteral("yeniden adlandırılacak"),
                 {}};
-    case Fate::Replaces:
-        return {QStringLiteral("var olan dosyanın yerine oluşturulacak"), {}};
+    case Fate::Replaces: return {QStringLiteral("var olan dosyanın yerine oluşturulacak"), {}};
     case Fate::Unchanged:
         return {create ? QStringLiteral("oluşturulmayacak") : QStringLiteral("olduğu gibi kalacak"),
                 QStringLiteral("yeni adı kendi adı")};
@@ -47,9 +46,9 @@ FateWords wordsOf(Batch kind, Fate fate)
     return {cannot, {}};
 }
 
-constexpr std::array kFates{Fate::Acts,        Fate::Replaces,    Fate::Unchanged,
-                            Fate::TargetExists, Fate::TargetKept,  Fate::OnCycle,
-                            Fate::InvalidName,  Fate::NoSubfolder, Fate::SourceGone,
+constexpr std::array kFates{Fate::Acts,         Fate::Replaces,     Fate::Unchanged,
+                            Fate::TargetExists, Fate::TargetKept,   Fate::OnCycle,
+                            Fate::InvalidName,  Fate::NoSubfolder,  Fate::SourceGone,
                             Fate::WaitsInVain,  Fate::FolderChanged};
 
 QString count(qint64 n, const QString &unit)
@@ -70,7 +69,8 @@ QString unitsOf(Batch kind, qint64 n)
 
 QString kindName(Batch kind)
 {
-    return kind == Batch::Create ? QStringLiteral("oluşturma") : QStringLiteral("yeniden adlandırma");
+    return kind == Batch::Create ? QStringLiteral("oluşturma")
+                                 : QStringLiteral("yeniden adlandırma");
 }
 
 QString entry(const QString &action, const std::optional<HistoryOffer> &offer)
@@ -134,8 +134,8 @@ QString historyQuestion(const HistoryOffer &offer, bool redo)
                QStringLiteral(" yeniden oluşturulacak; adında o zamandan beri bir dosya "
                               "duruyorsa onun yerine geçecek.");
     }
-    QString text = QStringLiteral("Son toplu ") + kindName(offer.kind) +
-                   QStringLiteral(" geri alınsın mı? ");
+    QString text =
+        QStringLiteral("Son toplu ") + kindName(offer.kind) + QStringLiteral(" geri alınsın mı? ");
     if (!create)
         return text + files(offer.files) + QStringLiteral(" eski adına dönecek.");
     const int deleted = offer.files - offer.replaced;

@@ -330,8 +330,8 @@ void DiverterWindow::previewBatch(Batch kind)
 {
     const BatchPlan plan =
         planBatch(kind, fileList->items(), oldTextBox->text(), newTextBox->text());
-    std::vector<Fate> fates = tk::whileBusy(
-        [&] { return foreseeBatch(plan, fileList->path(), fileList->identity()); });
+    std::vector<Fate> fates =
+        tk::whileBusy([&] { return foreseeBatch(plan, fileList->path(), fileList->identity()); });
     delete previewDialog;
     previewDialog = new BatchPreview(this, onBackground(), plan, std::move(fates));
     previewDialog->setObjectName(QStringLiteral("previewDialog"));
@@ -368,7 +368,7 @@ void DiverterWindow::replayBatch(bool redo)
                    leftSomething(outcome) ? tk::Icon::Exclamation : tk::Icon::None, windowTitle());
 }
 
-void DiverterWindow::showBatchMenu(Batch kind, const QPoint &at)
+void DiverterWindow::showBatchMenu(Batch kind, const QPoint &at, bool byKeyboard)
 {
     delete batchMenu;
     batchMenu = new QMenu(this);
@@ -384,6 +384,9 @@ void DiverterWindow::showBatchMenu(Batch kind, const QPoint &at)
     redoAction->setEnabled(redo.has_value());
     connect(redoAction, &QAction::triggered, this, &DiverterWindow::redoBatch);
     batchMenu->popup(at);
+    // Opened from the keyboard, the menu starts on its first entry, where a screen reader reads it.
+    if (byKeyboard)
+        batchMenu->setActiveAction(batchMenu->actions().constFirst());
 }
 
 bool DiverterWindow::eventFilter(QObject *watched, QEvent *event)
@@ -399,18 +402,22 @@ bool DiverterWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched != renameButton && watched != createButton)
         return false;
     const Batch kind = watched == renameButton ? Batch::Rename : Batch::Create;
-    auto *button = static_cast<QWidget *>(watched);
-    const QPoint below = button->mapToGlobal(QPoint(0, button->height()));
+    const auto below = [button = static_cast<QWidget *>(watched)] {
+        return button->mapToGlobal(QPoint(0, button->height()));
+    };
     if (event->type() == QEvent::ContextMenu) {
         const auto *menu = static_cast<QContextMenuEvent *>(event);
-        showBatchMenu(kind, menu->reason() == QContextMenuEvent::Mouse ? menu->globalPos() : below);
+        const bool byMouse = menu->reason() == QContextMenuEvent::Mouse;
+        showBatchMenu(kind, byMouse ? menu->globalPos() : below(), !byMouse);
         return true;
     }
+    // Qt turns the Menu key into a context menu event on some platforms only, and Shift+F10
+    // on none.
     if (event->type() == QEvent::KeyPress) {
         const QKeyCombination key = static_cast<QKeyEvent *>(event)->keyCombination();
         if (key == QKeyCombination(Qt::Key_Menu) ||
             key == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)) {
-            showBatchMenu(kind, below);
+            showBatchMenu(kind, below(), true);
             return true;
         }
     }

@@ -74,7 +74,7 @@ protected:
 private:
     std::vector<tk::Control> controls();
     QPalette onBackground() const;
-    void showBatchMenu(Batch kind, const QPoint &at);
+    void showBatchMenu(Batch kind, const QPoint &at, bool byKeyboard);
     void replayBatch(bool redo);
     void runBatch(Batch kind);
     void writeListing(bool replace);
