@@ -38,7 +38,7 @@ FateWords wordsOf(Batch kind, Fate fate)
     case Fate::OnCycle: return {cannot, QStringLiteral("yeni adlar bir döngüye giriyor")};
     case Fate::InvalidName: return {cannot, QStringLiteral("geçersiz ad")};
     case Fate::NoSubfolder: return {cannot, QStringLiteral("alt klasör yok")};
-    case Fate::SourceGone: return {cannot, QStringLiteral("dosya artık yok")};
+    case Fate::SourceGone: return {cannot, QStringLiteral("dosya yok ya da artık sıradan bir dosya değil")};
     case Fate::WaitsInVain:
         return {cannot, QStringLiteral("yerine geçeceği dosyanın kendi kopyası oluşturulamıyor")};
     case Fate::FolderChanged: return {cannot, QStringLiteral("klasör bulunamadı")};

@@ -443,7 +443,7 @@ private slots:
         QTest::newRow("menu key after a rename") << 1 << "createButton" << false << menuKey << yes << QStringList({"Önizle…", "Geri al: yeniden adlandırma (2 dosya)", "[Yinele]"}) << 1 << 2 << QString() << listed << QString();
         QTest::newRow("Shift+F10 after an undo") << 2 << "renameButton" << false << QKeySequence("Shift+F10") << yes << QStringList({"Önizle…", "[Geri al]", "Yinele: yeniden adlandırma (2 dosya)"}) << 2 << 2 << QString() << renamed << QString();
         QTest::newRow("preview of the rename") << 0 << "renameButton" << false << menuKey << yes << QStringList() << 0 << 0 << QString() << listed << "2 dosya yeniden adlandırılacak.";
-        QTest::newRow("preview over a stale list") << 1 << "createButton" << false << menuKey << yes << QStringList() << 0 << 0 << QString() << renamed << "2 dosya oluşturulamayacak: dosya artık yok.";
+        QTest::newRow("preview over a stale list") << 1 << "createButton" << false << menuKey << yes << QStringList() << 0 << 0 << QString() << renamed << "2 dosya oluşturulamayacak: dosya yok ya da artık sıradan bir dosya değil.";
         // clang-format on
     }
     void historyKeysAndMenu()
@@ -533,6 +533,7 @@ private slots:
         QTest::newRow("create, 2001 files") << "create" << 2001 << true << 5 << "5 / 2.001 dosya oluşturuldu; kalanlar iptal edildi.";
         QTest::newRow("delete, 2001 files") << "delete" << 2001 << true << 5 << "5 / 2.001 dosya silindi; kalanlar iptal edildi.";
         QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000 << QString();
+        QTest::newRow("undo, 2001 files") << "undo" << 2001 << true << 5 << "5 dosya eski adına döndü. İptal edildi: 5 / 2.001 dosya ele alındı, kalanlara dokunulmadı.";
         // clang-format on
     }
     void bigBatchCancelled()
@@ -546,24 +547,31 @@ private slots:
             writeNative(QFile::encodeName(t) + "/f" + QByteArray::number(i), {});
         m_w->filterBox->setText("f*");
         QCOMPARE(m_w->fileList->count(), files);
+        m_w->oldTextBox->setText("f");
+        m_w->newTextBox->setText("g");
+        // An undo takes back a whole rename, and its İptal is told in its one message.
+        const bool back = button == "undo";
+        if (back)
+            m_w->renameButton->click();
 
         tk::testing::ScriptedBoxes boxes;
         tk::testing::ScriptedProgress progress;
         progress.cancelAt(5);
-        m_w->oldTextBox->setText("f");
-        m_w->newTextBox->setText("g");
-        (button == "rename"   ? m_w->renameButton
-         : button == "create" ? m_w->createButton
-                              : m_w->deleteButton)
-            ->click();
+        if (back)
+            m_w->undoBatch();
+        else
+            (button == "rename"   ? m_w->renameButton
+             : button == "create" ? m_w->createButton
+                                  : m_w->deleteButton)
+                ->click();
 
         QCOMPARE(progress.shown(), window ? std::vector<qint64>{files} : std::vector<qint64>{});
         const int f = int(QDir(t).entryList({"f*"}, QDir::Files).size());
         const int g = int(QDir(t).entryList({"g*"}, QDir::Files).size());
-        QCOMPARE(f, button == "create" ? files : files - handled);
-        QCOMPARE(g, button == "delete" ? 0 : handled);
+        QCOMPARE(back ? g : f, button == "create" ? files : files - handled);
+        QCOMPARE(back ? f : g, button == "delete" ? 0 : handled);
         QCOMPARE(told.isEmpty() ? QString() : boxes.shown().back().prompt, told);
-        QCOMPARE(boxes.shown().size(), size_t(button == "delete" ? 2 : 0) + !told.isEmpty());
+        QCOMPARE(boxes.shown().size(), size_t(button == "delete" ? 2 : back) + !told.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 };
