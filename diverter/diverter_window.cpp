@@ -3,13 +3,17 @@
 
 #include "core/filenames.h"
 #include "diverter/batch_progress.h"
+#include "diverter/batch_texts.h"
 #include "diverter/file_batch.h"
 #include "diverter/listing.h"
 #include "toolkit/feedback.h"
 #include "toolkit/site.h"
 #include "toolkit/toolkit.h"
 
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QKeyEvent>
+#include <QShortcut>
 
 namespace diverter {
 
@@ -20,13 +24,44 @@ const QString kAllFiles = QStringLiteral("*.*");
 // A batch over this many files may run for a while on a slow or network file system.
 constexpr qint64 kBigBatch = 2000;
 
+const QList<QKeySequence> &undoKeys()
+{
+    static const QList<QKeySequence> keys{QKeySequence(Qt::CTRL | Qt::Key_Z)};
+    return keys;
+}
+
+const QList<QKeySequence> &redoKeys()
+{
+    static const QList<QKeySequence> keys{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                          QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    return keys;
+}
+
+// A box the user types in keeps the undo and redo keys for its own text; a read-only one lets
+// them through to the window.
+bool editsText(QObject *object)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(object))
+        return !line->isReadOnly();
+    if (auto *box = qobject_cast<tk::MultiLineBox *>(object))
+        return !box->isReadOnly();
+    return false;
+}
+
 } // namespace
+
+QPalette DiverterWindow::onBackground() const
+{
+    const QColor background = tk::systemColour(tk::SystemColour::MenuText);
+    QPalette palette = client()->palette();
+    palette.setColor(QPalette::WindowText, tk::readableOn(background, Qt::white));
+    return palette;
+}
 
 std::vector<tk::Control> DiverterWindow::controls()
 {
     const QColor background = tk::systemColour(tk::SystemColour::MenuText);
-    QPalette onBackground = client()->palette();
-    onBackground.setColor(QPalette::WindowText, tk::readableOn(background, Qt::white));
+    const QPalette onBackground = this->onBackground();
     const auto onBackgroundLabel = [onBackground](QWidget *c) {
         auto *l = new QLabel(c);
         l->setPalette(onBackground);
@@ -160,6 +195,16 @@ DiverterWindow::DiverterWindow(QWidget *parent)
     connect(refreshButton, &QPushButton::clicked, this, &DiverterWindow::refreshFiles);
     connect(createButton, &QPushButton::clicked, this, &DiverterWindow::createAll);
     connect(deleteButton, &QPushButton::clicked, this, &DiverterWindow::deleteAll);
+
+    for (const QKeySequence &keys : undoKeys())
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &DiverterWindow::undoBatch);
+    for (const QKeySequence &keys : redoKeys())
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &DiverterWindow::redoBatch);
+    for (QWidget *box : client()->findChildren<QWidget *>())
+        if (qobject_cast<QLineEdit *>(box) || qobject_cast<tk::MultiLineBox *>(box))
+            box->installEventFilter(this);
+    renameButton->installEventFilter(this);
+    createButton->installEventFilter(this);
     folderList->setFocus();
 }
 
@@ -238,23 +283,25 @@ void DiverterWindow::copyListing()
     tk::clipboardPut(listingBox->text());
 }
 
-void DiverterWindow::renameAll()
+void DiverterWindow::runBatch(Batch kind)
 {
     const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch, batchProgress(Batch::Rename));
-    // Batches are silent: a file that could not be renamed keeps its name, and the rest go on.
-    static_cast<void>(diverter::renameAll(fileList->path(), fileList->identity(), fileList->items(),
-                                          oldTextBox->text(), newTextBox->text(), &progress));
+    tk::ProgressWindow progress(this, kBigBatch, batchProgress(kind));
+    // Batches are silent: a file that could not be handled stays as it was, and the rest go on.
+    history.add(diverter::runBatch(
+        planBatch(kind, fileList->items(), oldTextBox->text(), newTextBox->text()),
+        fileList->path(), fileList->identity(), &progress));
     progress.tellIfCancelled();
+}
+
+void DiverterWindow::renameAll()
+{
+    runBatch(Batch::Rename);
 }
 
 void DiverterWindow::createAll()
 {
-    const tk::BusyCursor busy;
-    tk::ProgressWindow progress(this, kBigBatch, batchProgress(Batch::Create));
-    static_cast<void>(diverter::copyAll(fileList->path(), fileList->identity(), fileList->items(),
-                                        oldTextBox->text(), newTextBox->text(), &progress));
-    progress.tellIfCancelled();
+    runBatch(Batch::Create);
 }
 
 void DiverterWindow::deleteAll()
@@ -277,6 +324,104 @@ void DiverterWindow::deleteAll()
     static_cast<void>(
         diverter::deleteAll(fileList->path(), fileList->identity(), fileList->items(), &progress));
     progress.tellIfCancelled();
+}
+
+void DiverterWindow::previewBatch(Batch kind)
+{
+    const BatchPlan plan =
+        planBatch(kind, fileList->items(), oldTextBox->text(), newTextBox->text());
+    std::vector<Fate> fates =
+        tk::whileBusy([&] { return foreseeBatch(plan, fileList->path(), fileList->identity()); });
+    delete previewDialog;
+    previewDialog = new BatchPreview(this, onBackground(), plan, std::move(fates));
+    previewDialog->setObjectName(QStringLiteral("previewDialog"));
+    previewDialog->setAttribute(Qt::WA_DeleteOnClose);
+    previewDialog->open();
+}
+
+void DiverterWindow::undoBatch()
+{
+    replayBatch(false);
+}
+
+void DiverterWindow::redoBatch()
+{
+    replayBatch(true);
+}
+
+void DiverterWindow::replayBatch(bool redo)
+{
+    const std::optional<HistoryOffer> offer = redo ? history.redoOffer() : history.undoOffer();
+    if (!offer)
+        return;
+    if (tk::messageBox(this, historyQuestion(*offer, redo), tk::Buttons::YesNo, tk::Icon::Question,
+                       QStringLiteral("Onay"), tk::Answer::Yes) != tk::Answer::Yes)
+        return;
+    HistoryOutcome outcome;
+    {
+        const tk::BusyCursor busy;
+        // İptal is told by the one message below, with the rest of what happened.
+        tk::ProgressWindow progress(this, kBigBatch, historyProgress(redo));
+        outcome = redo ? history.redo(&progress) : history.undo(&progress);
+    }
+    tk::messageBox(this, historyOutcome(outcome), tk::Buttons::Ok,
+                   leftSomething(outcome) ? tk::Icon::Exclamation : tk::Icon::None, windowTitle());
+}
+
+void DiverterWindow::showBatchMenu(Batch kind, const QPoint &at, bool byKeyboard)
+{
+    delete batchMenu;
+    batchMenu = new QMenu(this);
+    batchMenu->setObjectName(QStringLiteral("batchMenu"));
+    connect(batchMenu->addAction(QStringLiteral("Önizle…")), &QAction::triggered, this,
+            [this, kind] { previewBatch(kind); });
+    const std::optional<HistoryOffer> undo = history.undoOffer();
+    QAction *undoAction = batchMenu->addAction(undoEntry(undo));
+    undoAction->setEnabled(undo.has_value());
+    connect(undoAction, &QAction::triggered, this, &DiverterWindow::undoBatch);
+    const std::optional<HistoryOffer> redo = history.redoOffer();
+    QAction *redoAction = batchMenu->addAction(redoEntry(redo));
+    redoAction->setEnabled(redo.has_value());
+    connect(redoAction, &QAction::triggered, this, &DiverterWindow::redoBatch);
+    batchMenu->popup(at);
+    // Opened from the keyboard, the menu starts on its first entry, where a screen reader reads it.
+    if (byKeyboard)
+        batchMenu->setActiveAction(batchMenu->actions().constFirst());
+}
+
+bool DiverterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && editsText(watched)) {
+        const QKeySequence keys(static_cast<QKeyEvent *>(event)->keyCombination());
+        if (undoKeys().contains(keys) || redoKeys().contains(keys)) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    if (watched != renameButton && watched != createButton)
+        return false;
+    const Batch kind = watched == renameButton ? Batch::Rename : Batch::Create;
+    const auto below = [button = static_cast<QWidget *>(watched)] {
+        return button->mapToGlobal(QPoint(0, button->height()));
+    };
+    if (event->type() == QEvent::ContextMenu) {
+        const auto *menu = static_cast<QContextMenuEvent *>(event);
+        const bool byMouse = menu->reason() == QContextMenuEvent::Mouse;
+        showBatchMenu(kind, byMouse ? menu->globalPos() : below(), !byMouse);
+        return true;
+    }
+    // Qt turns the Menu key into a context menu event on some platforms only, and Shift+F10
+    // on none.
+    if (event->type() == QEvent::KeyPress) {
+        const QKeyCombination key = static_cast<QKeyEvent *>(event)->keyCombination();
+        if (key == QKeyCombination(Qt::Key_Menu) ||
+            key == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)) {
+            showBatchMenu(kind, below(), true);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace diverter

@@ -7,9 +7,13 @@
 #include "tests/test_files.h"
 #include "toolkit/toolkit.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -408,6 +412,113 @@ private slots:
         QCOMPARE(filesIn(t), left);
     }
 
+    // The renames and creates are kept for Ctrl+Z and Ctrl+Y, and the two buttons' menus offer
+    // them beside a preview. Each row starts from a.txt and B.doc, listed, with "." to "_".
+    void historyKeysAndMenu_data()
+    {
+        QTest::addColumn<int>("before"); // 0: nothing done, 1: renamed, 2: renamed and taken back
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QKeySequence>("keys"); // none: a right click
+        QTest::addColumn<tk::Answer>("answer");
+        QTest::addColumn<QStringList>("menu"); // [disabled]
+        QTest::addColumn<int>("entry");        // the menu entry chosen, or -1
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<QString>("told"); // the last message, when it is checked
+        QTest::addColumn<QStringList>("disk");
+        QTest::addColumn<QString>("counts"); // the preview's, when one opens
+        const QStringList listed{"B.doc", "a.txt"}, renamed{"B_doc", "a_txt"};
+        const QKeySequence undo("Ctrl+Z"), redo("Ctrl+Y"), menuKey(Qt::Key_Menu);
+        const auto yes = tk::Answer::Yes, no = tk::Answer::No;
+        // clang-format off
+        QTest::newRow("Ctrl+Z on the button") << 1 << "renameButton" << false << undo << yes << QStringList() << -1 << 2 << "2 dosya eski adına döndü." << listed << QString();
+        QTest::newRow("Ctrl+Z answered no") << 1 << "createButton" << false << undo << no << QStringList() << -1 << 1 << QString() << renamed << QString();
+        QTest::newRow("Ctrl+Z in the eski box") << 1 << "oldTextBox" << false << undo << yes << QStringList() << -1 << 0 << QString() << renamed << QString();
+        QTest::newRow("Ctrl+Z in a read-only box") << 1 << "listingBox" << true << undo << yes << QStringList() << -1 << 2 << QString() << listed << QString();
+        QTest::newRow("Ctrl+Y") << 2 << "renameButton" << false << redo << yes << QStringList() << -1 << 2 << "2 dosya yeniden yeni adını aldı." << renamed << QString();
+        QTest::newRow("Ctrl+Shift+Z") << 2 << "folderList" << false << QKeySequence("Ctrl+Shift+Z") << yes << QStringList() << -1 << 2 << QString() << renamed << QString();
+        QTest::newRow("Ctrl+Y in the yeni box") << 2 << "newTextBox" << false << redo << yes << QStringList() << -1 << 0 << QString() << listed << QString();
+        QTest::newRow("Ctrl+Z with nothing done") << 0 << "renameButton" << false << undo << yes << QStringList() << -1 << 0 << QString() << listed << QString();
+        QTest::newRow("right click, nothing done") << 0 << "renameButton" << false << QKeySequence() << yes << QStringList({"Önizle…", "[Geri al]", "[Yinele]"}) << -1 << 0 << QString() << listed << QString();
+        QTest::newRow("menu key after a rename") << 1 << "createButton" << false << menuKey << yes << QStringList({"Önizle…", "Geri al: yeniden adlandırma (2 dosya)", "[Yinele]"}) << 1 << 2 << QString() << listed << QString();
+        QTest::newRow("Shift+F10 after an undo") << 2 << "renameButton" << false << QKeySequence("Shift+F10") << yes << QStringList({"Önizle…", "[Geri al]", "Yinele: yeniden adlandırma (2 dosya)"}) << 2 << 2 << QString() << renamed << QString();
+        QTest::newRow("preview of the rename") << 0 << "renameButton" << false << menuKey << yes << QStringList() << 0 << 0 << QString() << listed << "2 dosya yeniden adlandırılacak.";
+        QTest::newRow("preview over a stale list") << 1 << "createButton" << false << menuKey << yes << QStringList() << 0 << 0 << QString() << renamed << "2 dosya oluşturulamayacak: dosya yok ya da artık sıradan bir dosya değil.";
+        // clang-format on
+    }
+    void historyKeysAndMenu()
+    {
+        QFETCH(int, before);
+        QFETCH(QString, focus);
+        QFETCH(bool, readOnly);
+        QFETCH(QKeySequence, keys);
+        QFETCH(tk::Answer, answer);
+        QFETCH(QStringList, menu);
+        QFETCH(int, entry);
+        QFETCH(int, boxes);
+        QFETCH(QString, told);
+        QFETCH(QStringList, disk);
+        QFETCH(QString, counts);
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        tk::testing::ScriptedBoxes shown;
+        m_w->oldTextBox->setText(".");
+        m_w->newTextBox->setText("_");
+        if (before > 0)
+            m_w->renameButton->click();
+        if (before > 1) {
+            shown.answer(tk::Answer::Yes);
+            m_w->undoBatch();
+        }
+        shown.clear();
+
+        auto *target = m_w->findChild<QWidget *>(focus);
+        target->setProperty("readOnly", readOnly);
+        target->setFocus();
+        // Typed text the box itself takes back.
+        auto *line = qobject_cast<QLineEdit *>(target);
+        const QString typed = line ? line->text() : QString();
+        if (line)
+            QTest::keyClick(line, 'q');
+        shown.answer(answer);
+        if (keys.isEmpty()) {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    target->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(target, &click);
+        } else {
+            QTest::keyClick(target, keys[0].key(), keys[0].keyboardModifiers());
+        }
+        if (line)
+            QCOMPARE(line->text(), keys == QKeySequence("Ctrl+Z") ? typed : typed + 'q');
+
+        if (!menu.isEmpty() || entry >= 0) {
+            QVERIFY(m_w->batchMenu && m_w->batchMenu->isVisible());
+            QStringList entries;
+            for (const QAction *action : m_w->batchMenu->actions())
+                entries << (action->isEnabled() ? action->text() : '[' + action->text() + ']');
+            if (!menu.isEmpty())
+                QCOMPARE(entries, menu);
+            if (entry >= 0)
+                m_w->batchMenu->actions().at(entry)->trigger();
+        }
+        QCOMPARE(int(shown.shown().size()), boxes);
+        if (boxes > 0) {
+            QCOMPARE(shown.shown()[0].title, QStringLiteral("Onay"));
+            QCOMPARE(shown.shown()[0].buttons, tk::Buttons::YesNo);
+        }
+        if (!told.isEmpty())
+            QCOMPARE(shown.shown().back().prompt, told);
+        QCOMPARE(filesIn(t), disk);
+        QCOMPARE(bool(m_w->previewDialog), !counts.isEmpty());
+        if (m_w->previewDialog) {
+            QCOMPARE(m_w->previewDialog->countsLabel->text(), counts);
+            QCOMPARE(m_w->previewDialog->table->model()->rowCount(), 2);
+            QCOMPARE(m_w->previewDialog->windowTitle(), m_w->windowTitle());
+        }
+        // The list is not read again.
+        QCOMPARE(m_w->fileList->items(), QStringList({"a.txt", "B.doc"}));
+    }
+
     // Over 2,000 files a batch gets a progress window; its Cancel stops the loop after the file
     // at hand, and the files already handled stay handled.
     void bigBatchCancelled_data()
@@ -422,6 +533,7 @@ private slots:
         QTest::newRow("create, 2001 files") << "create" << 2001 << true << 5 << "5 / 2.001 dosya oluşturuldu; kalanlar iptal edildi.";
         QTest::newRow("delete, 2001 files") << "delete" << 2001 << true << 5 << "5 / 2.001 dosya silindi; kalanlar iptal edildi.";
         QTest::newRow("rename, 2000 files") << "rename" << 2000 << false << 2000 << QString();
+        QTest::newRow("undo, 2001 files") << "undo" << 2001 << true << 5 << "5 dosya eski adına döndü. İptal edildi: 5 / 2.001 dosya ele alındı, kalanlara dokunulmadı.";
         // clang-format on
     }
     void bigBatchCancelled()
@@ -435,24 +547,31 @@ private slots:
             writeNative(QFile::encodeName(t) + "/f" + QByteArray::number(i), {});
         m_w->filterBox->setText("f*");
         QCOMPARE(m_w->fileList->count(), files);
+        m_w->oldTextBox->setText("f");
+        m_w->newTextBox->setText("g");
+        // An undo takes back a whole rename, and its İptal is told in its one message.
+        const bool back = button == "undo";
+        if (back)
+            m_w->renameButton->click();
 
         tk::testing::ScriptedBoxes boxes;
         tk::testing::ScriptedProgress progress;
         progress.cancelAt(5);
-        m_w->oldTextBox->setText("f");
-        m_w->newTextBox->setText("g");
-        (button == "rename"   ? m_w->renameButton
-         : button == "create" ? m_w->createButton
-                              : m_w->deleteButton)
-            ->click();
+        if (back)
+            m_w->undoBatch();
+        else
+            (button == "rename"   ? m_w->renameButton
+             : button == "create" ? m_w->createButton
+                                  : m_w->deleteButton)
+                ->click();
 
         QCOMPARE(progress.shown(), window ? std::vector<qint64>{files} : std::vector<qint64>{});
         const int f = int(QDir(t).entryList({"f*"}, QDir::Files).size());
         const int g = int(QDir(t).entryList({"g*"}, QDir::Files).size());
-        QCOMPARE(f, button == "create" ? files : files - handled);
-        QCOMPARE(g, button == "delete" ? 0 : handled);
+        QCOMPARE(back ? g : f, button == "create" ? files : files - handled);
+        QCOMPARE(back ? f : g, button == "delete" ? 0 : handled);
         QCOMPARE(told.isEmpty() ? QString() : boxes.shown().back().prompt, told);
-        QCOMPARE(boxes.shown().size(), size_t(button == "delete" ? 2 : 0) + !told.isEmpty());
+        QCOMPARE(boxes.shown().size(), size_t(button == "delete" ? 2 : back) + !told.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 };
