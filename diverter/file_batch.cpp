@@ -49,44 +49,34 @@ bool isNewName(const QString &name)
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(QChar(0));
 }
 
-// The entries of the listed folder as the preview sees them before any step: read once, so that
-// 100,000 listed names cost one pass over the folder instead of a look at each name.
+// The entries of the listed folder as the preview sees them, the earlier steps done: read once,
+// so that 100,000 listed names cost one pass over the folder instead of a look at each name, and
+// kept in one table that the steps then change.
 class FolderView {
 public:
-    FolderView(const ListedFolder &dir, const QString &path) : m_dir(dir)
+    FolderView(const ListedFolder &dir, const QString &path, qsizetype expected) : m_dir(dir)
     {
+        m_types.reserve(expected * 2);
         folders::FolderIdentity read;
         m_whole = bool(core::fs::readFolder(
                       path,
                       [this](int, const dirent *entry) {
-                          m_types.insert(QByteArray(entry->d_name), entry->d_type);
+                          m_types.insert(QByteArray(entry->d_name), fromDirType(entry->d_type));
                       },
                       &read)) &&
                   read == core::fs::folderIdentity(dir.folder());
+        if (!m_whole)
+            m_types.clear();
     }
 
     // What stands under `name` (a path relative to the folder) once the earlier steps are done.
     core::fs::EntryType typeOf(const QByteArray &name) const
     {
-        if (const auto now = m_changed.constFind(name); now != m_changed.cend())
-            return *now;
-        if (m_whole && !name.contains('/')) {
-            const auto listed = m_types.constFind(name);
-            if (listed == m_types.cend())
-                return core::fs::EntryType::Missing;
-            switch (*listed) {
-            case DT_REG:
-                return core::fs::EntryType::Regular;
-            case DT_DIR:
-                return core::fs::EntryType::Folder;
-            case DT_LNK:
-                return core::fs::EntryType::Link;
-            case DT_UNKNOWN:
-                break;
-            default:
-                return core::fs::EntryType::Other;
-            }
-        }
+        const auto known = m_types.constFind(name);
+        if (known != m_types.cend() && *known != kAsk)
+            return core::fs::EntryType(*known);
+        if (known == m_types.cend() && m_whole && !name.contains('/'))
+            return core::fs::EntryType::Missing;
         return core::fs::entryType(m_dir.folder(), name);
     }
     // A regular file or a link to one, as the run's steps take it.
@@ -105,14 +95,35 @@ public:
     bool hasFolderOf(const QByteArray &name) const
     {
         const qsizetype slash = name.lastIndexOf('/');
-        return slash < 0 || core::fs::isFolder(m_dir.folder(), name.left(std::max<qsizetype>(slash, 1)).constData());
+        return slash < 0 ||
+               core::fs::isFolder(m_dir.folder(),
+                                  name.left(std::max<qsizetype>(slash, 1)).constData());
     }
-    void set(const QByteArray &name, core::fs::EntryType type) { m_changed.insert(name, type); }
+    void set(const QByteArray &name, core::fs::EntryType type) { m_types[name] = kind(type); }
 
 private:
+    // readdir's d_type as an entry type; a file system that leaves it unknown is asked.
+    static constexpr unsigned char kAsk = 0xff;
+    static unsigned char kind(core::fs::EntryType type) { return static_cast<unsigned char>(type); }
+    static unsigned char fromDirType(unsigned char dirType)
+    {
+        using core::fs::EntryType;
+        switch (dirType) {
+        case DT_REG:
+            return kind(EntryType::Regular);
+        case DT_DIR:
+            return kind(EntryType::Folder);
+        case DT_LNK:
+            return kind(EntryType::Link);
+        case DT_UNKNOWN:
+            return kAsk;
+        default:
+            return kind(EntryType::Other);
+        }
+    }
+
     const ListedFolder &m_dir;
     QHash<QByteArray, unsigned char> m_types;
-    QHash<QByteArray, core::fs::EntryType> m_changed;
     bool m_whole = false;
 };
 
@@ -205,7 +216,7 @@ std::vector<Fate> foreseeBatch(const BatchPlan &plan, const QString &folder,
         return fates;
     }
     using core::fs::EntryType;
-    FolderView view(dir, folder);
+    FolderView view(dir, folder, plan.names.size());
     const bool create = plan.kind == Batch::Create;
     for (const BatchStep &step : plan.order) {
         Fate &fate = fates[size_t(step.entry)];
