@@ -93,7 +93,7 @@ BatchPreview::BatchPreview(QWidget *parent, const QPalette &palette, const Batch
     countsLabel->setObjectName(QStringLiteral("countsLabel"));
     countsLabel->setWordWrap(true);
     countsLabel->setTextFormat(Qt::PlainText);
-    countsLabel->setAccessibleName(QStringLiteral("Önizleme özeti"));
+    // No name of its own: a screen reader reads the counts themselves.
 
     // The third column is as wide as the longest text it will show, of a dozen at most.
     const QFontMetrics metrics(font());
