@@ -18,6 +18,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #ifndef RENAME_NOREPLACE
@@ -271,10 +272,16 @@ Result copySparse(int in, int out, off_t size)
 
 // The content of a file to be: its size (a hint where the source cannot tell), and how to write it.
 // `fresh` says that `out` is a new, empty file, where holes may stay holes; otherwise every byte
-// is written from the start. Answers the bytes written.
+// is written from the start. Answers the bytes written. `measure`, where given, answers the size
+// instead, for a content whose size takes a pass to count: only a write in place asks it.
 struct Content {
+    using Writer = std::function<Expected<off_t>(int out, bool fresh)>;
+    Content(off_t size, Writer writeTo, std::function<off_t()> measure = {})
+        : size(size), writeTo(std::move(writeTo)), measure(std::move(measure))
+    {}
     off_t size = 0;
-    std::function<Expected<off_t>(int out, bool fresh)> writeTo;
+    Writer writeTo;
+    std::function<off_t()> measure;
 };
 
 // ---- In place: the old bytes kept aside, and put back after a failure
@@ -394,10 +401,10 @@ Result writeInPlace(const EntryPath &target, const struct stat &expected, const 
     OldBytes old;
     if (Result kept = keepAside(out.get(), st, old); !kept)
         return kept;
-    if (content.size > 0) {
+    if (const off_t size = content.measure ? content.measure() : content.size; size > 0) {
         // Where the file system reserves space, a full disk fails here, before a byte changes;
         // where it cannot, the bytes kept aside protect the file.
-        if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), content.size) == 0) {
+        if (again(calls.fallocate, out.get(), FALLOC_FL_KEEP_SIZE, off_t(0), size) == 0) {
             // Reserving space changes no byte, so the file keeps its modification time until a
             // write does: a write that fails first leaves the file exactly as it was.
             const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
@@ -1034,14 +1041,32 @@ Result removeUnchanged(const EntryPath &entry, const FileStamp &expected)
 
 Result writeFile(const QString &path, QByteArrayView bytes, bool durable)
 {
-    const Content content{
-        off_t(bytes.size()), [bytes](int out, bool) -> Expected<off_t> {
+    bool given = false;
+    return writeFile(path,
+                     Pieces{[&]() -> QByteArrayView {
+                                // One piece; the writes cut it to their own size.
+                                return std::exchange(given, true) ? QByteArrayView() : bytes;
+                            },
+                            [&] { return qint64(bytes.size()); }},
+                     durable);
+}
+
+Result writeFile(const QString &path, const Pieces &pieces, bool durable)
+{
+    const Content content(
+        0,
+        [&pieces](int out, bool) -> Expected<off_t> {
             if (calls.lseek(out, 0, SEEK_SET) < 0)
                 return failed(Step::Seek);
-            if (Result written = writeAll(out, bytes.data(), size_t(bytes.size())); !written)
-                return written;
-            return off_t(bytes.size());
-        }};
+            off_t written = 0;
+            for (QByteArrayView piece = pieces.next(); !piece.isEmpty(); piece = pieces.next()) {
+                if (Result w = writeAll(out, piece.data(), size_t(piece.size())); !w)
+                    return w;
+                written += off_t(piece.size());
+            }
+            return written;
+        },
+        [&pieces] { return off_t(pieces.size()); });
     const EntryPath entry = entryPathOf(path);
     return logged(replaceContent(entry, content, 0666 & ~creationMask(), durable, nullptr), "save",
                   entry.path);

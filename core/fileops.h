@@ -48,6 +48,7 @@
 #include <sys/types.h>
 
 #include <ctime>
+#include <functional>
 
 namespace core::fs {
 
@@ -132,5 +133,18 @@ struct MadeCopy {
 // usual mode for new files. `durable` makes the data reach the disk before the file takes the
 // target's place, and the new name reach it after.
 [[nodiscard]] Result writeFile(const QString &path, QByteArrayView bytes, bool durable);
+
+// A content made while it is written, a piece at a time, so that no copy of the whole of it need
+// exist (a saved text is encoded piece by piece). One write asks for its pieces once, in order.
+struct Pieces {
+    // The next piece, empty once all is given; valid until the next call.
+    std::function<QByteArrayView()> next;
+    // The bytes the pieces come to. Asked, before the first piece, only where a file written in
+    // place has its space reserved, so a size that takes counting costs nothing elsewhere.
+    std::function<qint64()> size;
+};
+// writeFile of the pieces, every rule above kept: a failure after some pieces leaves the old
+// file whole.
+[[nodiscard]] Result writeFile(const QString &path, const Pieces &content, bool durable);
 
 } // namespace core::fs
