@@ -12,6 +12,7 @@
 #include <QStringEncoder>
 
 #include <optional>
+#include <vector>
 
 namespace core {
 
@@ -108,7 +109,34 @@ inline bool isUtf16(TextEncoding encoding)
 // undefined, and no control character (DEL included) but tab, line feed, form feed, carriage
 // return and 0x1A, the DOS end-of-file mark.
 std::optional<QString> decodeCleanWindows1254(QByteArrayView bytes);
-// The text as Windows-1254; nothing when it holds a character the code page cannot hold.
-std::optional<QByteArray> encodeWindows1254(QStringView text);
+// Whether Windows-1254 holds every character of the text.
+bool fitsWindows1254(QStringView text);
+
+// A text as a file's bytes, made a piece at a time, so that a big text is never held encoded
+// whole and each piece is written while it is still in the processor's cache: UTF-8 with every
+// byte stand-in back as its byte (encodeKeepingBytes), Windows-1254 for a text that fits it, or
+// UTF-16 with every code unit as it stands (appendUtf16). The text may come in parts (a
+// byte-order mark, the text, a line end), encoded one after the other as if they were one text
+// whose parts meet at whole characters; a small text comes out as one piece. No piece cuts a
+// character: a surrogate pair always stands in one piece, so a piece encodes the same on its own
+// as within the whole.
+class PieceEncoder {
+public:
+    // No piece is longer.
+    static constexpr qsizetype kPieceBytes = qsizetype(1) << 20;
+    // The parts must stay as they are while pieces are asked for.
+    PieceEncoder(std::vector<QStringView> parts, TextEncoding encoding);
+    // The next piece, empty once the whole text is given; valid until the next call.
+    QByteArrayView next();
+    // The bytes all the pieces come to, counted without encoding.
+    qint64 size() const;
+
+private:
+    std::vector<QStringView> m_parts;
+    TextEncoding m_encoding;
+    size_t m_part = 0;  // the part the next piece starts in
+    qsizetype m_at = 0; // and where in it
+    QByteArray m_piece;
+};
 
 } // namespace core

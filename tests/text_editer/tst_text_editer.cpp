@@ -186,6 +186,9 @@ private slots:
         // A surrogate pair cut by the boundary of the first chunk of 1 << 20 characters.
         const QString big = QString((1 << 20) - 1, u'x') + QStringLiteral("\U0001F600");
         QTest::newRow("pair across chunks") << big << big.toUtf8() + "\r\n";
+        // Written in pieces: however they fall on such a text, no piece ends within a pair.
+        const QString pairs = QStringLiteral("ş\U0001F600").repeated(400000);
+        QTest::newRow("pairs across pieces") << pairs << pairs.toUtf8() + "\r\n";
         // clang-format on
     }
     void saver()
