@@ -788,6 +788,13 @@ const std::vector<Operation> &operations()
              s.watch(s.at("b.txt"), Scene::replaced(kSaved));
          },
          saving("b.txt", kText)},
+        // Encoded while it is written: a failure between two pieces.
+        {"save through a temporary file in several pieces", false,
+         [](Scene &s) {
+             s.file(s.at("b.txt"), kOld);
+             s.watch(s.at("b.txt"), Scene::replaced(bigSaved()));
+         },
+         saving("b.txt", bigText())},
         {"save in place beside a second hard link", false,
          [](Scene &s) { hardLinked(s, kOld, kSaved); }, saving("b.txt", kText), Group::InPlace},
         {"save in place, shorter than the old content", false,
