@@ -613,18 +613,29 @@ QByteArrayView PieceEncoder::next()
     // until the room is too small to be worth another run.
     const qsizetype widest = m_encoding == TextEncoding::Utf8 ? 3 : isUtf16(m_encoding) ? 2 : 1;
     constexpr qsizetype kLeastRun = 4096;
+    bool restTooLong = false; // the rest of this part is known not to fit this piece
     while (m_part < m_parts.size()) {
         const QStringView part = m_parts[m_part];
         const qsizetype left = part.size() - m_at;
         if (left == 0) {
             ++m_part;
             m_at = 0;
+            restTooLong = false;
             continue;
         }
-        const qsizetype room = (begin + kPieceBytes - out) / widest;
-        if (room < std::min(left, kLeastRun))
+        const qsizetype roomBytes = begin + kPieceBytes - out;
+        qsizetype units = std::min(left, roomBytes / widest);
+        // The rest of a part that fits goes in whole, so a content no longer than a piece is
+        // written by one call, and a file written in place never holds half of it.
+        if (units < left && m_encoding == TextEncoding::Utf8 && left <= roomBytes && !restTooLong) {
+            if (keptBytesSize(part.sliced(m_at)) <= roomBytes)
+                units = left;
+            else
+                restTooLong = true;
+        }
+        if (units < std::min(left, kLeastRun))
             break;
-        const qsizetype units = wholeCharacters(part, m_at, std::min(left, room));
+        units = wholeCharacters(part, m_at, units);
         const QStringView run = part.sliced(m_at, units);
         switch (m_encoding) {
         case TextEncoding::Utf8: out = encodeKeepingBytesTo(run, out); break;
