@@ -274,14 +274,21 @@ int runTextEditerBench()
         std::fprintf(stderr, "text bench: the box does not hold the file's text\n");
         return 1;
     }
-    // The file chosen, as the dialog gives it; the click then writes the box's text.
+    // The file chosen, as the dialog gives it; the click then writes the box's text. The save
+    // alone is timed again here, beside the click: with the window and its text in memory the
+    // same save may take longer than it did at the start, and the ratio is to tell what the click
+    // adds.
+    const double saveBeside = bench::seconds(
+        [&] { bench::require(text_editer::saveTextFile(out, w.fileTextBox->text()), "save"); },
+        kSaveRuns);
     const double saveClick = bench::timed([&] { dialogs.choose(out); },
                                           [&] {
                                               w.save();
                                               QApplication::processEvents();
                                           },
                                           kSaveRuns);
-    bench::report("Save click (saveButton)", saveClick, "the save alone", save);
+    bench::report("Save click (saveButton)", saveClick, "the save alone, timed beside it",
+                  saveBeside);
 
     // Keys on the loaded text, each with the repaint it causes; one frame is 16 ms.
     tk::MultiLineBox *box = w.fileTextBox;
@@ -334,7 +341,7 @@ int runTextEditerBench()
         std::fprintf(stderr, "text bench: undo after Replace did not bring the text back\n");
         return 1;
     }
-    bench::goal("Save click against the save alone", saveClick, save, 1.3);
+    bench::goal("Save click against the save alone", saveClick, saveBeside, 1.3);
     bench::goal("Open file click against load alone", open, load, 1.5);
     bench::goal("Open file click against setPlainText", open, intoEmpty, 0.15);
     bench::goal("Replace click against its floor", replaceClick, replaceFloor, 1.5);
