@@ -242,11 +242,16 @@ Expected<off_t> copyStream(int in, int out)
     }
 }
 
-// Copies the `size` bytes of `in` into the empty file `out`, leaving the holes of a sparse file
-// as holes.
-Result copySparse(int in, int out, off_t size)
+// Copies the regular file `in`, described by `st`, into the empty file `out`, leaving the holes
+// of a sparse file as holes. A file whose blocks hold all of its size has none to look for (cp
+// judges so too), so a small file costs one kernel copy and nothing more; a hole there could only
+// sit beside space reserved past the end, and would come out as zeros, the same bytes.
+Result copySparse(int in, int out, const struct stat &st)
 {
-    off_t at = 0;
+    const off_t size = st.st_size;
+    if (off_t(st.st_blocks) * 512 >= size)
+        return copyRange(in, out, 0, size);
+    off_t at = 0, end = 0;
     while (at < size) {
         off_t data = calls.lseek(in, at, SEEK_DATA);
         off_t hole = size;
@@ -264,8 +269,11 @@ Result copySparse(int in, int out, off_t size)
             break;
         if (Result copied = copyRange(in, out, data, hole - data); !copied)
             return copied;
-        at = hole;
+        at = end = hole;
     }
+    // Only a hole at the end leaves the copy short of its size.
+    if (end == size)
+        return {};
     return again(calls.ftruncate, out, size) == 0 ? Result{} : failed(Step::Truncate);
 }
 
@@ -616,9 +624,72 @@ Result syncFolderOf(const EntryPath &entry)
     return synced;
 }
 
+// How a new file fared on the unnamed way.
+enum class Unnamed { Placed, Failed, Taken, Unsupported };
+
+// The replace rule for a target where nothing stands: the content goes to an unnamed file in the
+// target's folder, which gets the name only once it is whole, so that not even a crash leaves a
+// part of it under the name, or a temporary file behind. linkat never replaces: a name taken
+// meanwhile is Taken and left as it is. Unsupported where the file system makes no unnamed files,
+// or /proc cannot name the descriptor to linkat (AT_EMPTY_PATH would need a capability an
+// ordinary user lacks); the named temporary file serves there. `result` tells why it Failed.
+Unnamed placeUnnamed(const EntryPath &target, const Content &content, mode_t mode, bool durable,
+                     MadeCopy *made, Result &result)
+{
+    UniqueFd out(again(calls.openat, target.folder, folderOf(target.path).constData(),
+                       O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+    if (!out.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        return Unnamed::Unsupported;
+    const auto fail = [&](Result why) {
+        result = why;
+        return Unnamed::Failed;
+    };
+    if (!out.valid())
+        return fail(failed(Step::Open));
+    if (const Expected<off_t> written = content.writeTo(out.get(), true); !written)
+        return fail(written.error());
+    if (durable && again(calls.fsync, out.get()) != 0)
+        return fail(failed(Step::Sync));
+    // The open gave the mode less the umask, as cp gets it; only a default ACL of the folder
+    // gives another, and the mode then overrides it, as on the named way.
+    struct stat st;
+    if (calls.fstat(out.get(), &st) != 0)
+        return fail(failed(Step::Inspect));
+    if ((st.st_mode & 07777) != mode && calls.fchmod(out.get(), mode) != 0)
+        return fail(failed(Step::Mode));
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.get());
+    if (calls.linkat(AT_FDCWD, self.constData(), target.folder, target.path.constData(),
+                     AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST)
+            return Unnamed::Taken;
+        // The folder was there a moment ago, so it is /proc that is missing.
+        if (errno == ENOENT)
+            return Unnamed::Unsupported;
+        return fail(failed(Step::Link));
+    }
+    if (!out.closeNow()) {
+        // A late write error: the file under the name may lack some of its content, so the name
+        // goes again, while it is still this file's.
+        const Result closed = failed(Step::Close);
+        struct stat now;
+        if (calls.fstatat(target.folder, target.path.constData(), &now, AT_SYMLINK_NOFOLLOW) ==
+                0 &&
+            sameFile(now, st))
+            calls.unlinkat(target.folder, target.path.constData(), 0);
+        return fail(closed);
+    }
+    // Read before the link, which changes only the change time and the link count.
+    if (made)
+        made->stamp = stampOf(st);
+    if (durable)
+        result = syncFolderOf(target);
+    return result ? Unnamed::Placed : Unnamed::Failed;
+}
+
 // The replace rule (see the header). `source`, when given, is never written over.
+// `unnamed`: a new file may go the unnamed way; once a name was taken on it, it may not again.
 Result replaceContent(EntryPath target, const Content &content, mode_t newMode, bool durable,
-                      const struct stat *source, MadeCopy *made = nullptr)
+                      const struct stat *source, MadeCopy *made = nullptr, bool unnamed = true)
 {
     struct stat st;
     bool exists = false;
@@ -626,6 +697,18 @@ Result replaceContent(EntryPath target, const Content &content, mode_t newMode, 
         return resolved;
     if (made)
         made->replaced = exists;
+    if (!exists && unnamed) {
+        Result result;
+        switch (placeUnnamed(target, content, newMode, durable, made, result)) {
+        case Unnamed::Placed:
+        case Unnamed::Failed:
+            return result;
+        case Unnamed::Taken:
+            return replaceContent(target, content, newMode, durable, source, made, false);
+        case Unnamed::Unsupported:
+            break;
+        }
+    }
     if (exists && source && sameFile(st, *source))
         return failed(Step::SameFile, 0);
     if (exists && st.st_nlink > 1)
@@ -709,7 +792,7 @@ Content contentOf(int in, const struct stat &st)
                 Expected<off_t> written = off_t(st.st_size);
                 if (!fresh || st.st_size == 0)
                     written = copyStream(in, out);
-                else if (Result copied = copySparse(in, out, st.st_size); !copied)
+                else if (Result copied = copySparse(in, out, st); !copied)
                     return copied;
                 if (!written)
                     return written;
@@ -803,7 +886,7 @@ Result moveRegular(const EntryPath &from, const EntryPath &to, const struct stat
             return discard(failed(Step::Owner));
         mode &= ~mode_t(S_ISUID | S_ISGID);
     }
-    if (Result copied = copySparse(in.get(), out.get(), st.st_size); !copied)
+    if (Result copied = copySparse(in.get(), out.get(), now); !copied)
         return discard(copied);
     if (Result same = unchangedSince(in.get(), now); !same)
         return discard(same);
@@ -883,8 +966,10 @@ Result renameEntry(const EntryPath &from, const EntryPath &to)
     return moveAcrossFileSystems(from, to, st);
 }
 
-// The batch's rename: one look at the entry before serves the kind and the identity check, one
-// after gives the stamp as the rename left it (its change time moves with the rename).
+// The batch's rename: one look at the entry before serves the kind, the identity check and,
+// within one file system, the stamp (a rename keeps the device, the inode, the size and the
+// modification time; the change time it moves is not kept up). A move to another file system
+// makes a new file, which is looked at once it stands under its new name.
 Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
                                      const FileStamp *expected)
 {
@@ -906,12 +991,14 @@ Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
     if (sameEntry(from, to))
         return stampOf(st);
     Result placed = placeNoReplace(from, to);
-    if (!placed && placed.error().code == EXDEV)
+    if (placed)
+        return stampOf(st);
+    if (placed.error().code == EXDEV)
         placed = moveAcrossFileSystems(from, to, st);
     if (!placed)
         return placed.error();
-    // Renamed either way: a file that cannot be asked now keeps the stamp it had, which across
-    // file systems no longer matches, so an undo leaves it rather than guess.
+    // Moved: a file that cannot be asked now keeps the stamp it had, which no longer matches, so
+    // an undo leaves it rather than guess.
     struct stat now;
     if (calls.fstatat(to.folder, to.path.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0)
         return stampOf(now);
@@ -931,6 +1018,29 @@ Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
         return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
     if (modeDeniesWrite(st))
         return failed(Step::ReadOnly, EACCES);
+    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
+                                                                        : failed(Step::Unlink);
+}
+
+// The batch's delete: one look at the entry serves, and only a link needs a second, at the file
+// it leads to.
+Result removeRegularEntry(const EntryPath &entry)
+{
+    struct stat st;
+    if (entry.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (S_ISLNK(st.st_mode)) {
+        struct stat named;
+        if (calls.fstatat(entry.folder, entry.path.constData(), &named, 0) != 0 ||
+            !S_ISREG(named.st_mode))
+            return failed(Step::Kind, 0);
+    } else if (!S_ISREG(st.st_mode)) {
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    } else if (modeDeniesWrite(st)) {
+        return failed(Step::ReadOnly, EACCES);
+    }
     return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
                                                                         : failed(Step::Unlink);
 }
@@ -1007,6 +1117,11 @@ Result removeFile(const EntryPath &entry)
 Result removeFile(const QString &path)
 {
     return removeFile(entryPathOf(path));
+}
+
+Result removeRegularFile(const EntryPath &entry)
+{
+    return logged(removeRegularEntry(entry), "delete", entry.path);
 }
 
 Expected<FileStamp> renameFile(const EntryPath &from, const EntryPath &to,

@@ -319,7 +319,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     qint64 handled = 0;
     for (const QString &name : names) {
         const core::fs::EntryPath entry = dir.entry(core::fs::toNative(name));
-        if (isEntryName(name) && core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
+        if (isEntryName(name) && core::fs::removeRegularFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
             break;

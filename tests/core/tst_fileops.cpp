@@ -170,6 +170,18 @@ struct FifoSwap {
     }
 };
 
+// Another program taking a copy's new name just before the copy is linked under it.
+struct NameTaken {
+    static inline QString path;
+
+    static int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+    {
+        if (!path.isEmpty())
+            writeFile(std::exchange(path, {}), "taken meanwhile", 0600);
+        return core::sys::real.linkat(fromFolder, from, toFolder, to, flags);
+    }
+};
+
 // Another program changing the copy's source at the copy's first read of it.
 struct SourceChange {
     static inline QByteArray path;
@@ -393,6 +405,10 @@ void FileOps::copyOutcome_data()
     QTest::newRow("new file from a source all may write") << "b.txt" << "all" << QByteArray("ok") << 0755u;
     // None of the source's extended attributes either.
     QTest::newRow("new file from a source with attributes") << "b.txt" << "attributes" << QByteArray("ok") << 0644u;
+    // The mode, not the folder's default ACL, sets the new file's permission bits.
+    QTest::newRow("new file under a default ACL") << "b.txt" << "default acl" << QByteArray("ok") << 0644u;
+    // Replaced by the copy rule, keeping its mode.
+    QTest::newRow("a file takes the name while copied") << "b.txt" << "taken" << QByteArray("ok") << 0600u;
     QTest::newRow("over an existing file") << "b.txt" << "existing" << QByteArray("ok") << 0644u;
     // Root may write it; only a file nobody may write is read-only.
     QTest::newRow("over a file only its group may write") << "b.txt" << "group" << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
@@ -425,6 +441,14 @@ void FileOps::copyOutcome()
     }
     if (setup == "attributes" && setAttribute(path("a.txt"), "user.note", "source's") != 0)
         QSKIP("this file system takes no extended attributes");
+    if (setup == "default acl" &&
+        setAttribute(m_dir->path(), "system.posix_acl_default", accessAcl()) != 0)
+        QSKIP("this file system takes no ACLs");
+    SwappedCalls swapped;
+    if (setup == "taken") {
+        NameTaken::path = path(target);
+        core::sys::calls.linkat = NameTaken::linkat;
+    }
     if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
