@@ -11,6 +11,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -627,12 +628,32 @@ Result syncFolderOf(const EntryPath &entry)
 // How a new file fared on the unnamed way.
 enum class Unnamed { Placed, Failed, Taken, Unsupported };
 
+// Kernels before 6.10 let linkat take a descriptor's own file (AT_EMPTY_PATH) only with a
+// capability an ordinary user lacks, and refuse it as a missing file; /proc names the descriptor
+// to everyone, at the cost of a longer walk. Refused once, it is not asked again.
+std::atomic<bool> emptyPathRefused{false};
+
+// Links the unnamed file `fd` under `target`; -1 with errno set where it cannot.
+int linkUnnamedFile(int fd, const EntryPath &target)
+{
+    const char *to = target.path.constData();
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (calls.linkat(fd, "", target.folder, to, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT)
+            return -1;
+        emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return calls.linkat(AT_FDCWD, self.constData(), target.folder, to, AT_SYMLINK_FOLLOW);
+}
+
 // The replace rule for a target where nothing stands: the content goes to an unnamed file in the
 // target's folder, which gets the name only once it is whole, so that not even a crash leaves a
 // part of it under the name, or a temporary file behind. linkat never replaces: a name taken
 // meanwhile is Taken and left as it is. Unsupported where the file system makes no unnamed files,
-// or /proc cannot name the descriptor to linkat (AT_EMPTY_PATH would need a capability an
-// ordinary user lacks); the named temporary file serves there. `result` tells why it Failed.
+// or linkat cannot be given the descriptor (linkUnnamedFile); the named temporary file serves
+// there. `result` tells why it Failed.
 Unnamed placeUnnamed(const EntryPath &target, const Content &content, mode_t mode, bool durable,
                      MadeCopy *made, Result &result)
 {
@@ -657,9 +678,7 @@ Unnamed placeUnnamed(const EntryPath &target, const Content &content, mode_t mod
         return fail(failed(Step::Inspect));
     if ((st.st_mode & 07777) != mode && calls.fchmod(out.get(), mode) != 0)
         return fail(failed(Step::Mode));
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.get());
-    if (calls.linkat(AT_FDCWD, self.constData(), target.folder, target.path.constData(),
-                     AT_SYMLINK_FOLLOW) != 0) {
+    if (linkUnnamedFile(out.get(), target) != 0) {
         if (errno == EEXIST)
             return Unnamed::Taken;
         // The folder was there a moment ago, so it is /proc that is missing.
@@ -946,8 +965,25 @@ Result copyInto(const EntryPath &source, const EntryPath &target, MadeCopy *made
     UniqueFd in;
     if (Result opened = openRegular(source, st, in); !opened)
         return opened;
-    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
-                          false, &st, made);
+    const Content content = contentOf(in.get(), st);
+    const mode_t mode = st.st_mode & 0777 & ~creationMask();
+    // A batch's copy nearly always goes to a free name, so a small one goes the unnamed way
+    // without a look first: a name that is taken (the source's own among them) costs one small
+    // copy thrown away, and then goes the way the look would have sent it.
+    bool unnamed = true;
+    if (made && st.st_size <= off_t(kPiece)) {
+        unnamed = false;
+        Result result;
+        switch (placeUnnamed(target, content, mode, false, made, result)) {
+        case Unnamed::Placed:
+        case Unnamed::Failed:
+            return result;
+        case Unnamed::Taken:
+        case Unnamed::Unsupported:
+            break;
+        }
+    }
+    return replaceContent(target, content, mode, false, &st, made, unnamed);
 }
 
 Result renameEntry(const EntryPath &from, const EntryPath &to)
