@@ -182,6 +182,22 @@ struct NameTaken {
     }
 };
 
+// A kernel before 6.10, which lets only a capable process link a descriptor's own file.
+struct OldKernel {
+    static inline int linked = 0; // the links it made otherwise
+
+    static int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+    {
+        if (flags & AT_EMPTY_PATH) {
+            errno = ENOENT;
+            return -1;
+        }
+        const int result = core::sys::real.linkat(fromFolder, from, toFolder, to, flags);
+        linked += result == 0;
+        return result;
+    }
+};
+
 // Another program changing the copy's source at the copy's first read of it.
 struct SourceChange {
     static inline QByteArray path;
@@ -409,6 +425,8 @@ void FileOps::copyOutcome_data()
     QTest::newRow("new file under a default ACL") << "b.txt" << "default acl" << QByteArray("ok") << 0644u;
     // Replaced by the copy rule, keeping its mode.
     QTest::newRow("a file takes the name while copied") << "b.txt" << "taken" << QByteArray("ok") << 0600u;
+    // Linked through /proc instead, from then on.
+    QTest::newRow("new file, no descriptor linked") << "b.txt" << "old kernel" << QByteArray("ok") << 0644u;
     QTest::newRow("over an existing file") << "b.txt" << "existing" << QByteArray("ok") << 0644u;
     // Root may write it; only a file nobody may write is read-only.
     QTest::newRow("over a file only its group may write") << "b.txt" << "group" << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
@@ -449,6 +467,8 @@ void FileOps::copyOutcome()
         NameTaken::path = path(target);
         core::sys::calls.linkat = NameTaken::linkat;
     }
+    if (setup == "old kernel")
+        core::sys::calls.linkat = OldKernel::linkat;
     if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
@@ -472,6 +492,8 @@ void FileOps::copyOutcome()
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
     if (copied)
         QCOMPARE(statOf(path(target)).st_mode & 07777, mode_t(mode));
+    if (setup == "old kernel")
+        QCOMPARE(OldKernel::linked, 1);
     QCOMPARE(attribute(path(target), "user.note"), QByteArray("<none>"));
     for (const QString &folder : {m_dir->path(), path("full")})
         for (const QString &name : entries(folder))
