@@ -805,7 +805,11 @@ void FileOps::removeOnlyWhatMayGo()
     QVERIFY(!core::fs::isReadOnly(path("a.txt")));
     QVERIFY(QFile::link(path("ro.txt"), path("link.txt")));
     QVERIFY(QDir(m_dir->path()).mkdir("sub"));
+    QVERIFY(QFile::link(path("sub"), path("sublink")));
 
+    // The batch's delete takes regular files and links to them only.
+    QVERIFY(!core::fs::removeRegularFile({AT_FDCWD, QFile::encodeName(path("sublink"))}));
+    QVERIFY(QFileInfo(path("sublink")).isSymLink());
     QVERIFY(!core::fs::removeFile(path("ro.txt")));
     QVERIFY(!core::fs::removeFile(path("sub")));
     QVERIFY(!core::fs::removeFile(path("missing.txt")));
@@ -855,6 +859,7 @@ void FileOps::specialFilesNeitherReadNorReplaced()
     QVERIFY(!QFile::exists(path("copy.txt")));
     QVERIFY(!core::fs::copyFile(path("a.txt"), special));
     QVERIFY(!core::fs::writeFile(special, "new", false));
+    QVERIFY(!core::fs::removeRegularFile({AT_FDCWD, core::fs::toNative(special)}));
     QCOMPARE(statOf(special).st_mode, before);
     QVERIFY(QFileInfo(path("nowhere")).exists() == false);
     if (kind == "nul in path") {
