@@ -11,6 +11,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -243,11 +244,16 @@ Expected<off_t> copyStream(int in, int out)
     }
 }
 
-// Copies the `size` bytes of `in` into the empty file `out`, leaving the holes of a sparse file
-// as holes.
-Result copySparse(int in, int out, off_t size)
+// Copies the regular file `in`, described by `st`, into the empty file `out`, leaving the holes
+// of a sparse file as holes. A file whose blocks hold all of its size has none to look for (cp
+// judges so too), so a small file costs one kernel copy and nothing more; a hole there could only
+// sit beside space reserved past the end, and would come out as zeros, the same bytes.
+Result copySparse(int in, int out, const struct stat &st)
 {
-    off_t at = 0;
+    const off_t size = st.st_size;
+    if (off_t(st.st_blocks) * 512 >= size)
+        return copyRange(in, out, 0, size);
+    off_t at = 0, end = 0;
     while (at < size) {
         off_t data = calls.lseek(in, at, SEEK_DATA);
         off_t hole = size;
@@ -265,8 +271,11 @@ Result copySparse(int in, int out, off_t size)
             break;
         if (Result copied = copyRange(in, out, data, hole - data); !copied)
             return copied;
-        at = hole;
+        at = end = hole;
     }
+    // Only a hole at the end leaves the copy short of its size.
+    if (end == size)
+        return {};
     return again(calls.ftruncate, out, size) == 0 ? Result{} : failed(Step::Truncate);
 }
 
@@ -623,9 +632,90 @@ Result syncFolderOf(const EntryPath &entry)
     return synced;
 }
 
+// How a new file fared on the unnamed way.
+enum class Unnamed { Placed, Failed, Taken, Unsupported };
+
+// Kernels before 6.10 let linkat take a descriptor's own file (AT_EMPTY_PATH) only with a
+// capability an ordinary user lacks, and refuse it as a missing file; /proc names the descriptor
+// to everyone, at the cost of a longer walk. Refused once, it is not asked again.
+std::atomic<bool> emptyPathRefused{false};
+
+// Links the unnamed file `fd` under `target`; -1 with errno set where it cannot.
+int linkUnnamedFile(int fd, const EntryPath &target)
+{
+    const char *to = target.path.constData();
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (calls.linkat(fd, "", target.folder, to, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT)
+            return -1;
+        emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return calls.linkat(AT_FDCWD, self.constData(), target.folder, to, AT_SYMLINK_FOLLOW);
+}
+
+// The replace rule for a target where nothing stands: the content goes to an unnamed file in the
+// target's folder, which gets the name only once it is whole, so that not even a crash leaves a
+// part of it under the name, or a temporary file behind. linkat never replaces: a name taken
+// meanwhile is Taken and left as it is. Unsupported where the file system makes no unnamed files,
+// or linkat cannot be given the descriptor (linkUnnamedFile); the named temporary file serves
+// there. `result` tells why it Failed.
+Unnamed placeUnnamed(const EntryPath &target, const Content &content, mode_t mode, bool durable,
+                     MadeCopy *made, Result &result)
+{
+    UniqueFd out(again(calls.openat, target.folder, folderOf(target.path).constData(),
+                       O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+    if (!out.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        return Unnamed::Unsupported;
+    const auto fail = [&](Result why) {
+        result = why;
+        return Unnamed::Failed;
+    };
+    if (!out.valid())
+        return fail(failed(Step::Open));
+    if (const Expected<off_t> written = content.writeTo(out.get(), true); !written)
+        return fail(written.error());
+    if (durable && again(calls.fsync, out.get()) != 0)
+        return fail(failed(Step::Sync));
+    // The open gave the mode less the umask, as cp gets it; only a default ACL of the folder
+    // gives another, and the mode then overrides it, as on the named way.
+    struct stat st;
+    if (calls.fstat(out.get(), &st) != 0)
+        return fail(failed(Step::Inspect));
+    if ((st.st_mode & 07777) != mode && calls.fchmod(out.get(), mode) != 0)
+        return fail(failed(Step::Mode));
+    if (linkUnnamedFile(out.get(), target) != 0) {
+        if (errno == EEXIST)
+            return Unnamed::Taken;
+        // The folder was there a moment ago, so it is /proc that is missing.
+        if (errno == ENOENT)
+            return Unnamed::Unsupported;
+        return fail(failed(Step::Link));
+    }
+    if (!out.closeNow()) {
+        // A late write error: the file under the name may lack some of its content, so the name
+        // goes again, while it is still this file's.
+        const Result closed = failed(Step::Close);
+        struct stat now;
+        if (calls.fstatat(target.folder, target.path.constData(), &now, AT_SYMLINK_NOFOLLOW) ==
+                0 &&
+            sameFile(now, st))
+            calls.unlinkat(target.folder, target.path.constData(), 0);
+        return fail(closed);
+    }
+    // Read before the link, which changes only the change time and the link count.
+    if (made)
+        made->stamp = stampOf(st);
+    if (durable)
+        result = syncFolderOf(target);
+    return result ? Unnamed::Placed : Unnamed::Failed;
+}
+
 // The replace rule (see the header). `source`, when given, is never written over.
+// `unnamed`: a new file may go the unnamed way; once a name was taken on it, it may not again.
 Result replaceContent(EntryPath target, const Content &content, mode_t newMode, bool durable,
-                      const struct stat *source, MadeCopy *made = nullptr)
+                      const struct stat *source, MadeCopy *made = nullptr, bool unnamed = true)
 {
     struct stat st;
     bool exists = false;
@@ -633,6 +723,18 @@ Result replaceContent(EntryPath target, const Content &content, mode_t newMode, 
         return resolved;
     if (made)
         made->replaced = exists;
+    if (!exists && unnamed) {
+        Result result;
+        switch (placeUnnamed(target, content, newMode, durable, made, result)) {
+        case Unnamed::Placed:
+        case Unnamed::Failed:
+            return result;
+        case Unnamed::Taken:
+            return replaceContent(target, content, newMode, durable, source, made, false);
+        case Unnamed::Unsupported:
+            break;
+        }
+    }
     if (exists && source && sameFile(st, *source))
         return failed(Step::SameFile, 0);
     if (exists && st.st_nlink > 1)
@@ -716,7 +818,7 @@ Content contentOf(int in, const struct stat &st)
                 Expected<off_t> written = off_t(st.st_size);
                 if (!fresh || st.st_size == 0)
                     written = copyStream(in, out);
-                else if (Result copied = copySparse(in, out, st.st_size); !copied)
+                else if (Result copied = copySparse(in, out, st); !copied)
                     return copied;
                 if (!written)
                     return written;
@@ -810,7 +912,7 @@ Result moveRegular(const EntryPath &from, const EntryPath &to, const struct stat
             return discard(failed(Step::Owner));
         mode &= ~mode_t(S_ISUID | S_ISGID);
     }
-    if (Result copied = copySparse(in.get(), out.get(), st.st_size); !copied)
+    if (Result copied = copySparse(in.get(), out.get(), now); !copied)
         return discard(copied);
     if (Result same = unchangedSince(in.get(), now); !same)
         return discard(same);
@@ -870,8 +972,25 @@ Result copyInto(const EntryPath &source, const EntryPath &target, MadeCopy *made
     UniqueFd in;
     if (Result opened = openRegular(source, st, in); !opened)
         return opened;
-    return replaceContent(target, contentOf(in.get(), st), st.st_mode & 0777 & ~creationMask(),
-                          false, &st, made);
+    const Content content = contentOf(in.get(), st);
+    const mode_t mode = st.st_mode & 0777 & ~creationMask();
+    // A batch's copy nearly always goes to a free name, so a small one goes the unnamed way
+    // without a look first: a name that is taken (the source's own among them) costs one small
+    // copy thrown away, and then goes the way the look would have sent it.
+    bool unnamed = true;
+    if (made && st.st_size <= off_t(kPiece)) {
+        unnamed = false;
+        Result result;
+        switch (placeUnnamed(target, content, mode, false, made, result)) {
+        case Unnamed::Placed:
+        case Unnamed::Failed:
+            return result;
+        case Unnamed::Taken:
+        case Unnamed::Unsupported:
+            break;
+        }
+    }
+    return replaceContent(target, content, mode, false, &st, made, unnamed);
 }
 
 Result renameEntry(const EntryPath &from, const EntryPath &to)
@@ -890,8 +1009,10 @@ Result renameEntry(const EntryPath &from, const EntryPath &to)
     return moveAcrossFileSystems(from, to, st);
 }
 
-// The batch's rename: one look at the entry before serves the kind and the identity check, one
-// after gives the stamp as the rename left it (its change time moves with the rename).
+// The batch's rename: one look at the entry before serves the kind, the identity check and,
+// within one file system, the stamp (a rename keeps the device, the inode, the size and the
+// modification time; the change time it moves is not kept up). A move to another file system
+// makes a new file, which is looked at once it stands under its new name.
 Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
                                      const FileStamp *expected)
 {
@@ -913,12 +1034,14 @@ Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
     if (sameEntry(from, to))
         return stampOf(st);
     Result placed = placeNoReplace(from, to);
-    if (!placed && placed.error().code == EXDEV)
+    if (placed)
+        return stampOf(st);
+    if (placed.error().code == EXDEV)
         placed = moveAcrossFileSystems(from, to, st);
     if (!placed)
         return placed.error();
-    // Renamed either way: a file that cannot be asked now keeps the stamp it had, which across
-    // file systems no longer matches, so an undo leaves it rather than guess.
+    // Moved: a file that cannot be asked now keeps the stamp it had, which no longer matches, so
+    // an undo leaves it rather than guess.
     struct stat now;
     if (calls.fstatat(to.folder, to.path.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0)
         return stampOf(now);
@@ -938,6 +1061,29 @@ Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
         return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
     if (modeDeniesWrite(st))
         return failed(Step::ReadOnly, EACCES);
+    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
+                                                                        : failed(Step::Unlink);
+}
+
+// The batch's delete: one look at the entry serves, and only a link needs a second, at the file
+// it leads to.
+Result removeRegularEntry(const EntryPath &entry)
+{
+    struct stat st;
+    if (entry.path.isEmpty())
+        return failed(Step::Path, 0);
+    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(Step::Inspect);
+    if (S_ISLNK(st.st_mode)) {
+        struct stat named;
+        if (calls.fstatat(entry.folder, entry.path.constData(), &named, 0) != 0 ||
+            !S_ISREG(named.st_mode))
+            return failed(Step::Kind, 0);
+    } else if (!S_ISREG(st.st_mode)) {
+        return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    } else if (modeDeniesWrite(st)) {
+        return failed(Step::ReadOnly, EACCES);
+    }
     return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
                                                                         : failed(Step::Unlink);
 }
@@ -1014,6 +1160,11 @@ Result removeFile(const EntryPath &entry)
 Result removeFile(const QString &path)
 {
     return removeFile(entryPathOf(path));
+}
+
+Result removeRegularFile(const EntryPath &entry)
+{
+    return logged(removeRegularEntry(entry), "delete", entry.path);
 }
 
 Expected<FileStamp> renameFile(const EntryPath &from, const EntryPath &to,

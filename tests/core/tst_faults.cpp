@@ -611,8 +611,9 @@ struct Scene {
     }
 };
 
-// Which file systems an operation is tried on besides the working folder's.
-enum class Group { Plain, InPlace, Metadata };
+// Which file systems an operation is tried on besides the working folder's. A new file starts
+// as an unnamed one where the file system makes them, each in its own way.
+enum class Group { Plain, InPlace, Metadata, NewFile };
 
 struct Operation {
     const char *name;
@@ -826,7 +827,7 @@ const std::vector<Operation> &operations()
              s.watch(s.at("a.txt"));
              s.watch(s.at("c.txt"), Scene::newCopy());
          },
-         copying(&Scene::here, "c.txt")},
+         copying(&Scene::here, "c.txt"), Group::NewFile},
         {"copy replacing a file", false,
          [](Scene &s) {
              s.file(s.at("a.txt"), kSource, 0666);
@@ -924,7 +925,8 @@ const std::vector<Operation> &operations()
          },
          [](const Scene &s) {
              return diverter::copyAll(s.named(s.here), s.listed(), kBatch, "a", "b") == 3;
-         }},
+         },
+         Group::NewFile},
         {"undo of a batch rename", false,
          [](Scene &s) {
              batchDone(s, diverter::Batch::Rename, false);
@@ -957,7 +959,7 @@ const std::vector<Operation> &operations()
              s.watch(s.at("b1.txt"), Scene::newCopy());
              s.watch(s.at("b3.txt"), Scene::newCopy());
          },
-         replaying(true, {"b1.txt", "b3.txt"}, false, 2)},
+         replaying(true, {"b1.txt", "b3.txt"}, false, 2), Group::NewFile},
         {"batch delete", false,
          [](Scene &s) {
              batchSources(s);

@@ -170,6 +170,34 @@ struct FifoSwap {
     }
 };
 
+// Another program taking a copy's new name just before the copy is linked under it.
+struct NameTaken {
+    static inline QString path;
+
+    static int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+    {
+        if (!path.isEmpty())
+            writeFile(std::exchange(path, {}), "taken meanwhile", 0600);
+        return core::sys::real.linkat(fromFolder, from, toFolder, to, flags);
+    }
+};
+
+// A kernel before 6.10, which lets only a capable process link a descriptor's own file.
+struct OldKernel {
+    static inline int linked = 0; // the links it made otherwise
+
+    static int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+    {
+        if (flags & AT_EMPTY_PATH) {
+            errno = ENOENT;
+            return -1;
+        }
+        const int result = core::sys::real.linkat(fromFolder, from, toFolder, to, flags);
+        linked += result == 0;
+        return result;
+    }
+};
+
 // Another program changing the copy's source at the copy's first read of it.
 struct SourceChange {
     static inline QByteArray path;
@@ -393,6 +421,12 @@ void FileOps::copyOutcome_data()
     QTest::newRow("new file from a source all may write") << "b.txt" << "all" << QByteArray("ok") << 0755u;
     // None of the source's extended attributes either.
     QTest::newRow("new file from a source with attributes") << "b.txt" << "attributes" << QByteArray("ok") << 0644u;
+    // The mode, not the folder's default ACL, sets the new file's permission bits.
+    QTest::newRow("new file under a default ACL") << "b.txt" << "default acl" << QByteArray("ok") << 0644u;
+    // Replaced by the copy rule, keeping its mode.
+    QTest::newRow("a file takes the name while copied") << "b.txt" << "taken" << QByteArray("ok") << 0600u;
+    // Linked through /proc instead, from then on.
+    QTest::newRow("new file, no descriptor linked") << "b.txt" << "old kernel" << QByteArray("ok") << 0644u;
     QTest::newRow("over an existing file") << "b.txt" << "existing" << QByteArray("ok") << 0644u;
     // Root may write it; only a file nobody may write is read-only.
     QTest::newRow("over a file only its group may write") << "b.txt" << "group" << QByteArray(geteuid() == 0 ? "ok" : "read-only EACCES") << 0464u;
@@ -425,6 +459,16 @@ void FileOps::copyOutcome()
     }
     if (setup == "attributes" && setAttribute(path("a.txt"), "user.note", "source's") != 0)
         QSKIP("this file system takes no extended attributes");
+    if (setup == "default acl" &&
+        setAttribute(m_dir->path(), "system.posix_acl_default", accessAcl()) != 0)
+        QSKIP("this file system takes no ACLs");
+    SwappedCalls swapped;
+    if (setup == "taken") {
+        NameTaken::path = path(target);
+        core::sys::calls.linkat = NameTaken::linkat;
+    }
+    if (setup == "old kernel")
+        core::sys::calls.linkat = OldKernel::linkat;
     if (setup == "existing" || setup == "readonly" || setup == "group")
         writeFile(path("b.txt"), "old target, longer than the source");
     if (setup == "readonly")
@@ -448,6 +492,8 @@ void FileOps::copyOutcome()
     QCOMPARE(readAll(path(target)), copied ? QByteArray("source bytes") : before);
     if (copied)
         QCOMPARE(statOf(path(target)).st_mode & 07777, mode_t(mode));
+    if (setup == "old kernel")
+        QCOMPARE(OldKernel::linked, 1);
     QCOMPARE(attribute(path(target), "user.note"), QByteArray("<none>"));
     for (const QString &folder : {m_dir->path(), path("full")})
         for (const QString &name : entries(folder))
@@ -759,7 +805,11 @@ void FileOps::removeOnlyWhatMayGo()
     QVERIFY(!core::fs::isReadOnly(path("a.txt")));
     QVERIFY(QFile::link(path("ro.txt"), path("link.txt")));
     QVERIFY(QDir(m_dir->path()).mkdir("sub"));
+    QVERIFY(QFile::link(path("sub"), path("sublink")));
 
+    // The batch's delete takes regular files and links to them only.
+    QVERIFY(!core::fs::removeRegularFile({AT_FDCWD, QFile::encodeName(path("sublink"))}));
+    QVERIFY(QFileInfo(path("sublink")).isSymLink());
     QVERIFY(!core::fs::removeFile(path("ro.txt")));
     QVERIFY(!core::fs::removeFile(path("sub")));
     QVERIFY(!core::fs::removeFile(path("missing.txt")));
@@ -809,6 +859,7 @@ void FileOps::specialFilesNeitherReadNorReplaced()
     QVERIFY(!QFile::exists(path("copy.txt")));
     QVERIFY(!core::fs::copyFile(path("a.txt"), special));
     QVERIFY(!core::fs::writeFile(special, "new", false));
+    QVERIFY(!core::fs::removeRegularFile({AT_FDCWD, core::fs::toNative(special)}));
     QCOMPARE(statOf(special).st_mode, before);
     QVERIFY(QFileInfo(path("nowhere")).exists() == false);
     if (kind == "nul in path") {
