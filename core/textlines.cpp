@@ -101,6 +101,15 @@ void replaceAt(QString &text, std::vector<Position> &at, Piece piece)
     }
 }
 
+// A change that carries both its texts.
+TextLines::Change fullChange(qsizetype position, QString removed, QString inserted, bool wholeText)
+{
+    const qsizetype removedSize = removed.size();
+    const qsizetype insertedSize = inserted.size();
+    return {position,  std::move(removed), std::move(inserted),
+            wholeText, removedSize,        insertedSize};
+}
+
 } // namespace
 
 TextLines::TextLines() = default;
@@ -303,7 +312,7 @@ void TextLines::push(Step step)
 
 TextLines::Change TextLines::setText(const QString &text, bool freshHistory)
 {
-    Change change{0, m_text, text, true};
+    Change change = fullChange(0, m_text, text, true);
     if (freshHistory) {
         m_undo.clear();
         m_redo.clear();
@@ -320,7 +329,7 @@ TextLines::Change TextLines::setText(const QString &text, bool freshHistory)
 TextLines::Change TextLines::replace(qsizetype position, qsizetype length, const QString &with,
                                      Merge merge)
 {
-    Change change{position, m_text.mid(position, length), with, false};
+    Change change = fullChange(position, m_text.mid(position, length), with, false);
     // An open merge means nothing was undone since, so the redo list is already empty.
     bool merged = false;
     if (merge != Merge::No && m_mergeOpen && !m_undo.empty() && m_undo.back().merge == merge) {
@@ -348,14 +357,14 @@ TextLines::Change TextLines::replace(qsizetype position, qsizetype length, const
     return change;
 }
 
-TextLines::Change TextLines::replaceAll(QString pattern, QString with, bool describe)
+TextLines::Change TextLines::replaceAll(QString pattern, QString with, qsizetype describeUpTo)
 {
     // The two strings are this step's own (taken by value), so neither can be the text itself
     // changing under the replacement.
     Step step;
     step.wholeText = true;
     step.everyMatch = true;
-    step.described = describe;
+    step.describeUpTo = describeUpTo;
     // Each match is an edit by the box's rule (MultiLineBox::edit), taken from left to right: a
     // lone CR that the edit would bring before a LF gets a LF of its own, so a removed character
     // never removes a line break too, nor does a replacement's CR or LF pair with the text's.
@@ -443,19 +452,23 @@ TextLines::Change TextLines::swapMatches(Step &step)
     };
     const auto swapAt = [&](auto &at) {
         Change change{at.empty() ? 0 : qsizetype(at.front()), {}, {}, true};
-        const auto span = [&] {
-            return at.empty() ? QString()
-                              : m_text.mid(change.position, qsizetype(at.back()) +
-                                                                piece(at.size() - 1).first -
-                                                                change.position);
-        };
-        if (step.described)
-            change.removed = span();
+        // From the first match to the end of the last, found from the positions alone; the text
+        // around it stays, so the new side is as much longer as the whole text.
+        const qsizetype oldSize = m_text.size();
+        change.removedSize =
+            at.empty() ? 0 : qsizetype(at.back()) + piece(at.size() - 1).first - change.position;
+        if (change.removedSize <= step.describeUpTo)
+            change.removed = m_text.mid(change.position, change.removedSize);
         replaceAt(m_text, at, piece);
         std::swap(step.current, step.other);
         step.breaksWithCurrent = !step.breaksWithCurrent;
-        if (step.described)
-            change.inserted = span();
+        change.insertedSize = change.removedSize + m_text.size() - oldSize;
+        if (change.insertedSize <= step.describeUpTo)
+            change.inserted = m_text.mid(change.position, change.insertedSize);
+        if (!change.described()) { // told whole or not at all
+            change.removed.clear();
+            change.inserted.clear();
+        }
         return change;
     };
     return step.at.empty() ? swapAt(step.at32) : swapAt(step.at);
@@ -470,7 +483,7 @@ TextLines::Change TextLines::swap(Step &step)
         return change;
     }
     QString current = step.wholeText ? m_text : m_text.mid(step.position, step.length);
-    Change change{step.position, current, step.other, step.wholeText};
+    Change change = fullChange(step.position, current, step.other, step.wholeText);
     apply(step.position, step.length, step.other);
     if (step.wholeText)
         std::swap(m_bareLf, step.otherBareLf);
@@ -480,8 +493,10 @@ TextLines::Change TextLines::swap(Step &step)
     return change;
 }
 
-TextLines::Change TextLines::narrowed(const Change &change)
+TextLines::Change TextLines::narrowed(const Change &change, qsizetype describeUpTo)
 {
+    if (!change.described())
+        return {change.position, {}, {}, false, change.removedSize, change.insertedSize};
     const QString &removed = change.removed;
     const QString &inserted = change.inserted;
     const qsizetype shorter = std::min(removed.size(), inserted.size());
@@ -493,8 +508,12 @@ TextLines::Change TextLines::narrowed(const Change &change)
     while (tail < shorter - head &&
            removed[removed.size() - 1 - tail] == inserted[inserted.size() - 1 - tail])
         ++tail;
-    return {change.position + head, removed.mid(head, removed.size() - head - tail),
-            inserted.mid(head, inserted.size() - head - tail), false};
+    const qsizetype removedSize = removed.size() - head - tail;
+    const qsizetype insertedSize = inserted.size() - head - tail;
+    if (std::max(removedSize, insertedSize) > describeUpTo)
+        return {change.position + head, {}, {}, false, removedSize, insertedSize};
+    return fullChange(change.position + head, removed.mid(head, removedSize),
+                      inserted.mid(head, insertedSize), false);
 }
 
 std::optional<TextLines::Change> TextLines::replay(std::vector<Step> &from, std::vector<Step> &to)

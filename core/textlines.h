@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -47,18 +48,30 @@ public:
     // What an edit changed, for the view and for screen readers. A whole-text change carries the
     // old and new text by implicit sharing, so it costs no copy. A replacement of every match is
     // whole-text too (the view goes back to the top) but carries only the part from the first
-    // match to the end of the last, and that only when asked to describe it, since the part may
-    // be most of a big text and the old one exists nowhere else.
+    // match to the end of the last, and its texts only within the budget it was asked to
+    // describe, since the part may be most of a big text and the old one exists nowhere else.
+    // The two sizes are always there: what stood at `position` and what stands there now.
     struct Change {
         qsizetype position = 0;
         QString removed;
         QString inserted;
         bool wholeText = false;
+        qsizetype removedSize = 0;
+        qsizetype insertedSize = 0;
+
+        // Whether the two texts are there, not only their sizes.
+        bool described() const
+        {
+            return removed.size() == removedSize && inserted.size() == insertedSize;
+        }
     };
+    static constexpr qsizetype kDescribeAll = std::numeric_limits<qsizetype>::max();
 
     // The part of a change that differs, as a screen reader is told of it: a whole-text change
-    // often keeps a long head or tail (an appended listing, a replacement near the end).
-    static Change narrowed(const Change &change);
+    // often keeps a long head or tail (an appended listing, a replacement near the end). Its
+    // texts are copied only when neither side is longer than `describeUpTo`; a change that came
+    // without them is narrowed to nothing more than it was.
+    static Change narrowed(const Change &change, qsizetype describeUpTo = kDescribeAll);
 
     // Edits that merge with the previous one into one undo step: characters typed one after
     // another, or deleted one after another, until closeStep().
@@ -74,9 +87,10 @@ public:
     // lone CR it would bring before a LF (a text CR before a removed match and a LF after it, or
     // before a replacement that starts with LF, or a replacement's last CR before a text LF)
     // gets a LF of its own, so no line break is lost or merged. The text is changed in its own
-    // buffer when nobody else holds it, so a big text is never held twice. With `describe`, this
-    // change and its undo and redo carry the changed part for a screen reader.
-    Change replaceAll(QString pattern, QString with, bool describe = false);
+    // buffer when nobody else holds it, so a big text is never held twice. This change and its
+    // undo and redo carry the texts of the changed part for a screen reader when neither side is
+    // longer than `describeUpTo`, and only its sizes otherwise.
+    Change replaceAll(QString pattern, QString with, qsizetype describeUpTo = 0);
     void closeStep() { m_mergeOpen = false; }
 
     bool canUndo() const { return !m_undo.empty(); }
@@ -103,7 +117,7 @@ private:
         // kept in 32 bits (at32) while both texts are shorter than 4 G characters, which halves
         // what a replacement of millions of matches keeps, and in `at` otherwise.
         bool everyMatch = false;
-        bool described = false;
+        qsizetype describeUpTo = 0;
         QString current{};
         std::vector<quint32> at32{};
         std::vector<qsizetype> at{};

@@ -218,6 +218,28 @@ private:
     }
 };
 
+namespace {
+ScreenReaderListener g_listener = nullptr;
+} // namespace
+
+void setScreenReaderListener(ScreenReaderListener listener)
+{
+    g_listener = listener;
+}
+
+bool screenReaderListens()
+{
+    return g_listener || QAccessible::isActive();
+}
+
+void tellScreenReader(QAccessibleEvent *event)
+{
+    if (g_listener)
+        g_listener(event);
+    else
+        QAccessible::updateAccessibility(event);
+}
+
 // The box is told by its type, not its class name, so a rename cannot switch this off.
 QAccessibleInterface *accessibleTextBox(const QString &, QObject *object)
 {

@@ -201,8 +201,8 @@ private slots:
 
     // Each row replaces pattern by replacement in turn ("steps" alternates the two), then undoes
     // every step and redoes it, checking the text, its index and its line break exactly each
-    // time. Once on a text nobody else holds (changed in place) and once on a shared one, with
-    // the change described for a screen reader.
+    // time. Once on a text nobody else holds (changed in place), with only the changed part's
+    // sizes, and once on a shared one, with the change described for a screen reader.
     void replaceAll_data()
     {
         QTest::addColumn<QString>("text");
@@ -243,6 +243,7 @@ private slots:
                 QCOMPARE(lineTable(lines), lineTable(fresh));
                 QCOMPARE(unitTable(lines), unitTable(fresh));
                 QVERIFY(change.wholeText);
+                QCOMPARE(from.size() - change.removedSize + change.insertedSize, to.size());
                 if (shared) {
                     // The described part turns the old text into the new one.
                     QCOMPARE(QString(from.left(change.position) + change.inserted +
@@ -256,7 +257,8 @@ private slots:
                     results.isEmpty()
                         ? core::match::replaceAll(texts.last(), steps[i], steps[i + 1])
                         : results[i / 2];
-                const TextLines::Change change = lines.replaceAll(steps[i], steps[i + 1], shared);
+                const TextLines::Change change =
+                    lines.replaceAll(steps[i], steps[i + 1], shared ? TextLines::kDescribeAll : 0);
                 check(change, texts.last(), expected);
                 texts.append(shared ? lines.text() : deep(expected));
                 bareLf.append(lines.hadBareLf());
@@ -306,11 +308,14 @@ private slots:
         QTest::addColumn<qsizetype>("position");
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QString>("inserted");
+        QTest::addColumn<qsizetype>("describeUpTo");
+        const qsizetype all = TextLines::kDescribeAll;
         // clang-format off
-        QTest::newRow("appended") << "a\r\nb" << "a\r\nb\r\nc" << qsizetype(4) << "" << "\r\nc";
-        QTest::newRow("one letter changed") << "a.txt b.txt" << "a.txt B.txt" << qsizetype(6) << "b" << "B";
-        QTest::newRow("head and tail overlap") << "aa" << "aaa" << qsizetype(2) << "" << "a";
-        QTest::newRow("cleared") << "abc" << "" << qsizetype(0) << "abc" << "";
+        QTest::newRow("appended") << "a\r\nb" << "a\r\nb\r\nc" << qsizetype(4) << "" << "\r\nc" << all;
+        QTest::newRow("one letter changed") << "a.txt b.txt" << "a.txt B.txt" << qsizetype(6) << "b" << "B" << all;
+        QTest::newRow("head and tail overlap") << "aa" << "aaa" << qsizetype(2) << "" << "a" << all;
+        QTest::newRow("cleared") << "abc" << "" << qsizetype(0) << "abc" << "" << all;
+        QTest::newRow("longer than told, only its sizes") << "a.txt" << "a.bak" << qsizetype(2) << "" << "" << qsizetype(2);
         // clang-format on
     }
     void narrowedChange()
@@ -318,7 +323,12 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, after);
         TextLines lines = made(before);
-        const TextLines::Change part = TextLines::narrowed(lines.setText(after));
+        QFETCH(qsizetype, describeUpTo);
+        const TextLines::Change change = lines.setText(after);
+        const TextLines::Change part = TextLines::narrowed(change, describeUpTo);
+        const TextLines::Change told = TextLines::narrowed(change);
+        QCOMPARE(part.removedSize, told.removed.size());
+        QCOMPARE(part.insertedSize, told.inserted.size());
         QTEST(part.position, "position");
         QTEST(part.removed, "removed");
         QTEST(part.inserted, "inserted");

@@ -3,6 +3,7 @@
 // breaks of two characters, rows of wrapped lines, undo of whole-text changes, ranges reported.
 
 #include "toolkit/textbox.h"
+#include "toolkit/textbox_accessible.h"
 #include "toolkit/textbox_layout.h"
 
 #include <QAccessible>
@@ -20,6 +21,32 @@
 
 namespace {
 
+// What the box told a screen reader of its text since "screen reader" in press(): each change as
+// `told KIND POSITION-CURSOR "REMOVED" "INSERTED"`.
+QStringList g_told;
+
+void hear(QAccessibleEvent *event)
+{
+    const auto told = [](const char *kind, const QAccessibleTextCursorEvent *e, int position,
+                         const QString &removed, const QString &inserted) {
+        g_told << QStringLiteral("told %1 %2-%3 \"%4\" \"%5\"")
+                      .arg(QLatin1String(kind))
+                      .arg(position)
+                      .arg(e->cursorPosition())
+                      .arg(removed, inserted);
+    };
+    if (event->type() == QAccessible::TextInserted) {
+        const auto *e = static_cast<QAccessibleTextInsertEvent *>(event);
+        told("inserted", e, e->changePosition(), {}, e->textInserted());
+    } else if (event->type() == QAccessible::TextRemoved) {
+        const auto *e = static_cast<QAccessibleTextRemoveEvent *>(event);
+        told("removed", e, e->changePosition(), e->textRemoved(), {});
+    } else if (event->type() == QAccessible::TextUpdated) {
+        const auto *e = static_cast<QAccessibleTextUpdateEvent *>(event);
+        told("updated", e, e->changePosition(), e->textRemoved(), e->textInserted());
+    }
+}
+
 // Presses each key of a list written as "Right", "Shift+Left", "Ctrl+End", or types the text after
 // a '"', a character a key; the text after a '=' is set as setText sets it, after a '#' as
 // setTextFresh does; "%old|new" replaces every match as Replace does. An input method composes the
@@ -28,12 +55,16 @@ namespace {
 // writes them: "click 5,20", "Shift+click 5,20", "drag 5,20 80,40", "double-click 5,20",
 // "triple-click 5,20" (or "triple-click 5,20 80,40", dragged on), "clipboard TEXT". "read-only"
 // makes the box read-only; "shortcut Ctrl+Z" gives its window a shortcut that appends "<Ctrl+Z>" to
-// the text when it runs.
+// the text when it runs; "screen reader" listens to what the box tells one (g_told).
 void press(tk::MultiLineBox &box, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (key == QStringLiteral("read-only")) {
             box.setReadOnly(true);
+            continue;
+        }
+        if (key == QStringLiteral("screen reader")) {
+            tk::setScreenReaderListener(hear);
             continue;
         }
         if (key.startsWith(QStringLiteral("shortcut "))) {
@@ -248,7 +279,9 @@ private slots:
         QTEST(int(box.cursorPosition()), "caretAfter");
     }
 
-    // What a window connected to the box hears: each signal once for each change of its state.
+    // What a window connected to the box hears: each signal once for each change of its state; and
+    // what a screen reader is told of the text: a change short enough to speak with its text, a
+    // longer one by where it stands alone.
     void signalsOnChange_data()
     {
         QTest::addColumn<QString>("text");
@@ -264,6 +297,8 @@ private slots:
         QTest::newRow("setText: the text, the caret to the start, undo") << text << 2 << QStringList{"=cd"} << QStringList{"textChanged", "cursorPositionChanged", "undoAvailable true"};
         QTest::newRow("setTextFresh takes undo away") << text << 0 << QStringList{"\"x", "#cd"} << QStringList{"textChanged",           "textChanged",        "cursorPositionChanged", "cursorPositionChanged", "undoAvailable true", "undoAvailable false"};
         QTest::newRow("typing over a selection ends it") << text << 0 << QStringList{"Ctrl+A", "\"x"} << QStringList{"textChanged",      "cursorPositionChanged", "cursorPositionChanged", "selectionChanged", "selectionChanged",      "undoAvailable true"};
+        QTest::newRow("a screen reader is told a typed letter") << text << 1 << QStringList{"screen reader", "\"x"} << QStringList{"textChanged", "cursorPositionChanged", "undoAvailable true", "told inserted 1-2 \"\" \"x\""};
+        QTest::newRow("a long replacement is told by its range alone") << text << 0 << QStringList{"screen reader", QString(u"%b|" + QString(5000, u'x'))} << QStringList{"textChanged", "undoAvailable true", "told updated 1-5001 \"\" \"\""};
         // clang-format on
     }
     void signalsOnChange()
@@ -279,7 +314,9 @@ private slots:
         QSignalSpy selections(&box, &tk::MultiLineBox::selectionChanged);
         QSignalSpy undos(&box, &tk::MultiLineBox::undoAvailable);
         QSignalSpy redos(&box, &tk::MultiLineBox::redoAvailable);
+        g_told.clear();
         press(box, keys);
+        tk::setScreenReaderListener(nullptr);
         QStringList signalled;
         for (const auto &[spy, name] : {std::pair{&texts, "textChanged"},
                                         {&carets, "cursorPositionChanged"},
@@ -293,7 +330,7 @@ private slots:
                 signalled << QLatin1String(name) + args;
             }
         }
-        QTEST(signalled, "signalled");
+        QTEST(QStringList(signalled + g_told), "signalled");
     }
 
     void readOnlyRefusesEdits()
