@@ -1048,21 +1048,34 @@ Expected<FileStamp> renameBatchEntry(const EntryPath &from, const EntryPath &to,
     return stampOf(st);
 }
 
-Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
+// The entry itself, a link not followed, as each removal first looks at it.
+Result lookAtEntry(const EntryPath &entry, struct stat &st)
 {
-    struct stat st;
     if (entry.path.isEmpty())
         return failed(Step::Path, 0);
     if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return failed(Step::Inspect);
+    return {};
+}
+
+Result unlinkEntry(const EntryPath &entry)
+{
+    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
+                                                                        : failed(Step::Unlink);
+}
+
+Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
+{
+    struct stat st;
+    if (Result looked = lookAtEntry(entry, st); !looked)
+        return looked;
     if (!stampOf(st).sameContent(expected))
         return failed(Step::Changed, 0);
     if (!S_ISREG(st.st_mode))
         return failed(Step::Kind, S_ISDIR(st.st_mode) ? EISDIR : 0);
     if (modeDeniesWrite(st))
         return failed(Step::ReadOnly, EACCES);
-    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
-                                                                        : failed(Step::Unlink);
+    return unlinkEntry(entry);
 }
 
 // The batch's delete: one look at the entry serves, and only a link needs a second, at the file
@@ -1070,10 +1083,8 @@ Result removeUnchangedEntry(const EntryPath &entry, const FileStamp &expected)
 Result removeRegularEntry(const EntryPath &entry)
 {
     struct stat st;
-    if (entry.path.isEmpty())
-        return failed(Step::Path, 0);
-    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return failed(Step::Inspect);
+    if (Result looked = lookAtEntry(entry, st); !looked)
+        return looked;
     if (S_ISLNK(st.st_mode)) {
         struct stat named;
         if (calls.fstatat(entry.folder, entry.path.constData(), &named, 0) != 0 ||
@@ -1084,23 +1095,19 @@ Result removeRegularEntry(const EntryPath &entry)
     } else if (modeDeniesWrite(st)) {
         return failed(Step::ReadOnly, EACCES);
     }
-    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
-                                                                        : failed(Step::Unlink);
+    return unlinkEntry(entry);
 }
 
 Result removeEntry(const EntryPath &entry)
 {
     struct stat st;
-    if (entry.path.isEmpty())
-        return failed(Step::Path, 0);
-    if (calls.fstatat(entry.folder, entry.path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return failed(Step::Inspect);
+    if (Result looked = lookAtEntry(entry, st); !looked)
+        return looked;
     if (S_ISDIR(st.st_mode))
         return failed(Step::Kind, EISDIR);
     if (S_ISREG(st.st_mode) && modeDeniesWrite(st))
         return failed(Step::ReadOnly, EACCES);
-    return calls.unlinkat(entry.folder, entry.path.constData(), 0) == 0 ? Result{}
-                                                                        : failed(Step::Unlink);
+    return unlinkEntry(entry);
 }
 
 } // namespace
