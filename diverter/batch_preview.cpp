@@ -25,10 +25,11 @@ namespace {
 // shared with the plan, and each is made displayable when its row is drawn.
 class PreviewModel : public QAbstractTableModel {
 public:
-    PreviewModel(QObject *parent, const BatchPlan &plan, std::vector<Fate> fates)
+    PreviewModel(QObject *parent, const BatchPlan &plan, std::vector<Fate> fates, QFont font)
         : QAbstractTableModel(parent), m_names(plan.names), m_newNames(plan.newNames),
-          m_fates(std::move(fates))
+          m_fates(std::move(fates)), m_bold(std::move(font))
     {
+        m_bold.setBold(true);
         for (size_t i = 0; i < m_fateTexts.size(); ++i)
             m_fateTexts[i] = fateText(plan.kind, Fate(i));
     }
@@ -46,11 +47,8 @@ public:
             return {};
         const auto row = size_t(index.row());
         // A copy that takes the place of an existing file stands out: that file is lost.
-        if (role == Qt::FontRole && index.column() == 2 && m_fates[row] == Fate::Replaces) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
+        if (role == Qt::FontRole && index.column() == 2 && m_fates[row] == Fate::Replaces)
+            return m_bold;
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
             return {};
         switch (index.column()) {
@@ -74,6 +72,7 @@ private:
     QStringList m_names;
     QStringList m_newNames;
     std::vector<Fate> m_fates;
+    QFont m_bold; // the window's own type, in bold
     std::array<QString, size_t(Fate::FolderChanged) + 1> m_fateTexts;
 };
 
@@ -113,7 +112,7 @@ BatchPreview::BatchPreview(QWidget *parent, const QPalette &palette, const Batch
 
     table = new QTableView(this);
     table->setObjectName(QStringLiteral("table"));
-    table->setModel(new PreviewModel(table, plan, std::move(fates)));
+    table->setModel(new PreviewModel(table, plan, std::move(fates), font()));
     table->setAccessibleName(QStringLiteral("Önizleme"));
     table->setAccessibleDescription(countsLabel->text());
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
