@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/reading.h"
 
+#include "core/fileops.h"
 #include "core/syscalls.h"
 
 #include <QDir>
@@ -151,6 +152,16 @@ FolderIdentity folderIdentity(int folderFd)
     if (calls.fstat(folderFd, &st) != 0 || !S_ISDIR(st.st_mode))
         return {};
     return {st.st_dev, st.st_ino};
+}
+
+UniqueFd openSameFolder(const QString &path, const FolderIdentity &identity)
+{
+    if (identity == FolderIdentity{})
+        return UniqueFd();
+    UniqueFd fd = openFolder(path);
+    if (fd.valid() && folderIdentity(fd.get()) != identity)
+        fd.reset();
+    return fd;
 }
 
 bool isFolder(int folder, const char *path)

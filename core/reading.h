@@ -63,6 +63,10 @@ FolderIdentity folderIdentity(const QString &path);
 // The folder open as `folderFd`; zeros when it cannot be asked.
 FolderIdentity folderIdentity(int folderFd);
 
+// The folder at `path` (a link followed), opened for the *at() calls on its entries only if it is
+// still the folder `identity` describes; not valid otherwise, or for zeros.
+UniqueFd openSameFolder(const QString &path, const FolderIdentity &identity);
+
 // Whether `path` (relative to the open folder `folder`, or AT_FDCWD) names a folder, a link
 // followed.
 bool isFolder(int folder, const char *path);
@@ -103,20 +107,11 @@ qint64 sizeOf(int folderFd, const char *name);
 // read (zeros when none could be). Fails at Step::Path or Step::Open when the folder cannot be
 // opened, and at Step::Read when it could not be read to its end: the entries taken so far are
 // then not the whole folder.
-template <class Take>
-Result readFolder(const QString &path, Take take, FolderIdentity *identity = nullptr)
+template <class Take> Result readEntries(DirStream &dir, Take take)
 {
-    if (identity)
-        *identity = {};
-    const QByteArray native = toNative(path);
-    if (native.isEmpty())
-        return Result::failure(Step::Path, 0);
-    DirStream dir(native.constData());
     if (!dir.isOpen())
         return Result::failure(Step::Open, dir.error());
     const int fd = dir.fd();
-    if (identity)
-        *identity = folderIdentity(fd);
     while (const dirent *entry = dir.next()) {
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
@@ -126,6 +121,28 @@ Result readFolder(const QString &path, Take take, FolderIdentity *identity = nul
     if (dir.error())
         return Result::failure(Step::Read, dir.error());
     return {};
+}
+
+template <class Take>
+Result readFolder(const QString &path, Take take, FolderIdentity *identity = nullptr)
+{
+    if (identity)
+        *identity = {};
+    const QByteArray native = toNative(path);
+    if (native.isEmpty())
+        return Result::failure(Step::Path, 0);
+    DirStream dir(native.constData());
+    if (identity && dir.isOpen())
+        *identity = folderIdentity(dir.fd());
+    return readEntries(dir, take);
+}
+
+// readFolder of the folder open as `folderFd`, from its first entry, so that what is read is that
+// very folder whatever its path names by now.
+template <class Take> Result readFolder(int folderFd, Take take)
+{
+    DirStream dir(folderFd, ".");
+    return readEntries(dir, take);
 }
 
 } // namespace core::fs

@@ -12,36 +12,24 @@ namespace {
 
 using core::fs::Step;
 
-// Why a step was left: the file is not what the batch left (gone, replaced, no longer a file),
-// its name is taken, or the system refused.
-enum class Refusal { Changed, NameTaken, Failed };
-Refusal refusalOf(const core::fs::Error &error)
+// Counts a step that was left by why: the file is not what the batch left (gone, replaced, no
+// longer a file), its name is taken, or the system refused.
+void count(HistoryOutcome &outcome, const core::fs::Error &error)
 {
     switch (error.step) {
     case Step::Changed:
     case Step::Kind:
-        return Refusal::Changed;
-    case Step::Inspect:
-        return error.code == ENOENT || error.code == ENOTDIR ? Refusal::Changed : Refusal::Failed;
-    case Step::Exists:
-        return Refusal::NameTaken;
-    default:
-        return Refusal::Failed;
-    }
-}
-
-void count(HistoryOutcome &outcome, const core::fs::Error &error)
-{
-    switch (refusalOf(error)) {
-    case Refusal::Changed:
         ++outcome.changed;
-        break;
-    case Refusal::NameTaken:
+        return;
+    case Step::Inspect:
+        ++(error.code == ENOENT || error.code == ENOTDIR ? outcome.changed : outcome.failed);
+        return;
+    case Step::Exists:
         ++outcome.nameTaken;
-        break;
-    case Refusal::Failed:
+        return;
+    default:
         ++outcome.failed;
-        break;
+        return;
     }
 }
 
@@ -129,8 +117,8 @@ HistoryOutcome BatchHistory::replay(qsizetype index, bool redo, core::Progress *
     outcome.kind = record.kind;
     outcome.total = offerOf(entry, from).files;
 
-    const core::fs::UniqueFd folder = core::fs::openFolder(record.folder);
-    if (!folder.valid() || core::fs::folderIdentity(folder.get()) != record.identity) {
+    const core::fs::UniqueFd folder = core::fs::openSameFolder(record.folder, record.identity);
+    if (!folder.valid()) {
         outcome.folderMissing = true;
         return outcome;
     }

@@ -34,4 +34,12 @@ tk::ProgressTexts batchProgress(Batch batch)
     return tk::countedProgress(doing, filesOfTotal, afterCancel);
 }
 
+tk::ProgressTexts historyProgress(bool redo)
+{
+    return redo ? tk::countedProgress(QStringLiteral("Yineleniyor…"), filesOfTotal,
+                                      QStringLiteral(" yinelendi; kalanlar iptal edildi."))
+                : tk::countedProgress(QStringLiteral("Geri alınıyor…"), filesOfTotal,
+                                      QStringLiteral(" geri alındı; kalanlar iptal edildi."));
+}
+
 } // namespace diverter

@@ -12,4 +12,7 @@ namespace diverter {
 // "12.345 / 200.000 dosya yeniden adlandırıldı; kalanlar iptal edildi."
 tk::ProgressTexts batchProgress(Batch batch);
 
+// The progress window of an undo ("Geri alınıyor… 12 / 3.000 dosya") or a redo.
+tk::ProgressTexts historyProgress(bool redo);
+
 } // namespace diverter

@@ -187,15 +187,4 @@ bool leftSomething(const HistoryOutcome &outcome)
     return outcome.folderMissing || outcome.done < outcome.total;
 }
 
-tk::ProgressTexts historyProgress(bool redo)
-{
-    const auto howFar = [](qint64 done, qint64 total) -> QString {
-        return tk::turkishNumber(done) + QStringLiteral(" / ") + files(total);
-    };
-    return redo ? tk::countedProgress(QStringLiteral("Yineleniyor…"), howFar,
-                                      QStringLiteral(" yinelendi; kalanlar iptal edildi."))
-                : tk::countedProgress(QStringLiteral("Geri alınıyor…"), howFar,
-                                      QStringLiteral(" geri alındı; kalanlar iptal edildi."));
-}
-
 } // namespace diverter

@@ -7,7 +7,6 @@
 
 #include "diverter/batch_history.h"
 #include "diverter/file_batch.h"
-#include "toolkit/desktop.h"
 
 #include <QString>
 
@@ -34,8 +33,5 @@ QString historyQuestion(const HistoryOffer &offer, bool redo);
 QString historyOutcome(const HistoryOutcome &outcome);
 // Whether that message tells of files left as they were (or of none reached at all).
 bool leftSomething(const HistoryOutcome &outcome);
-
-// The progress window of an undo ("Geri alınıyor… 12 / 3.000 dosya") or a redo.
-tk::ProgressTexts historyProgress(bool redo);
 
 } // namespace diverter

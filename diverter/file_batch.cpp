@@ -19,12 +19,8 @@ namespace {
 class ListedFolder {
 public:
     ListedFolder(const QString &path, const folders::FolderIdentity &listed)
+        : m_fd(core::fs::openSameFolder(path, listed))
     {
-        if (listed == folders::FolderIdentity{})
-            return;
-        m_fd = core::fs::openFolder(path);
-        if (m_fd.valid() && core::fs::folderIdentity(m_fd.get()) != listed)
-            m_fd.reset();
     }
 
     bool isOpen() const { return m_fd.valid(); }
@@ -57,17 +53,12 @@ bool isNewName(const QString &name)
 // kept in one table that the steps then change.
 class FolderView {
 public:
-    FolderView(const ListedFolder &dir, const QString &path, qsizetype expected) : m_dir(dir)
+    FolderView(const ListedFolder &dir, qsizetype expected) : m_dir(dir)
     {
         m_types.reserve(expected * 2);
-        folders::FolderIdentity read;
-        m_whole = bool(core::fs::readFolder(
-                      path,
-                      [this](int, const dirent *entry) {
-                          m_types.insert(QByteArray(entry->d_name), fromDirType(entry->d_type));
-                      },
-                      &read)) &&
-                  read == core::fs::folderIdentity(dir.folder());
+        m_whole = bool(core::fs::readFolder(dir.folder(), [this](int, const dirent *entry) {
+            m_types.insert(QByteArray(entry->d_name), fromDirType(entry->d_type));
+        }));
         if (!m_whole)
             m_types.clear();
     }
@@ -231,7 +222,7 @@ std::vector<Fate> foreseeBatch(const BatchPlan &plan, const QString &folder,
         return fates;
     }
     using core::fs::EntryType;
-    FolderView view(dir, folder, plan.names.size());
+    FolderView view(dir, plan.names.size());
     const bool create = plan.kind == Batch::Create;
     for (const BatchStep &step : plan.order) {
         Fate &fate = fates[size_t(step.entry)];
